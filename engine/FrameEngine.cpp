@@ -1,0 +1,144 @@
+#include "engine/FrameEngine.h"
+
+#include <cstdio>
+
+#include "platform/MessageBox.h"
+
+namespace {
+
+std::string StringOrEmpty(const char* s) { return s != nullptr ? std::string(s) : std::string(); }
+
+}  // namespace
+
+CFrameEngine::CFrameEngine()
+    : m_bShowErrors(1),
+      m_nThreshold(90),
+      m_nCorrectionFactor(100),
+      m_DensiValues(kDensiValueCount, 0),
+      m_nPosition(0),
+      m_nHeight(1024),
+      m_nWidth(1280),
+      m_nDelayLine(0),
+      m_nDelayShift(0),
+      m_nColor(0) {}
+
+// The output display goes first; the members follow in reverse order of declaration.
+CFrameEngine::~CFrameEngine() { CloseOutputDevice(); }
+
+std::string CFrameEngine::DialogText() const {
+    char color[32];
+    std::snprintf(color, sizeof color, "color = %d\n", static_cast<int>(m_nColor));
+    return m_strDeviceName + "\n" + m_strLutFile + "\n" + m_strOffsetFile + "\n" + color;
+}
+
+void CFrameEngine::ShowDialog() {
+    platform::ShowMessageBox(DialogText(), platform::MessageStyle::Information);
+}
+
+void CFrameEngine::SetDeviceName(const char* name) { m_strDeviceName = StringOrEmpty(name); }
+
+void CFrameEngine::SetLutFile(const char* path) {
+    m_strLutFile = StringOrEmpty(path);
+    m_Lut.Load(m_strLutFile);
+}
+
+void CFrameEngine::SetOffsetFile(const char* path) {
+    m_strOffsetFile = StringOrEmpty(path);
+    m_Offset.Load(m_strOffsetFile);
+}
+
+int32_t CFrameEngine::SetImageFile(const char* path) {
+    m_strImageFile = StringOrEmpty(path);
+    return m_Image.Load(m_strImageFile);
+}
+
+void CFrameEngine::SetScanFile(const char* path) { m_strScanFile = StringOrEmpty(path); }
+
+int32_t CFrameEngine::SetColor(int32_t color) {
+    if (color >= 0 && color <= 2) m_nColor = color;
+    return m_nColor;
+}
+
+int32_t CFrameEngine::SetPosition(int32_t position) { return m_nPosition = position; }
+
+int32_t CFrameEngine::SetDelayLine(int32_t mode) { return m_nDelayLine = mode; }
+
+int32_t CFrameEngine::SetDelayShift(int32_t flag) { return m_nDelayShift = flag; }
+
+int32_t CFrameEngine::SetCorrectionFactor(int32_t factor) { return m_nCorrectionFactor = factor; }
+
+int32_t CFrameEngine::SetThreshold(int32_t threshold) { return m_nThreshold = threshold; }
+
+int32_t CFrameEngine::DisableErrorWindow(int32_t flag) { return m_bShowErrors = flag == 0 ? 1 : 0; }
+
+void CFrameEngine::SetDensiValue(int32_t index, int32_t value) {
+    if (index >= 0 && index < kDensiValueCount) m_DensiValues[index] = static_cast<uint16_t>(value);
+}
+
+void* CFrameEngine::SetBitmapPointer(void* pixels) {
+    return m_Image.Attach(2 * m_nWidth, 2 * m_nHeight, static_cast<uint8_t*>(pixels));
+}
+
+void CFrameEngine::CalcFrame(int32_t index) {
+    if (!IsFrameIndex(index)) return;
+    CFrame& frame = m_Frames[index];
+    // A frame that could not be extracted may still hold light levels from before; those are no
+    // table indexes, so it is left exactly as it was.
+    if (frame.ExtractSubPixel(m_Image, m_nColor, m_nPosition) != 0) return;
+    m_Lut.Apply(frame);
+    frame.AddFrame(m_Offset);
+}
+
+void CFrameEngine::OpenOutputDevice() {
+    CDisplayMode mode{m_strDeviceName, m_nWidth, m_nHeight, 32, 60};
+    m_OutputDC.DeleteDC();
+    if (!m_OutputDC.CreateDC(mode) && m_bShowErrors == 1)
+        platform::ShowMessageBox("Can\xB4t open Output Display", platform::MessageStyle::Failure);
+}
+
+void CFrameEngine::CloseOutputDevice() { m_OutputDC.DeleteDC(); }
+
+void CFrameEngine::OutputFrame(int32_t index) {
+    if (!IsFrameIndex(index)) return;
+    CFrame& frame = m_Frames[index];
+    frame.SetDelayLine(m_nDelayLine);
+    frame.SetDelayShift(m_nDelayShift);
+    frame.Output(m_OutputDC);
+}
+
+void CFrameEngine::OutputBlankFrame(int32_t value) {
+    CFrame blank;
+    blank.Fill(value);
+    blank.Output(m_OutputDC);
+}
+
+void CFrameEngine::CalcLut() {
+    CLut newLut;
+    CLut oldLut;
+    newLut.m_bShowErrors = m_bShowErrors;
+    oldLut.m_bShowErrors = m_bShowErrors;
+    oldLut.Load(m_strLutFile);
+    newLut.CalcFromDensiValues(oldLut, m_DensiValues);
+    newLut.Save(m_strLutFile);
+}
+
+void CFrameEngine::CalcOffset(int32_t color) {
+    CFrame newMap;
+    CFrame scan;
+    CLut scaling;
+    CBitmapImage image;
+    image.Load(m_strScanFile);
+    newMap.m_bShowErrors = m_bShowErrors;
+    scan.m_bShowErrors = m_bShowErrors;
+    newMap.Fill(999);
+    // Products wrap as 32-bit arithmetic does; the table and the threshold take the low 16 bits.
+    const uint32_t step = static_cast<uint32_t>(m_nCorrectionFactor) * 20u;
+    scaling.MakeLinear(static_cast<int16_t>(step));
+    scan.LoadChannel(image, color);
+    scaling.Apply(scan);
+    const int32_t product =
+        static_cast<int32_t>(static_cast<uint32_t>(m_nThreshold) * static_cast<uint32_t>(m_nCorrectionFactor) * 20u);
+    scan.SetEdgeThreshold(product / 100);
+    newMap.SetFileName(m_strOffsetFile);
+    newMap.CalcOffsetMap(scan);
+}

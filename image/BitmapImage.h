@@ -1,0 +1,62 @@
+// CBitmapImage: an uncompressed 24-bit Windows bitmap in memory, its information header and its
+// pixel bytes (bottom row first), owned when loaded from a file or borrowed from a host.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The 40-byte information header of the bitmap format, field for field.
+struct CBitmapInfoHeader {
+    uint32_t biSize;
+    int32_t biWidth;
+    int32_t biHeight;
+    uint16_t biPlanes;
+    uint16_t biBitCount;
+    uint32_t biCompression;
+    uint32_t biSizeImage;
+    int32_t biXPelsPerMeter;
+    int32_t biYPelsPerMeter;
+    uint32_t biClrUsed;
+    uint32_t biClrImportant;
+};
+
+class CBitmapImage {
+public:
+    // Result codes of Load.
+    enum {
+        kLoaded = 0,
+        kUnreadable = 1,    // cannot be opened or read, or not a bitmap file
+        kTruncated = 2,     // fewer pixel bytes than the header's size needs
+        kOutOfMemory = 3,
+        kUnsupported = 4,   // not a single-plane 24-bit bitmap, or of an unusable size
+    };
+
+    CBitmapImage();
+    virtual ~CBitmapImage();
+    CBitmapImage(const CBitmapImage&) = delete;
+    CBitmapImage& operator=(const CBitmapImage&) = delete;
+
+    int32_t Load(const std::string& path);
+    // Describes a caller-owned bottom-up 24-bit buffer; the image never releases it.
+    uint8_t* Attach(int32_t width, int32_t height, uint8_t* pixels);
+
+    const uint8_t* Pixels() const { return m_pPixels; }
+    const CBitmapInfoHeader& Header() const { return m_Header; }
+    bool OwnsPixels() const { return m_pOwnedPixels != nullptr; }
+
+    // Bytes of the pixel array that the header describes (stride x |height|), or -1 when the
+    // width or height is 0, the width negative, or the size too large to hold.
+    int64_t PixelBytes() const;
+
+    // Bytes from one stored row to the next: 3 x width rounded up to a multiple of 4.
+    static int64_t RowStride(int32_t width) { return (3 * static_cast<int64_t>(width) + 3) & ~int64_t{3}; }
+
+private:
+    void ReleasePixels();
+
+    const uint8_t* m_pPixels;
+    CBitmapInfoHeader m_Header;
+    std::unique_ptr<uint8_t[]> m_pOwnedPixels;
+};

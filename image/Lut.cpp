@@ -1,0 +1,96 @@
+#include "image/Lut.h"
+
+#include "image/Allocation.h"
+#include "image/ByteIO.h"
+#include "image/Frame.h"
+#include "platform/File.h"
+#include "platform/MessageBox.h"
+
+namespace {
+constexpr char kLutFileMagic[8] = {'L', 'U', 'T', 'F', 'I', 'L', 'E', '\0'};
+constexpr size_t kLutFileHeaderSize = 16;
+constexpr int32_t kMaxEntries = 256;
+constexpr int32_t kDefaultStep = 4095;
+}  // namespace
+
+CLut::CLut() : m_bShowErrors(0), m_nCount(0), m_nLastInput(0), m_nFirstInput(0) {}
+
+CLut::~CLut() = default;
+
+bool CLut::Allocate256() {
+    m_nFirstInput = 0;
+    m_nLastInput = 255;
+    m_nCount = kMaxEntries;
+    m_pTable.reset();
+    m_pTable = kavrel::TryAllocate<int16_t>(kMaxEntries);
+    return HasTable();
+}
+
+void CLut::MakeLinear(int32_t step) {
+    if (!Allocate256()) return;
+    const int32_t s = static_cast<int16_t>(step);
+    for (int32_t i = 0; i < kMaxEntries; ++i) m_pTable[i] = static_cast<int16_t>(i * s / 255);
+}
+
+void CLut::MakeInverse(int32_t step) {
+    if (!Allocate256()) return;
+    const int32_t s = static_cast<int16_t>(step);
+    for (int32_t i = 0; i < kMaxEntries; ++i) m_pTable[255 - i] = static_cast<int16_t>(i * s / 255);
+}
+
+void CLut::Load(const std::string& path) {
+    m_pTable.reset();
+    platform::CFile file;
+    uint8_t header[kLutFileHeaderSize];
+    if (!file.OpenRead(path) || file.Read(header, sizeof header) != sizeof header) {
+        MakeInverse(kDefaultStep);
+        return;
+    }
+    const int32_t count = static_cast<int32_t>(kavrel::ReadLE32(header + 8));
+    if (count <= 0 || count > kMaxEntries ||
+        file.Length() < static_cast<int64_t>(kLutFileHeaderSize) + 2 * count) {
+        MakeInverse(kDefaultStep);
+        return;
+    }
+    m_nCount = count;
+    m_nFirstInput = static_cast<int16_t>(kavrel::ReadLE16(header + 12));
+    m_nLastInput = static_cast<int16_t>(kavrel::ReadLE16(header + 14));
+    std::unique_ptr<int16_t[]> table = kavrel::TryAllocate<int16_t>(static_cast<size_t>(count));
+    if (!table) return;
+    uint8_t entries[2 * kMaxEntries];
+    if (file.Read(entries, 2 * static_cast<size_t>(count)) != 2 * static_cast<size_t>(count)) {
+        MakeInverse(kDefaultStep);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) table[i] = static_cast<int16_t>(kavrel::ReadLE16(entries + 2 * i));
+    m_pTable = std::move(table);
+}
+
+void CLut::Save(const std::string& path) const {
+    if (!HasTable()) return;
+    kavrel::CByteWriter bytes;
+    bytes.Bytes(kLutFileMagic, sizeof kLutFileMagic);
+    bytes.LE32(static_cast<uint32_t>(m_nCount));
+    bytes.LE16(static_cast<uint16_t>(m_nFirstInput));
+    bytes.LE16(static_cast<uint16_t>(m_nLastInput));
+    for (int32_t i = 0; i < m_nCount; ++i) bytes.LE16(static_cast<uint16_t>(m_pTable[i]));
+    kavrel::SaveFileSafely(path, [&](platform::CFile& file) {
+        return file.Write(bytes.Data().data(), bytes.Data().size());
+    });
+}
+
+void CLut::Apply(CFrame& frame) const {
+    if (!frame.HasData() || m_nFirstInput < 0 || !HasTable() || frame.m_nCount <= 0) return;
+    uint16_t* samples = frame.m_pData.get();
+    const int16_t* table = m_pTable.get();
+    // The index is the sample read as signed; the unsigned comparison also refuses negatives.
+    const uint32_t count = static_cast<uint32_t>(m_nCount);
+    for (int32_t i = 0; i < frame.m_nCount; ++i) {
+        const uint32_t index = static_cast<uint32_t>(static_cast<int16_t>(samples[i]));
+        if (index < count) samples[i] = static_cast<uint16_t>(table[index]);
+    }
+}
+
+void CLut::ShowError(const std::string& text) const {
+    if (m_bShowErrors == 1) platform::ShowMessageBox(text, platform::MessageStyle::Failure);
+}

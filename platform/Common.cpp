@@ -1,0 +1,32 @@
+// Parts of the platform layer that are the same on every system.
+#include <utility>
+
+#include "platform/File.h"
+#include "platform/MessageBox.h"
+#include "platform/PlatformInternal.h"
+
+namespace platform {
+
+namespace {
+WriteFailureHook g_writeFailureHook = nullptr;
+MessageSink& Sink() {
+    static MessageSink sink;
+    return sink;
+}
+}  // namespace
+
+void SetWriteFailureHook(WriteFailureHook hook) { g_writeFailureHook = hook; }
+
+bool WriteShouldFail(int64_t offset, size_t size) {
+    return g_writeFailureHook != nullptr && g_writeFailureHook(offset, size);
+}
+
+void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
+
+bool DeliverToSink(const std::string& text, MessageStyle style) {
+    if (!Sink()) return false;
+    Sink()(text, style);
+    return true;
+}
+
+}  // namespace platform

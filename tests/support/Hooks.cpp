@@ -1,0 +1,56 @@
+#include "support/Hooks.h"
+
+#include "image/Allocation.h"
+#include "platform/File.h"
+
+namespace testing_support {
+
+namespace {
+int g_allocationCount = 0;
+int g_failAt = 0;
+bool g_failAllAfter = false;
+int64_t g_failWriteAt = 0;
+
+bool CountAndFail(size_t) {
+    ++g_allocationCount;
+    return g_allocationCount == g_failAt || (g_failAllAfter && g_allocationCount > g_failAt);
+}
+
+bool FailWrite(int64_t offset, size_t size) {
+    return offset + static_cast<int64_t>(size) > g_failWriteAt;
+}
+}  // namespace
+
+MessageRecorder::MessageRecorder() {
+    platform::SetMessageSink([this](const std::string& text, platform::MessageStyle style) {
+        m_messages.push_back(Message{text, style});
+    });
+}
+
+MessageRecorder::~MessageRecorder() { platform::SetMessageSink(nullptr); }
+
+std::vector<std::string> MessageRecorder::Texts() const {
+    std::vector<std::string> texts;
+    for (const Message& m : m_messages) texts.push_back(m.text);
+    return texts;
+}
+
+AllocationFailure::AllocationFailure(int failAt, bool failAllAfter) {
+    g_allocationCount = 0;
+    g_failAt = failAt;
+    g_failAllAfter = failAllAfter;
+    kavrel::SetAllocationFailureHook(CountAndFail);
+}
+
+AllocationFailure::~AllocationFailure() { kavrel::SetAllocationFailureHook(nullptr); }
+
+int AllocationFailure::Allocations() const { return g_allocationCount; }
+
+WriteFailure::WriteFailure(int64_t failAtOffset) {
+    g_failWriteAt = failAtOffset;
+    platform::SetWriteFailureHook(FailWrite);
+}
+
+WriteFailure::~WriteFailure() { platform::SetWriteFailureHook(nullptr); }
+
+}  // namespace testing_support
