@@ -28,7 +28,7 @@ bool SaveFileSafely(const std::string& path, const std::function<bool(platform::
     if (!file.Create(temporary)) return false;
     bool complete = writer(file);
     complete = file.Close() && complete;
-    if (complete && platform::ReplaceFile(temporary, path)) return true;
+    if (complete && platform::MoveFileOver(temporary, path)) return true;
     platform::RemoveFile(temporary);
     return false;
 }

@@ -38,7 +38,7 @@ private:
 };
 
 // Replaces target by source (same folder) in one step; false when that is not possible.
-bool ReplaceFile(const std::string& source, const std::string& target);
+bool MoveFileOver(const std::string& source, const std::string& target);
 // Removes a file; false when it is not there or cannot be removed.
 bool RemoveFile(const std::string& path);
 

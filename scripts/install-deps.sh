@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12 (run as root): compilers, CMake,
+# GoogleTest, Google Benchmark, the MinGW-w64 32-bit cross compiler, 32-bit Wine and Xvfb.
+set -euo pipefail
+
+packages=(build-essential cmake git libgtest-dev libgmock-dev libbenchmark-dev
+          g++-mingw-w64-i686 wine wine32:i386 xvfb binutils)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages (run as root to install): ${missing[*]}" >&2
+    exit 1
+fi
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

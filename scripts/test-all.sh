@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Every test from a fresh clone: installs what is missing, then builds and runs the native tests,
+# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the 32-bit Windows
+# DLL's tests under Wine with a virtual X display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+jobs=$(nproc)
+
+echo "== native"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+ctest --preset native -j "$jobs"
+
+echo "== sanitizers"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize -j "$jobs"
+
+echo "== win32 under Wine"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$jobs"
+scripts/with-wine.sh ctest --preset win32
