@@ -39,6 +39,7 @@ HOST_CHECK(ShowDialogShowsNamesAndColourInAnInformationBox) {
     if (boxes.size() == 1) {
         EXPECT_EQ(boxes[0].caption, std::string("kavrel"));
         EXPECT_EQ(boxes[0].text, std::string("\n\n\ncolor = 0\n"));
+        EXPECT_TRUE(!boxes[0].exclamationIcon);
     }
 
     HostTempDir dir;
