@@ -49,6 +49,7 @@ static void BM_OutputWithoutDisplay(benchmark::State& state) {
     MakeNominalFrame(frame);
     CDC dc;
     for (auto _ : state) frame.Output(dc);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kavrel::PackedFrameBytes(frame)));
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<int64_t>(kavrel::PackedFrameBytes(frame)));
 }
 BENCHMARK(BM_OutputWithoutDisplay)->Unit(benchmark::kMillisecond);

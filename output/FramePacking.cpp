@@ -1,5 +1,6 @@
 #include "output/FramePacking.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "image/Frame.h"
@@ -24,8 +25,7 @@ void PackColumnPairs(const uint16_t* evenFrom, const uint16_t* oddFrom, int32_t 
 
 // The last buffer row of the delay-line mode: the straight columns (parity 0 even, 1 odd) from
 // the frame row, the delayed ones black.
-void PackStraightColumns(const uint16_t* from, int32_t straightParity, int32_t cols,
-                         uint8_t* out) {
+void PackStraightColumns(const uint16_t* from, int32_t straightParity, int32_t cols, uint8_t* out) {
     std::memset(out, 0, 3 * static_cast<size_t>(cols));
     for (int32_t c = straightParity; c < cols; c += 2) PackSample(from[c], out + 3 * c);
 }
@@ -33,9 +33,9 @@ void PackStraightColumns(const uint16_t* from, int32_t straightParity, int32_t c
 }  // namespace
 
 bool CanPackFrame(const CFrame& frame) {
-    return frame.HasData() && frame.m_nCols > 0 && frame.m_nRows > 0 &&
-           frame.m_nCols % 4 == 0 &&
-           static_cast<int64_t>(frame.m_nCols) * frame.m_nRows == frame.m_nCount;
+    return frame.HasData() && frame.m_nCols > 0 && frame.m_nRows > 0 && frame.m_nCols % 4 == 0 &&
+           static_cast<int64_t>(frame.m_nCols) * frame.m_nRows == frame.m_nCount &&
+           static_cast<uint64_t>(frame.m_nCount) <= SIZE_MAX / 3;
 }
 
 size_t PackedFrameBytes(const CFrame& frame) { return 3 * static_cast<size_t>(frame.m_nCount); }

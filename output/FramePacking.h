@@ -18,8 +18,8 @@ inline void PackSample(uint16_t s, uint8_t* pixel) {
 }
 
 // Whether the frame can be packed and drawn: it has samples, as many as its width times its
-// height, and its rows of 3-byte pixels end on a 4-byte boundary (the width is a multiple of 4),
-// as the rows of a bitmap must.
+// height, its rows of 3-byte pixels end on a 4-byte boundary (the width is a multiple of 4) as
+// the rows of a bitmap must, and its packed buffer has a size that can be stated.
 bool CanPackFrame(const CFrame& frame);
 
 // Bytes of the packed buffer of a frame that CanPackFrame accepts: 3 per sample.

@@ -82,8 +82,8 @@ std::unique_ptr<CFileDisplay> CFileDisplay::Open(const std::string& pattern, int
         new CFileDisplay(pattern, width, height, stride, std::move(picture)));
 }
 
-CFileDisplay::CFileDisplay(const std::string& pattern, int32_t width, int32_t height,
-                           size_t stride, std::unique_ptr<uint8_t[]> picture)
+CFileDisplay::CFileDisplay(const std::string& pattern, int32_t width, int32_t height, size_t stride,
+                           std::unique_ptr<uint8_t[]> picture)
     : m_strPattern(pattern),
       m_nWidth(width),
       m_nHeight(height),

@@ -32,7 +32,8 @@ inline std::vector<uint8_t> BitmapFile(int32_t width, int32_t height,
     Put32(out, static_cast<uint32_t>(54 + pixels.size()));
     Put32(out, 0);
     Put32(out, 54);
-    for (uint32_t v : {40u, static_cast<uint32_t>(width), static_cast<uint32_t>(height)}) Put32(out, v);
+    for (uint32_t v : {40u, static_cast<uint32_t>(width), static_cast<uint32_t>(height)})
+        Put32(out, v);
     Put16(out, 1);
     Put16(out, 24);
     for (int i = 0; i < 6; ++i) Put32(out, 0);
@@ -86,7 +87,8 @@ struct Picture {
     std::vector<uint8_t> bgr;
 
     static Picture Black(int32_t width, int32_t height) {
-        return Picture{width, height, std::vector<uint8_t>(3 * static_cast<size_t>(width) * height)};
+        return Picture{width, height,
+                       std::vector<uint8_t>(3 * static_cast<size_t>(width) * height)};
     }
     uint8_t* At(int32_t x, int32_t y) { return &bgr[3 * (static_cast<size_t>(y) * width + x)]; }
     const uint8_t* At(int32_t x, int32_t y) const {
@@ -106,7 +108,8 @@ inline Picture PictureFromBitmapFile(const std::vector<uint8_t>& file) {
     const int32_t width = static_cast<int32_t>(Get32(file, 18));
     const int32_t height = static_cast<int32_t>(Get32(file, 22));
     const size_t offset = Get32(file, 10);
-    if (width <= 0 || height <= 0 || file.size() < offset + Stride(width) * height) return Picture{};
+    if (width <= 0 || height <= 0 || file.size() < offset + Stride(width) * height)
+        return Picture{};
     Picture picture = Picture::Black(width, height);
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* row = &file[offset + Stride(width) * (height - 1 - y)];

@@ -85,7 +85,8 @@ TEST(FrameOutput, FramesOfNominalSizeOrLargerAreDrawnWithoutFill) {
     const std::vector<uint16_t> fullSamples = MakeFrame(full, 1280, 1024);
     full.Output(dc);
     ASSERT_EQ(display.Files(), Names({"shown-00.bmp"}));
-    EXPECT_TRUE(display.Shown(0) == ExpectedDisplay(Picture::Black(1280, 1024), 1280, 1024, fullSamples));
+    EXPECT_TRUE(display.Shown(0) ==
+                ExpectedDisplay(Picture::Black(1280, 1024), 1280, 1024, fullSamples));
 
     // Clipped at the right and bottom edges: the display's line 0 shows frame row 1099.
     CFrame large;
@@ -151,8 +152,11 @@ TEST(OutputDisplay, BlankFramesShowTheLow12BitsOfTheirValue) {
         int32_t value;
         uint8_t blue, green, red;
     };
-    const Case cases[] = {{4096, 0, 0, 0},          {4095, 0xF0, 0xF0, 0xF0}, {-1, 0xF0, 0xF0, 0xF0},
-                          {65541, 0, 0, 0x50},      {0x0ABC, 0xB0, 0xA0, 0xC0}};
+    const Case cases[] = {{4096, 0, 0, 0},
+                          {4095, 0xF0, 0xF0, 0xF0},
+                          {-1, 0xF0, 0xF0, 0xF0},
+                          {65541, 0, 0, 0x50},
+                          {0x0ABC, 0xB0, 0xA0, 0xC0}};
     int n = 0;
     for (const Case& k : cases) {
         engine.OutputBlankFrame(k.value);

@@ -75,8 +75,8 @@ TEST(FramePacking, DelayLineShowsOneColumnParityOneRowLater) {
         const std::vector<Cell>& expected;
     };
     const Case cases[] = {
-        {0, 0, straight},   {0, 1, straight},    {1, 0, oddDelayed},
-        {1, 1, evenDelayed}, {5, 0, oddDelayed}, {5, 2, evenDelayed}, {-1, -7, evenDelayed},
+        {0, 0, straight},   {0, 1, straight},    {1, 0, oddDelayed},    {1, 1, evenDelayed},
+        {5, 0, oddDelayed}, {5, 2, evenDelayed}, {-1, -7, evenDelayed},
     };
     for (const Case& k : cases) {
         CFrame frame;

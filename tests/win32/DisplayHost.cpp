@@ -111,7 +111,7 @@ HOST_CHECK(ScreenShowsBlankFramesPacked) {
         int value;
         uint8_t blue, green, red;
     };
-    const Case cases[] = {{0x0ABC, 0xB0, 0xA0, 0xC0}, {4096, 0, 0, 0}, {4095, 0xF0, 0xF0, 0xF0},
+    const Case cases[] = {{0x0ABC, 0xB0, 0xA0, 0xC0}, {4096, 0, 0, 0},  {4095, 0xF0, 0xF0, 0xF0},
                           {256, 0, 0x10, 0},          {15, 0, 0, 0xF0}, {-1, 0xF0, 0xF0, 0xF0},
                           {65541, 0, 0, 0x50}};
     for (const Case& c : cases) {
@@ -140,8 +140,9 @@ HOST_CHECK(ScreenShowsComputedFramesPixelForPixel) {
         k.SetDelayLine(c.line);
         k.SetDelayShift(c.shift);
         k.OutputFrame(4);
-        const dp::Picture expected = dp::ExpectedDisplay(dp::Picture::Black(kWidth, kHeight), kWidth,
-                                                         kHeight, samples, c.line != 0, c.shift != 0);
+        const dp::Picture expected =
+            dp::ExpectedDisplay(dp::Picture::Black(kWidth, kHeight), kWidth, kHeight, samples,
+                                c.line != 0, c.shift != 0);
         EXPECT_EQ(DifferingPixels(ReadScreen(), expected), 0);
     }
     CloseScreen();
@@ -159,8 +160,9 @@ HOST_CHECK(ScreenShowsFramesOfAHostBuffer) {
     k.SetPosition(0);
     k.CalcFrame(11);
     k.OutputFrame(11);
-    const dp::Picture expected = dp::ExpectedDisplay(
-        dp::Picture::Black(kWidth, kHeight), kWidth, kHeight, FrameSamples(pixels, 2560, 2048, 2, 0, lut));
+    const dp::Picture expected =
+        dp::ExpectedDisplay(dp::Picture::Black(kWidth, kHeight), kWidth, kHeight,
+                            FrameSamples(pixels, 2560, 2048, 2, 0, lut));
     EXPECT_EQ(DifferingPixels(ReadScreen(), expected), 0);
     k.SetBitmapPointer(nullptr);
     CloseScreen();
