@@ -48,7 +48,8 @@ void MiddleSegment(Entries& entries, const StepValues& fresh) {
         const int32_t u = StepInput(k - 1);
         const int32_t v = StepInput(k);
         for (int32_t x = u + 1; x <= v && x < 224; ++x)
-            entries[x] = static_cast<int16_t>((fresh[k - 1] * (v - x) + fresh[k] * (x - u)) / (v - u));
+            entries[x] =
+                static_cast<int16_t>((fresh[k - 1] * (v - x) + fresh[k] * (x - u)) / (v - u));
     }
 }
 

@@ -49,6 +49,7 @@ TEST(LutCalculationHost, GammaComesFromTheSettingsOnEveryCall) {
         int reference, step;
         std::vector<std::pair<int, int>> entries;  // empty: no table written
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"[Imaging]\nGamma=220\n", 20, 4,
          {{0, 4095}, {1, 4098}, {2, 4101}, {7, 4109}, {64, 3195}, {224, 176}, {255, 0}}},
@@ -57,6 +58,7 @@ TEST(LutCalculationHost, GammaComesFromTheSettingsOnEveryCall) {
         {"[Imaging]\nGamma=0\n", 10, 5, {}},
         {"[Imaging]\nGamma=none\n", 10, 5, {}},  // no number reads as 0
     };
+    // clang-format on
     int run = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings != nullptr ? c.settings : "no settings file");

@@ -53,7 +53,8 @@ TEST(LutCalculation, ReadingsBecomeLevelsByTheGammaLaw) {
     // Readings above 900 count as negative densities.
     const std::vector<std::pair<uint16_t, int32_t>> densities = {
         {0, 0}, {150, 150}, {900, 900}, {901, -1}, {950, -50}, {65535, -64635}};
-    for (const auto& [reading, density] : densities) EXPECT_EQ(Density(reading), density) << reading;
+    for (const auto& [reading, density] : densities)
+        EXPECT_EQ(Density(reading), density) << reading;
 
     // The extremes of the 16-bit readings and of the setting stay inside 0..255.
     const float smallest = GammaFromSetting(1);
@@ -75,6 +76,7 @@ TEST(LutCalculation, CalibratesGreyScalesToTheLastDigit) {
         int level0, level45, new15, new16, new38;
         std::vector<std::pair<int, int>> entries;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {10, 5, 180, 13, 239, 1846, 1602, 112,
          {{0, 4095}, {1, 4055}, {63, 1876}, {64, 1846}, {72, 1602}, {128, 674}, {200, 225},
@@ -86,6 +88,7 @@ TEST(LutCalculation, CalibratesGreyScalesToTheLastDigit) {
          {{0, 4095}, {1, 4094}, {2, 4094}, {3, 4094}, {4, 4093}, {64, 4078}, {250, 1196},
           {251, 973}, {252, 742}, {253, 503}, {254, 256}, {255, 0}}},
     };
+    // clang-format on
     const StepValues old = DefaultOldExposures();
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "reference " << c.reference << ", step " << c.step);
@@ -125,8 +128,8 @@ TEST(LutCalculation, AMisreadPatchCannotMakeTheLevelsFall) {
 }
 
 // When even the lightest patch is denser than the level a step asks for, the exposure is taken on
-// the line from the lightest patch toward exposure 0 at level 255, as the other end goes toward 4095
-// at level 0.
+// the line from the lightest patch toward exposure 0 at level 255, as the other end goes toward
+// 4095 at level 0.
 TEST(LutCalculation, StepsNoPatchReachesAreExtrapolatedTowardExposureZero) {
     const StepValues old = DefaultOldExposures();  // old[45] = 48 at input 252
 
@@ -139,9 +142,10 @@ TEST(LutCalculation, StepsNoPatchReachesAreExtrapolatedTowardExposureZero) {
     ASSERT_EQ(levels[45], 210);
     const StepValues fresh = NewExposures(levels, old);
     EXPECT_EQ(fresh[34], 57);  // input 208, still between two patches
-    const std::vector<std::pair<int, int>> extrapolated = {
-        {35, 48 * (255 - 212) / 45}, {36, 48 * (255 - 216) / 45}, {37, 48 * (255 - 220) / 45},
-        {38, 48 * (255 - 224) / 45}};
+    const std::vector<std::pair<int, int>> extrapolated = {{35, 48 * (255 - 212) / 45},
+                                                           {36, 48 * (255 - 216) / 45},
+                                                           {37, 48 * (255 - 220) / 45},
+                                                           {38, 48 * (255 - 224) / 45}};
     for (const auto& [k, exposure] : extrapolated) EXPECT_EQ(fresh[k], exposure) << "step " << k;
     // The whole table still falls from 4095 to 0.
     const Entries entries = CalcEntries(old, readings, g);
@@ -237,9 +241,9 @@ TEST(LutCalculation, CalcLutRewritesTheFileButNotTheEnginesTable) {
 
     const std::vector<uint8_t> bytes = testing_support::ReadBytes(path);
     ASSERT_EQ(bytes.size(), 528u);
-    const std::vector<uint8_t> header = {0x4C, 0x55, 0x54, 0x46, 0x49, 0x4C, 0x45, 0x00,
-                                         0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00,
-                                         0xFF, 0x0F, 0xFE, 0x0F};  // entries 4095, 4094
+    const std::vector<uint8_t> header = {0x4C, 0x55, 0x54, 0x46, 0x49, 0x4C, 0x45,
+                                         0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
+                                         0xFF, 0x00, 0xFF, 0x0F, 0xFE, 0x0F};  // entries 4095, 4094
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 20), header);
     EXPECT_EQ(bytes[16 + 2 * 254], 0x00);  // entry 254 = 256
     EXPECT_EQ(bytes[16 + 2 * 254 + 1], 0x01);
@@ -256,10 +260,10 @@ TEST(LutCalculation, CalcLutRewritesTheFileButNotTheEnginesTable) {
     EXPECT_EQ(engine.m_Frames[0].m_pData[one], 4094);  // the image value 1, through the new table
 
     // A LUT file too short for the step inputs is reported and left as it was.
-    std::vector<uint8_t> shortFile(header.begin(), header.begin() + 16);
+    std::vector<uint8_t> shortFile(16 + 2 * 100, 0);  // 100 entries
+    std::copy(header.begin(), header.begin() + 16, shortFile.begin());
     shortFile[8] = 100;
     shortFile[9] = 0;
-    shortFile.resize(16 + 200, 0);
     testing_support::WriteBytes(path, shortFile);
     MessageRecorder messages;
     engine.CalcLut();
