@@ -39,7 +39,13 @@ struct CBlockSpans {
     }
 };
 
+// The quotient rounded toward minus infinity.
 int64_t FloorDiv(int64_t n, int64_t d) { return n / d - (n % d != 0 && (n < 0) != (d < 0)); }
+
+// A sample read as a signed 16-bit value, as a term of a sum that wraps in 32 bits.
+uint32_t SignedTerm(uint16_t sample) {
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(sample)));
+}
 
 // Mean of the source samples in columns x0 .. x1 - 1 and rows y0 .. y1 - 1 (x0 < x1, y0 < y1),
 // read as GetPixel reads them: by linear index, 0 outside the buffer. Each row's stretch of
@@ -51,12 +57,12 @@ int32_t BlockMean(const CFrame& source, int32_t x0, int32_t x1, int32_t y0, int3
     if (source.HasData() && cols > 0) {
         const uint16_t* samples = source.m_pData.get();
         const int64_t firstRow = std::max<int64_t>(y0, FloorDiv(-int64_t{x1}, cols));
-        const int64_t endRow = std::min<int64_t>(y1, FloorDiv(source.m_nCount - int64_t{x0}, cols) + 1);
+        const int64_t endRow =
+            std::min<int64_t>(y1, FloorDiv(source.m_nCount - int64_t{x0}, cols) + 1);
         for (int64_t y = firstRow; y < endRow; ++y) {
             const int64_t first = std::max<int64_t>(y * cols + x0, 0);
             const int64_t end = std::min<int64_t>(y * cols + x1, source.m_nCount);
-            for (int64_t i = first; i < end; ++i)
-                sum += static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(samples[i])));
+            for (int64_t i = first; i < end; ++i) sum += SignedTerm(samples[i]);
         }
     }
     const uint32_t count = static_cast<uint32_t>(Sub(x1, x0)) * static_cast<uint32_t>(Sub(y1, y0));
@@ -103,9 +109,11 @@ public:
     void Corners() const;
 
 private:
-    CPoint Peak(int32_t x, int32_t y, int32_t radius) const { return m_Scan.FindPeak(x, y, radius); }
-    void Measure(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0,
-                 int32_t X1, int32_t Y1) const {
+    CPoint Peak(int32_t x, int32_t y, int32_t radius) const {
+        return m_Scan.FindPeak(x, y, radius);
+    }
+    void Measure(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0, int32_t X1,
+                 int32_t Y1) const {
         m_Map.Resample(x0, y0, x1, y1, X0, Y0, X1, Y1, m_Scan);
     }
 

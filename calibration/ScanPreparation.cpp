@@ -42,7 +42,8 @@ int32_t CFrame::LoadChannel(const CBitmapImage& image, int32_t byte) {
     const uint8_t* in = image.Pixels() + byte;
     uint16_t* out = m_pData.get();
     for (int32_t row = 0; row < m_nRows; ++row) {
-        for (int32_t column = 0; column < m_nCols; ++column) out[column] = in[3 * static_cast<size_t>(column)];
+        for (int32_t column = 0; column < m_nCols; ++column)
+            out[column] = in[3 * static_cast<size_t>(column)];
         in += stride;
         out += m_nCols;
     }

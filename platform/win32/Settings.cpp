@@ -1,6 +1,8 @@
 #include "platform/Settings.h"
 
 #include <windows.h>
+// windows.h maps GetProfileInt to GetProfileIntA, which would rename the definition below.
+#undef GetProfileInt
 
 #include "platform/Module.h"
 

@@ -56,7 +56,9 @@ inline void PutLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes
 }
 
 // Bytes from one stored row of a 24-bit bitmap to the next.
-inline size_t BitmapStride(int32_t width) { return (3 * static_cast<size_t>(width) + 3) & ~size_t{3}; }
+inline size_t BitmapStride(int32_t width) {
+    return (3 * static_cast<size_t>(width) + 3) & ~size_t{3};
+}
 
 // A bitmap file with a 40-byte information header and the given pixel array.
 inline std::vector<uint8_t> BitmapFile(int32_t width, int32_t height,

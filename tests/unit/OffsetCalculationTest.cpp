@@ -11,6 +11,7 @@
 #include "engine/FrameEngine.h"
 #include "support/Hooks.h"
 #include "support/ScanPicture.h"
+#include "support/SettingsFolder.h"
 #include "support/TestFiles.h"
 
 using testing_support::MessageRecorder;
@@ -150,6 +151,35 @@ TEST(CalcOffset, SecondCalibrationAddsTheFirstAndSaysAdd) {
     for (size_t i = 0; i < first.size(); ++i) ASSERT_NEAR(second[i], 2 * first[i], 2) << i;
 }
 
+TEST(CalcOffset, SmoothingFollowsTheSettingsFile) {
+    if (!testing_support::SettingsFolder::Supported())
+        GTEST_SKIP() << "a settings file of the test's own is set up natively only";
+    ScanPicture picture;
+    picture.exposure = [](int32_t x, int32_t y) {
+        return static_cast<uint8_t>(100 + (x * 7 + y * 13) % 23);
+    };
+    std::vector<std::vector<uint8_t>> maps;
+    for (const char* setting : {"0", "1", "2"}) {
+        testing_support::SettingsFolder folder(std::string("[Imaging]\nUnsharpenOffset=") +
+                                               setting + "\n");
+        Calibration calibration;
+        calibration.WriteScan(picture);
+        calibration.Run();
+        maps.push_back(calibration.OffsetFile());
+        EXPECT_EQ(maps.back().size(), kOffsetFileSize) << setting;
+    }
+    EXPECT_NE(maps[0], maps[1]);
+    EXPECT_NE(maps[0], maps[2]);
+    EXPECT_NE(maps[1], maps[2]);
+
+    // Without a settings file the map is smoothed diagonally.
+    testing_support::SettingsFolder none;
+    Calibration calibration;
+    calibration.WriteScan(picture);
+    calibration.Run();
+    EXPECT_EQ(calibration.OffsetFile(), maps[1]);
+}
+
 TEST(CalcOffset, ScansWithoutAUsableExposedAreaAreInvalid) {
     ScanPicture blank;
     blank.exposure = [](int32_t, int32_t) { return uint8_t{255}; };
@@ -268,6 +298,16 @@ TEST(CalcOffset, FailedWriteKeepsTheOldOffsetFile) {
     }
     EXPECT_EQ(calibration.OffsetFile(), old);
     EXPECT_EQ(calibration.Files(), (std::vector<std::string>{"offset.frm", "scan.bmp"}));
+
+    // A path that cannot be created, and none at all, end the call without a file or a message.
+    const size_t shown = messages.Texts().size();
+    for (const std::string& path :
+         {calibration.OffsetPath() + "-folder/offset.frm", std::string()}) {
+        calibration.Engine().SetOffsetFile(path.c_str());
+        calibration.Run();
+        EXPECT_EQ(calibration.Files(), (std::vector<std::string>{"offset.frm", "scan.bmp"}));
+    }
+    EXPECT_EQ(messages.Texts().size(), shown);
 }
 
 // Every allocation of a calibration, made to fail in turn. The buffers are allocated in this

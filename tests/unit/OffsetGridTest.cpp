@@ -182,15 +182,13 @@ TEST(OffsetMap, MeasurableAreasAreAtLeast100AndFitThe32BitGrid) {
         CBorderBox box;
         bool measurable;
     };
-    const Case cases[] = {
-        {{0, 0, 100, 100}, true},
-        {{0, 0, 99, 100}, false},
-        {{0, 0, 100, 99}, false},
-        {{50, 50, 10, 200}, false},
-        {{0, 0, 1677721, 2097151}, true},  // 1677721 x 1280 and 2097151 x 1024 fit in 32 bits
-        {{0, 0, 1677722, 200}, false},
-        {{0, 0, 200, 2097152}, false},
-    };
+    const Case cases[] =
+        {
+            {{0, 0, 100, 100}, true},         {{0, 0, 99, 100}, false},
+            {{0, 0, 100, 99}, false},         {{50, 50, 10, 200}, false},
+            {{0, 0, 1677721, 2097151}, true},  // 1677721 x 1280 and 2097151 x 1024 fit in 32 bits
+            {{0, 0, 1677722, 200}, false},    {{0, 0, 200, 2097152}, false},
+        };
     for (const Case& c : cases)
         EXPECT_EQ(IsMeasurable(c.box, map), c.measurable) << c.box.right << " x " << c.box.bottom;
 }
@@ -221,19 +219,20 @@ TEST(OffsetMap, SmoothingFollowsTheSettingReadOncePerChoice) {
     }
 }
 
+TEST(OffsetMap, UnsharpenOffsetIsOneWithoutASettingsFile) {
+    // The Windows build finds no settings file of the test program's in the Windows folder.
+    testing_support::SettingsFolder none;
+    EXPECT_EQ(ReadUnsharpenOffset(), 1u);
+}
+
 TEST(OffsetMap, UnsharpenOffsetComesFromTheSettingsFile) {
-    {
-        // No settings file (the Windows build finds none for the test program either).
-        testing_support::SettingsFolder none;
-        EXPECT_EQ(ReadUnsharpenOffset(), 1u);
-    }
     if (!testing_support::SettingsFolder::Supported())
-        GTEST_SKIP() << "settings files of the test program's own are read natively only";
-    for (const auto& [text, value] : std::vector<std::pair<std::string, unsigned>>{
-             {"[Imaging]\nUnsharpenOffset=2\n", 2},
-             {"[Imaging]\nUnsharpenOffset=0\n", 0},
-             {"[Imaging]\nGamma=200\n", 1},
-             {"[Other]\nUnsharpenOffset=2\n", 1}}) {
+        GTEST_SKIP() << "a settings file of the test's own is set up natively only";
+    for (const auto& [text, value] :
+         std::vector<std::pair<std::string, unsigned>>{{"[Imaging]\nUnsharpenOffset=2\n", 2},
+                                                       {"[Imaging]\nUnsharpenOffset=0\n", 0},
+                                                       {"[Imaging]\nGamma=200\n", 1},
+                                                       {"[Other]\nUnsharpenOffset=2\n", 1}}) {
         testing_support::SettingsFolder folder(text);
         EXPECT_EQ(ReadUnsharpenOffset(), value) << text;
     }
@@ -270,7 +269,8 @@ TEST(OffsetMap, MarksAreReplacedAroundEveryGridPoint) {
     int changed = 0;
     for (int32_t y = 0; y < 1024; ++y) {
         for (int32_t x = 0; x < 1280; ++x) {
-            const bool nearGridPoint = x >= 30 && y >= 30 && (x - 30) % 64 <= 2 && (y - 30) % 64 <= 2;
+            const bool nearGridPoint =
+                x >= 30 && y >= 30 && (x - 30) % 64 <= 2 && (y - 30) % 64 <= 2;
             const int32_t expected = nearGridPoint ? (y < 300 ? y + 10 : y - 10) : y;
             ASSERT_EQ(map.GetPixel(x, y), expected) << x << ", " << y;
             changed += map.GetPixel(x, y) != y;

@@ -50,12 +50,11 @@ TEST(LoadChannel, TakesOneByteOfEveryPixelAndStepsByTheStoredRowLength) {
         EXPECT_EQ(plane.m_nCount, 6);
         const uint16_t first = static_cast<uint16_t>(10 * (color + 1));
         // The first stored row becomes row 0.
-        EXPECT_EQ(Samples(plane), (std::vector<uint16_t>{
-                                      first, static_cast<uint16_t>(first + 1),
-                                      static_cast<uint16_t>(first + 2),
-                                      static_cast<uint16_t>(first + 3),
-                                      static_cast<uint16_t>(first + 4),
-                                      static_cast<uint16_t>(first + 5)}))
+        EXPECT_EQ(Samples(plane),
+                  (std::vector<uint16_t>{
+                      first, static_cast<uint16_t>(first + 1), static_cast<uint16_t>(first + 2),
+                      static_cast<uint16_t>(first + 3), static_cast<uint16_t>(first + 4),
+                      static_cast<uint16_t>(first + 5)}))
             << "colour " << color;
     }
 }
@@ -124,7 +123,7 @@ TEST(EdgeSearch, FindsTheOutermostSamplesStrictlyBelowTheThreshold) {
     const Case cases[] = {
         {1800, {1803, 1796, 1800, 1796, 1803}, 1, 3},
         {1800, {1803, 1800, 2000}, -7, -7},
-        {1800, {1796, 2000, 2000}, 0, -7},  // the search for the last one stops before x = 0
+        {1800, {1796, 2000, 2000}, 0, -7},    // the search for the last one stops before x = 0
         {0, {3500, 3499, 3500, 4000}, 1, 1},  // 0 stands for 3500
         {0, {2000, 2000}, 0, 1},
         {-5, {-6, -6, -5}, 0, 1},  // samples and threshold compare as signed values
@@ -149,9 +148,8 @@ TEST(EdgeSearch, FindsTheOutermostSamplesStrictlyBelowTheThreshold) {
 
 TEST(BorderBox, IsTheExposedRectangleOnTheMiddleRowAndColumn) {
     CFrame plane;
-    Paint(plane, 40, 30, [](int32_t x, int32_t y) {
-        return x >= 5 && x <= 33 && y >= 3 && y <= 20 ? 700 : 1900;
-    });
+    Paint(plane, 40, 30,
+          [](int32_t x, int32_t y) { return x >= 5 && x <= 33 && y >= 3 && y <= 20 ? 700 : 1900; });
     plane.SetEdgeThreshold(1800);
     const std::vector<uint16_t> upright = Samples(plane);
     plane.CorrectGeometry();
@@ -212,9 +210,8 @@ TEST(CorrectGeometry, NeedsTwoExposedSamplesOnTheMiddleRowAndColumn) {
     for (const bool oneSample : {false, true}) {
         MessageRecorder messages;
         CFrame plane;
-        Paint(plane, 9, 7, [&](int32_t x, int32_t y) {
-            return oneSample && x == 4 && y == 3 ? 100 : 2000;
-        });
+        Paint(plane, 9, 7,
+              [&](int32_t x, int32_t y) { return oneSample && x == 4 && y == 3 ? 100 : 2000; });
         plane.SetEdgeThreshold(1800);
         plane.m_bShowErrors = 1;
         const std::vector<uint16_t> before = Samples(plane);

@@ -73,7 +73,13 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
             char caption[256] = {}, text[4096] = {};
             GetWindowTextA(box, caption, sizeof caption);
             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-            const bool icon = GetDlgItem(box, 0x0440) != nullptr || GetDlgItem(box, 0x14) != nullptr;
+            // The icon control may exist in a box without an icon; only one that holds an icon
+            // counts.
+            bool icon = false;
+            for (const int id : {0x0440, 0x14}) {
+                HWND control = GetDlgItem(box, id);
+                icon = icon || (control != nullptr && SendMessageA(control, STM_GETICON, 0, 0) != 0);
+            }
             g_captured->push_back(CapturedBox{caption, text, icon});
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
