@@ -1,7 +1,7 @@
 // Signed 32-bit arithmetic that wraps on overflow as the processor's registers do, without the
 // undefined behaviour of overflowing int32_t. The offset calculation forms its products in 32 bits
 // (product first, one truncating division); with extreme settings or huge scans they overflow,
-// and these helpers give the wrapped result every time.
+// and these functions give the wrapped result every time.
 #pragma once
 
 #include <cstdint>
