@@ -84,11 +84,7 @@ CPicture MakeOffsetPattern(uint8_t fieldLevel) {
     CPicture image(kImageWidth, kImageHeight, fieldLevel);
     for (int32_t i = 0; i < kGridColumns; ++i) {
         for (int32_t j = 0; j < kGridRows; ++j) {
-            const int32_t column = GridColumn(i), line = GridLine(j);
-            for (int32_t dy = -1; dy <= 1; ++dy)
-                for (int32_t dx = -1; dx <= 1; ++dx)
-                    SetDisplayPixel(image, column + dx, line + dy,
-                                    dx == 0 && dy == 0 ? kMarkCentreLevel : kMarkRingLevel);
+            SetDisplayPixel(image, GridColumn(i), GridLine(j), kMarkLevel);
         }
     }
     image.FillGrey(2 * kNotchFirstColumn, 0, 2 * kNotchColumns, 2 * kNotchLines, kWhite);

@@ -48,21 +48,22 @@ constexpr int32_t kGridStep = 64;
 constexpr int32_t GridColumn(int32_t i) { return kGridFirst + kGridStep * i; }
 constexpr int32_t GridLine(int32_t j) { return kDisplayHeight - 1 - (kGridFirst + kGridStep * j); }
 
-// The orientation notch: an unexposed stretch of the display's two top lines, from column 64 to
+// The orientation notch: an unexposed stretch of the display's top line, from column 64 to
 // column 447, near the upper left corner. It lies where the offset calculation overwrites the
-// map anyway (its two outermost rows) and away from every place where it searches for marks
-// or edges, so it leaves no trace in the offset map.
+// map anyway (its outermost rows), so that even the light the paper spreads around it leaves
+// no trace in the map, and away from every place where the calculation searches for marks or
+// edges.
 constexpr int32_t kNotchFirstColumn = 64;
 constexpr int32_t kNotchColumns = 384;
-constexpr int32_t kNotchLines = 2;
+constexpr int32_t kNotchLines = 1;
 
 constexpr uint8_t kDefaultFieldLevel = 128;
-constexpr uint8_t kMarkCentreLevel = 255;
-constexpr uint8_t kMarkRingLevel = 224;
+constexpr uint8_t kMarkLevel = 255;
 
-// A mark is 3 x 3 display pixels: the centre unexposed (image 255, light paper) and the ring
-// around it nearly so, so that the brightest point of the mark in a scan is its centre, and the
-// whole mark lies in the 3 x 3 samples that the offset calculation repairs at every grid point.
+// A mark is one unexposed display pixel (image 255, light paper) in the exposed field: the
+// brightest point around in a scan, and, with the light that the paper spreads around it,
+// still within the 3 x 3 samples that the offset calculation repairs at every grid point, so
+// that the marks leave no trace in the offset map.
 CPicture MakeOffsetPattern(uint8_t fieldLevel = kDefaultFieldLevel);
 
 // ---- A colourful sample image for trying out an exposure.
