@@ -82,11 +82,9 @@ void* CFrameEngine::SetBitmapPointer(void* pixels) {
 void CFrameEngine::CalcFrame(int32_t index) {
     if (!IsFrameIndex(index)) return;
     CFrame& frame = m_Frames[index];
-    // A frame that could not be extracted may still hold light levels from before; those are no
-    // table indexes, so it is left exactly as it was.
-    if (frame.ExtractSubPixel(m_Image, m_nColor, m_nPosition) != 0) return;
-    m_Lut.Apply(frame);
-    frame.AddFrame(m_Offset);
+    // Extraction, the table and the offset map in one pass. A frame that could not be extracted
+    // may still hold light levels from before; those are no table indexes, so it stays as it was.
+    frame.ExtractSubPixel(m_Image, m_nColor, m_nPosition, m_Lut, m_Offset);
 }
 
 void CFrameEngine::OpenOutputDevice() {

@@ -9,6 +9,7 @@
 
 class CBitmapImage;
 class CDC;
+class CLut;
 
 struct CPoint {
     int32_t x;
@@ -58,6 +59,10 @@ public:
 
     // Frame computation: one colour byte of one pixel of every 2 x 2 block of the image.
     int32_t ExtractSubPixel(const CBitmapImage& image, int32_t color, int32_t position);
+    // The same, followed by what Apply of the table and AddFrame of the offsets would do, in one
+    // pass over the image; a failed extraction applies neither.
+    int32_t ExtractSubPixel(const CBitmapImage& image, int32_t color, int32_t position,
+                            const CLut& lut, const CFrame& offsets);
 
     // Output: packs the samples into 24-bit pixels and draws them on the display context.
     void Output(CDC& dc) const;

@@ -1,8 +1,12 @@
-// Taking one colour byte of one pixel of every 2 x 2 block of the source image into a frame.
+// Computing a frame: one colour byte of one pixel of every 2 x 2 block of the source image, mapped
+// through the look-up table, plus the offset map clamped to 0..4095.
 #include "output/FrameComputation.h"
+
+#include <algorithm>
 
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
+#include "image/Lut.h"
 
 namespace {
 
@@ -17,28 +21,74 @@ void BlockOffsets(int32_t position, int32_t& dx, int32_t& dy) {
     }
 }
 
-}  // namespace
-
-int32_t CFrame::ExtractSubPixel(const CBitmapImage& image, int32_t color, int32_t position) {
+int32_t CheckImage(const CBitmapImage& image, int32_t color) {
     const CBitmapInfoHeader& header = image.Header();
     if (header.biPlanes != 1) return kNotSinglePlane;
     if (header.biBitCount != 24) return kNot24Bit;
     if (header.biCompression != 0) return kCompressed;
     if (image.Pixels() == nullptr) return kNoPixels;
-    if (header.biHeight < 0 || image.PixelBytes() < 0 || color < 0 || color > 2)
-        return kUnusableSize;
+    if (header.biHeight < 0 || image.PixelBytes() < 0 || color < 0 || color > 2) return kUnusableSize;
+    return kExtracted;
+}
 
-    if (!Reallocate(header.biHeight / 2, header.biWidth / 2)) return kOutOfMemory;
+// What each image byte becomes: its table entry where the table applies to it, else itself.
+// A byte beyond a short table, or any byte when the table is refused, keeps its value.
+void BuildByteMap(const CLut* lut, uint16_t (&map)[256]) {
+    const bool applies = lut != nullptr && lut->HasTable() && lut->m_nFirstInput >= 0;
+    for (int32_t v = 0; v < 256; ++v)
+        map[v] = static_cast<uint16_t>(applies && v < lut->m_nCount ? lut->m_pTable[v] : v);
+}
+
+// The sum read as a signed 16-bit value, clamped to the light levels 0..4095.
+inline uint16_t AddClamped(uint16_t level, uint16_t offset) {
+    const int16_t sum = static_cast<int16_t>(static_cast<uint16_t>(level + offset));
+    return static_cast<uint16_t>(std::clamp<int16_t>(sum, 0, 4095));
+}
+
+}  // namespace
+
+int32_t CFrame::ExtractSubPixel(const CBitmapImage& image, int32_t color, int32_t position) {
+    const int32_t code = CheckImage(image, color);
+    if (code != kExtracted) return code;
+    if (!Reallocate(image.Header().biHeight / 2, image.Header().biWidth / 2)) return kOutOfMemory;
 
     int32_t dx, dy;
     BlockOffsets(position, dx, dy);
-    const size_t stride = static_cast<size_t>(CBitmapImage::RowStride(header.biWidth));
+    const size_t stride = static_cast<size_t>(CBitmapImage::RowStride(image.Header().biWidth));
     const uint8_t* base = image.Pixels() + dy * stride + 3 * dx + color;
     uint16_t* out = m_pData.get();
-    for (int32_t i = 0; i < m_nRows; ++i) {
+    for (int32_t i = 0; i < m_nRows; ++i, out += m_nCols) {
         const uint8_t* in = base + 2 * static_cast<size_t>(i) * stride;
         for (int32_t j = 0; j < m_nCols; ++j) out[j] = in[6 * static_cast<size_t>(j)];
-        out += m_nCols;
     }
+    return kExtracted;
+}
+
+int32_t CFrame::ExtractSubPixel(const CBitmapImage& image, int32_t color, int32_t position,
+                                const CLut& lut, const CFrame& offsets) {
+    const int32_t code = CheckImage(image, color);
+    if (code != kExtracted) return code;
+    if (!Reallocate(image.Header().biHeight / 2, image.Header().biWidth / 2)) return kOutOfMemory;
+
+    uint16_t map[256];
+    BuildByteMap(m_nCount > 0 ? &lut : nullptr, map);
+    const bool addOffsets =
+        offsets.HasData() && offsets.m_nCols == m_nCols && offsets.m_nRows == m_nRows;
+
+    int32_t dx, dy;
+    BlockOffsets(position, dx, dy);
+    const size_t stride = static_cast<size_t>(CBitmapImage::RowStride(image.Header().biWidth));
+    const uint8_t* base = image.Pixels() + dy * stride + 3 * dx + color;
+    uint16_t* out = m_pData.get();
+    const uint16_t* offset = addOffsets ? offsets.m_pData.get() : nullptr;
+    // Row by row: the gathered row is still in the cache when the offsets are added to it.
+    for (int32_t i = 0; i < m_nRows; ++i, out += m_nCols) {
+        const uint8_t* in = base + 2 * static_cast<size_t>(i) * stride;
+        for (int32_t j = 0; j < m_nCols; ++j) out[j] = map[in[6 * static_cast<size_t>(j)]];
+        if (offset == nullptr) continue;
+        for (int32_t j = 0; j < m_nCols; ++j) out[j] = AddClamped(out[j], offset[j]);
+        offset += m_nCols;
+    }
+    if (addOffsets) ShowError("Add");
     return kExtracted;
 }

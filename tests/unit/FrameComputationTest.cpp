@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "engine/FrameEngine.h"
 #include "output/FrameComputation.h"
 #include "support/Bitmaps.h"
@@ -224,4 +226,50 @@ TEST(CalcFrameFromFiles, ImageFileLutFileAndOffsetFileTogether) {
         for (int32_t j = 0; j < 3; ++j)
             EXPECT_EQ(frame.GetPixel(j, i),
                       std::clamp(ReferenceSample(pixels, 6, 1, 2, j, i) * 4000 / 255 + (i * 3 + j) * 10 - 20, 0, 4095));
+}
+
+// The one-pass computation against the three steps one after the other, on random inputs.
+TEST(ExtractSubPixel, OnePassEqualsExtractionThenTableThenOffsets) {
+    std::mt19937 random(12345);
+    auto next = [&](int32_t low, int32_t high) {
+        return std::uniform_int_distribution<int32_t>(low, high)(random);
+    };
+    for (int round = 0; round < 60; ++round) {
+        const int32_t width = next(1, 41), height = next(1, 23);
+        std::vector<uint8_t> pixels = PixelArray(width, height, [&](int32_t, int32_t, int32_t) {
+            return static_cast<uint8_t>(next(0, 255));
+        });
+        CBitmapImage image;
+        image.Attach(width, height, pixels.data());
+
+        CLut lut;
+        const int32_t tableKind = next(0, 3);
+        if (tableKind > 0) {
+            lut.MakeLinear(0);
+            lut.m_nCount = tableKind == 3 ? next(1, 256) : 256;  // a short foreign table
+            lut.m_nFirstInput = static_cast<int16_t>(tableKind == 2 ? next(-2, 3) : 0);
+            for (int32_t i = 0; i < 256; ++i) lut.m_pTable[i] = static_cast<int16_t>(next(-40000, 40000));
+        }
+        CFrame offsets;
+        if (next(0, 3) > 0) {
+            offsets.m_nCols = width / 2 + (next(0, 4) == 0 ? 1 : 0);
+            offsets.m_nRows = height / 2;
+            offsets.m_nCount = offsets.m_nCols * offsets.m_nRows;
+            offsets.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(offsets.m_nCount) + 1);
+            for (int32_t i = 0; i < offsets.m_nCount; ++i) offsets.m_pData[i] = static_cast<uint16_t>(next(0, 65535));
+        }
+        const int32_t color = next(0, 2), position = next(-1, 5);
+
+        MessageRecorder messages;
+        CFrame stepwise, onePass;
+        stepwise.m_bShowErrors = onePass.m_bShowErrors = 1;
+        ASSERT_EQ(stepwise.ExtractSubPixel(image, color, position), kExtracted);
+        lut.Apply(stepwise);
+        stepwise.AddFrame(offsets);
+        const size_t stepwiseMessages = messages.Messages().size();
+        ASSERT_EQ(onePass.ExtractSubPixel(image, color, position, lut, offsets), kExtracted);
+        EXPECT_EQ(messages.Messages().size(), 2 * stepwiseMessages) << "round " << round;
+        ASSERT_EQ(onePass.m_nCount, stepwise.m_nCount);
+        EXPECT_EQ(Samples(onePass), Samples(stepwise)) << "round " << round;
+    }
 }
