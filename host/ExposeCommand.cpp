@@ -196,7 +196,7 @@ int RunExpose(const CArgs& args) {
     g_interrupted = 0;
     void (*previous)(int) = std::signal(SIGINT, OnInterrupt);
     double computing = 0, drawing = 0, shown = 0;
-    int frames = 0;
+    int frames = 0, drawings = 0;
     kavrel.OpenOutputDevice();
     try {
         for (int index = 0; index < 12 && !g_interrupted; ++index) {
@@ -220,6 +220,7 @@ int RunExpose(const CArgs& args) {
             std::cout << line << (file.empty() ? "" : " -> " + file) << "\n" << std::flush;
             computing += computed;
             drawing += drawn;
+            ++drawings;
             start = Clock::now();
             Hold(seconds);
             shown += SecondsSince(start);
@@ -229,6 +230,7 @@ int RunExpose(const CArgs& args) {
                 start = Clock::now();
                 kavrel.OutputBlankFrame(blankValue);
                 drawing += SecondsSince(start);
+                ++drawings;
                 const std::string blankFile = display.AfterDrawing(device);
                 std::cout << "            blank " << blankValue
                           << (blankFile.empty() ? "" : " -> " + blankFile) << "\n" << std::flush;
@@ -242,9 +244,12 @@ int RunExpose(const CArgs& args) {
     kavrel.CloseOutputDevice();
     std::signal(SIGINT, previous);
 
+    char held[32];
+    std::snprintf(held, sizeof held, "%.1f", shown);
     std::cout << "shown " << frames << " of 12 frames: computing " << Milliseconds(computing)
               << " ms (" << Milliseconds(frames ? computing / frames : 0) << " ms a frame), drawing "
-              << Milliseconds(drawing) << " ms, on the display " << Milliseconds(shown) << " ms\n";
+               << Milliseconds(drawing) << " ms (" << Milliseconds(drawings ? drawing / drawings : 0)
+              << " ms a drawing), on the display " << held << " s\n";
     if (display.IsFileDisplay() && frames > 0)
         std::cout << "display pictures: " << display.FirstFile() << " .. " << display.LastFile() << "\n";
     if (g_interrupted) throw CHostError("interrupted after " + std::to_string(frames) + " of 12 frames");

@@ -5,10 +5,7 @@
 
 namespace host {
 
-std::string CKavrel::DefaultPath() {
-    const std::string folder = ProgramFolder();
-    return folder.empty() ? std::string(LibraryFileName()) : folder + "/" + LibraryFileName();
-}
+std::string CKavrel::DefaultPath() { return BesideProgram(LibraryFileName()); }
 
 CKavrel::CKavrel(const std::string& path)
     : m_strPath(path.empty() ? DefaultPath() : path), m_pLibrary(nullptr) {

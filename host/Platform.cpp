@@ -38,13 +38,13 @@ void* FindFunction(void* library, const char* name) {
 
 void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
-std::string ProgramFolder() {
+std::string BesideProgram(const std::string& name) {
     char path[MAX_PATH + 1];
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::string();
-    std::string folder(path, length);
-    const size_t slash = folder.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+    if (length == 0 || length >= MAX_PATH) return name;
+    const std::string program(path, length);
+    const size_t slash = program.find_last_of("\\/");
+    return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
 }
 
 #else
@@ -64,13 +64,13 @@ void* FindFunction(void* library, const char* name) { return dlsym(library, name
 
 void CloseLibrary(void* library) { dlclose(library); }
 
-std::string ProgramFolder() {
+std::string BesideProgram(const std::string& name) {
     char path[PATH_MAX + 1];
     const ssize_t length = readlink("/proc/self/exe", path, PATH_MAX);
-    if (length <= 0) return std::string();
-    std::string folder(path, static_cast<size_t>(length));
-    const size_t slash = folder.rfind('/');
-    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+    if (length <= 0) return name;
+    const std::string program(path, static_cast<size_t>(length));
+    const size_t slash = program.rfind('/');
+    return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
 }
 
 #endif

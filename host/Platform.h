@@ -15,7 +15,8 @@ void* OpenLibrary(const std::string& path, std::string& error);
 void* FindFunction(void* library, const char* name);
 void CloseLibrary(void* library);
 
-// The folder that holds the running program, or an empty string when it cannot be told.
-std::string ProgramFolder();
+// The path of a file of the given name in the folder of the running program, or the bare name
+// when that folder cannot be told.
+std::string BesideProgram(const std::string& name);
 
 }  // namespace host
