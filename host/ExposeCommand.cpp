@@ -252,6 +252,9 @@ int RunExpose(const CArgs& args) {
               << " ms a drawing), on the display " << held << " s\n";
     if (display.IsFileDisplay() && frames > 0)
         std::cout << "display pictures: " << display.FirstFile() << " .. " << display.LastFile() << "\n";
+    else if (!display.IsFileDisplay())
+        std::cout << "(the library tells no host whether a display opened: only its message "
+                     "\"Can't open Output Display\" would have said so)\n";
     if (g_interrupted) throw CHostError("interrupted after " + std::to_string(frames) + " of 12 frames");
     return 0;
 }
