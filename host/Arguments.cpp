@@ -1,5 +1,6 @@
 #include "Arguments.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -152,8 +153,8 @@ double CArguments::Number(const std::string& name, double fallback, double low, 
     double value = 0;
     if (!ParseNumber(it->second, value) || value < low || value > high)
         throw CUsageError(m_strCommand + ": --" + name + " must be a number from " +
-                          FormatNumber(low) + " to " + FormatNumber(high) + ", not '" +
-                          it->second + "'");
+                          FormatNumber(low) + " to " + FormatNumber(high) + ", not '" + it->second +
+                          "'");
     return value;
 }
 

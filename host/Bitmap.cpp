@@ -1,6 +1,7 @@
 #include "Bitmap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -59,7 +60,9 @@ void CheckTwentyFourBit(const std::string& path, const CHeader& h) {
 CPicture::CPicture(int32_t width, int32_t height, uint8_t grey)
     : m_nWidth(width), m_nHeight(height), m_Bytes(static_cast<size_t>(width) * height * 3, grey) {}
 
-void CPicture::SetGrey(int32_t x, int32_t y, uint8_t value) { SetColour(x, y, value, value, value); }
+void CPicture::SetGrey(int32_t x, int32_t y, uint8_t value) {
+    SetColour(x, y, value, value, value);
+}
 
 void CPicture::SetColour(int32_t x, int32_t y, uint8_t blue, uint8_t green, uint8_t red) {
     uint8_t* p = Pixel(x, y);
@@ -98,7 +101,8 @@ CPicture ReadBitmap(const std::string& path) {
     const bool bottomUp = h.height > 0;
     for (int32_t y = 0; y < rows; ++y) {
         const int32_t stored = bottomUp ? rows - 1 - y : y;
-        std::memcpy(picture.Pixel(0, y), &bytes[h.pixelOffset + stride * static_cast<size_t>(stored)],
+        std::memcpy(picture.Pixel(0, y),
+                    &bytes[h.pixelOffset + stride * static_cast<size_t>(stored)],
                     3 * static_cast<size_t>(h.width));
     }
     return picture;
@@ -106,7 +110,8 @@ CPicture ReadBitmap(const std::string& path) {
 
 std::vector<uint8_t> BitmapBytes(const CPicture& picture) {
     const size_t stride = StrideFor(picture.Width());
-    const uint32_t pixelBytes = static_cast<uint32_t>(stride * static_cast<size_t>(picture.Height()));
+    const uint32_t pixelBytes =
+        static_cast<uint32_t>(stride * static_cast<size_t>(picture.Height()));
     std::vector<uint8_t> bytes;
     bytes.reserve(kFileHeaderSize + kInfoHeaderSize + pixelBytes);
     bytes.push_back('B');

@@ -29,7 +29,8 @@ public:
 
 private:
     size_t Index(int32_t x, int32_t y) const {
-        return (static_cast<size_t>(y) * static_cast<size_t>(m_nWidth) + static_cast<size_t>(x)) * 3;
+        return (static_cast<size_t>(y) * static_cast<size_t>(m_nWidth) + static_cast<size_t>(x)) *
+               3;
     }
 
     int32_t m_nWidth = 0;

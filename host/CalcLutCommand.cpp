@@ -33,7 +33,8 @@ struct CFileState {
         CFileState state;
         state.bytes = FileExists(path) ? TryReadWholeFile(path) : std::nullopt;
         std::error_code error;
-        if (state.bytes) state.time = std::filesystem::last_write_time(std::filesystem::path(path), error);
+        if (state.bytes)
+            state.time = std::filesystem::last_write_time(std::filesystem::path(path), error);
         return state;
     }
     bool operator==(const CFileState& other) const {
@@ -68,7 +69,8 @@ int RunCalcLut(const CArgs& args) {
     const std::string readingsFile = arguments.Positionals()[0];
     const std::string lut = arguments.Text("lut");
     RequireFile(readingsFile, "readings");
-    const std::vector<uint16_t> readings = ReadDensitometerFile(readingsFile, arguments.Has("density"));
+    const std::vector<uint16_t> readings =
+        ReadDensitometerFile(readingsFile, arguments.Has("density"));
 
     const CFileState before = CFileState::Of(lut);
     const CLutTable old = before.bytes ? ParseLutFile(lut, *before.bytes) : DefaultLutTable();
@@ -86,14 +88,16 @@ int RunCalcLut(const CArgs& args) {
 
     const CFileState after = CFileState::Of(lut);
     if (!after.bytes || after == before)
-        throw CHostError(lut + ": the library wrote no new table (are the readings plausible: "
-                               "the reference the lightest, the patches darker?)");
+        throw CHostError(lut +
+                         ": the library wrote no new table (are the readings plausible: "
+                         "the reference the lightest, the patches darker?)");
     const CLutTable table = ParseLutFile(lut, *after.bytes);
 
     std::cout << "readings: " << readingsFile << ": reference " << readings[0] << ", patches "
               << readings[1] << " (value 252) .. " << readings[46] << " (value 4)\n"
-              << "before: " << (before.bytes ? lut : "the library's default table (no " + lut + " yet)")
-              << ": " << Summary(old) << "\n"
+              << "before: "
+              << (before.bytes ? lut : "the library's default table (no " + lut + " yet)") << ": "
+              << Summary(old) << "\n"
               << "after:  " << lut << ": " << Summary(table) << "\n";
     if (arguments.Has("plot")) {
         const std::string plot = arguments.Text("plot");

@@ -1,6 +1,7 @@
 // calc-offset: a new offset map from a scan of the exposed offset test pattern.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -58,14 +59,18 @@ int RunCalcOffset(const CArgs& args) {
         "corrections would land in the wrong places.",
         {{"offset", "FILE", "the offset file to recalibrate (required)"},
          {"color", "N", "colour byte of the scan to measure: 0 blue, 1 green, 2 red (default 1)"},
-         {"threshold", "P", "edge threshold in percent of white (default 90): darker counts as\n"
-                            "exposed"},
-         {"factor", "F", "correction factor (default 100): the correction for white paper is\n"
-                         "F x 20 exposure levels"},
-         {"map", "FILE.bmp", "write the new offset map as a false-colour bitmap, as the display\n"
-                             "shows it (red: more exposure, blue: less)"},
-         {"skip-orientation-check", "", "measure a scan without the orientation notch (one of\n"
-                                        "another pattern) as it lies"}},
+         {"threshold", "P",
+          "edge threshold in percent of white (default 90): darker counts as\n"
+          "exposed"},
+         {"factor", "F",
+          "correction factor (default 100): the correction for white paper is\n"
+          "F x 20 exposure levels"},
+         {"map", "FILE.bmp",
+          "write the new offset map as a false-colour bitmap, as the display\n"
+          "shows it (red: more exposure, blue: less)"},
+         {"skip-orientation-check", "",
+          "measure a scan without the orientation notch (one of\n"
+          "another pattern) as it lies"}},
         1, 1, true);
     arguments.Parse(args);
     if (arguments.HelpWanted()) {
@@ -95,7 +100,8 @@ int RunCalcOffset(const CArgs& args) {
     }
 
     std::optional<COffsetMap> old;
-    std::optional<std::vector<uint8_t>> oldBytes = FileExists(offset) ? TryReadWholeFile(offset) : std::nullopt;
+    std::optional<std::vector<uint8_t>> oldBytes =
+        FileExists(offset) ? TryReadWholeFile(offset) : std::nullopt;
     if (FileExists(offset) && !oldBytes) throw CHostError(offset + ": cannot be read");
     if (oldBytes) {
         old = ParseOffsetFile(offset, *oldBytes);
@@ -104,8 +110,9 @@ int RunCalcOffset(const CArgs& args) {
                              std::to_string(old->height) + " samples, not 1280 x 1024");
     }
     std::error_code error;
-    const auto oldTime = oldBytes ? std::filesystem::last_write_time(std::filesystem::path(offset), error)
-                                  : std::filesystem::file_time_type{};
+    const auto oldTime =
+        oldBytes ? std::filesystem::last_write_time(std::filesystem::path(offset), error)
+                 : std::filesystem::file_time_type{};
 
     CKavrel kavrel(arguments.Text("library"));
     kavrel.DisableErrorWindow(1);
@@ -117,13 +124,15 @@ int RunCalcOffset(const CArgs& args) {
     // Take the new map into the library as a host does; the library itself keeps the old one.
     kavrel.SetOffsetFile(offset.c_str());
 
-    const std::optional<std::vector<uint8_t>> newBytes = FileExists(offset) ? TryReadWholeFile(offset) : std::nullopt;
+    const std::optional<std::vector<uint8_t>> newBytes =
+        FileExists(offset) ? TryReadWholeFile(offset) : std::nullopt;
     const bool rewritten =
-        newBytes && (newBytes != oldBytes ||
-                     std::filesystem::last_write_time(std::filesystem::path(offset), error) != oldTime);
+        newBytes && (newBytes != oldBytes || std::filesystem::last_write_time(
+                                                 std::filesystem::path(offset), error) != oldTime);
     if (!rewritten)
-        throw CHostError(offset + ": the library wrote no new offset map (it found no exposed "
-                                  "area of at least 100 x 100 pixels in colour " +
+        throw CHostError(offset +
+                         ": the library wrote no new offset map (it found no exposed "
+                         "area of at least 100 x 100 pixels in colour " +
                          std::to_string(colour) + " of the scan)");
     const COffsetMap map = ParseOffsetFile(offset, *newBytes);
     std::vector<int> values(map.samples.begin(), map.samples.end());

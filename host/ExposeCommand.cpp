@@ -1,7 +1,10 @@
 // expose: the twelve frames of an image on the output display.
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -30,11 +33,11 @@ double SecondsSince(Clock::time_point start) {
 
 // Keeps the current picture on the display for the given time, or until Ctrl+C.
 void Hold(double seconds) {
-    const Clock::time_point end =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                     std::chrono::duration<double>(seconds));
     while (!g_interrupted && Clock::now() < end)
-        std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(20),
-                                                              end - Clock::now()));
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(std::chrono::milliseconds(20), end - Clock::now()));
 }
 
 // The name of the file that drawing n of a file display goes to, formatted as the display
@@ -47,8 +50,10 @@ std::optional<std::string> DrawingFile(const std::string& pattern, unsigned n) {
         if (++i < pattern.size() && pattern[i] == '%') continue;
         while (i < pattern.size() && std::string("0-+ ").find(pattern[i]) != std::string::npos) ++i;
         size_t digits = 0;
-        while (i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i]))) ++i, ++digits;
-        if (digits > 2 || i == pattern.size() || std::string("diu").find(pattern[i]) == std::string::npos)
+        while (i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i])))
+            ++i, ++digits;
+        if (digits > 2 || i == pattern.size() ||
+            std::string("diu").find(pattern[i]) == std::string::npos)
             return std::nullopt;
         ++conversions;
     }
@@ -74,7 +79,8 @@ public:
     void BeforeDrawing() {
         if (!m_bFileDisplay) return;
         std::error_code error;
-        std::filesystem::remove(std::filesystem::path(*DrawingFile(m_strPattern, m_nDrawings)), error);
+        std::filesystem::remove(std::filesystem::path(*DrawingFile(m_strPattern, m_nDrawings)),
+                                error);
     }
     // After a drawing: the file it went to, or an empty string for another display.
     std::string AfterDrawing(const std::string& device) {
@@ -108,8 +114,9 @@ void CheckImage(const std::string& path) {
                          std::to_string(kImageWidth) + " x " + std::to_string(kImageHeight) +
                          " pixels of 24 bits");
     if (size.height < 0)
-        throw CHostError(path + ": a top-down bitmap; expose needs one stored bottom-up, as most "
-                                "programs save them");
+        throw CHostError(path +
+                         ": a top-down bitmap; expose needs one stored bottom-up, as most "
+                         "programs save them");
 }
 
 }  // namespace
@@ -131,9 +138,10 @@ int RunExpose(const CArgs& args) {
          {"delay-line", "N", "delay-line mode, 0 off or 1 on (default 0)"},
          {"delay-shift", "N", "delay-shift flag, 0 off or 1 on (default 0)"},
          {"seconds", "S", "how long each frame stays on the display (default 0: a dry run)"},
-         {"blank", "VALUE", "after every frame show a uniform frame of this exposure level\n"
-                            "0..4095 (0 is dark), so that no frame stays on longer than asked\n"
-                            "while the next one is computed"}},
+         {"blank", "VALUE",
+          "after every frame show a uniform frame of this exposure level\n"
+          "0..4095 (0 is dark), so that no frame stays on longer than asked\n"
+          "while the next one is computed"}},
         1, 1, true);
     arguments.Parse(args);
     if (arguments.HelpWanted()) {
@@ -161,7 +169,8 @@ int RunExpose(const CArgs& args) {
         const COffsetMap map = ParseOffsetFile(offset, ReadWholeFile(offset));
         if (map.width != kDisplayWidth || map.height != kDisplayHeight)
             throw CHostError(offset + ": an offset map of " + std::to_string(map.width) + " x " +
-                             std::to_string(map.height) + " samples; the display needs 1280 x 1024");
+                             std::to_string(map.height) +
+                             " samples; the display needs 1280 x 1024");
     }
     std::string device = arguments.Text("device");
     if (device.empty()) {
@@ -181,16 +190,19 @@ int RunExpose(const CArgs& args) {
     kavrel.SetLutFile(lut.c_str());
     if (arguments.Has("offset")) kavrel.SetOffsetFile(offset.c_str());
     const int code = kavrel.SetImageFile(image.c_str());
-    if (code != 0) throw CHostError(image + ": the library cannot load it (result " + std::to_string(code) + ")");
+    if (code != 0)
+        throw CHostError(image + ": the library cannot load it (result " + std::to_string(code) +
+                         ")");
     kavrel.SetDelayLine(delayLine);
     kavrel.SetDelayShift(delayShift);
 
     std::cout << "exposing " << image << " on " << device << "\n"
               << "  LUT: " << (lut.empty() ? "the library's default table" : lut)
-              << ", offset map: " << (offset.empty() ? "none" : offset)
-              << ", delay line " << (delayLine ? "on" : "off") << ", delay shift "
-              << (delayShift ? "on" : "off") << ", " << seconds << " s a frame"
-              << (blank ? ", blank " + std::to_string(blankValue) + " after each frame" : "") << "\n"
+              << ", offset map: " << (offset.empty() ? "none" : offset) << ", delay line "
+              << (delayLine ? "on" : "off") << ", delay shift " << (delayShift ? "on" : "off")
+              << ", " << seconds << " s a frame"
+              << (blank ? ", blank " + std::to_string(blankValue) + " after each frame" : "")
+              << "\n"
               << std::flush;
 
     g_interrupted = 0;
@@ -233,7 +245,8 @@ int RunExpose(const CArgs& args) {
                 ++drawings;
                 const std::string blankFile = display.AfterDrawing(device);
                 std::cout << "            blank " << blankValue
-                          << (blankFile.empty() ? "" : " -> " + blankFile) << "\n" << std::flush;
+                          << (blankFile.empty() ? "" : " -> " + blankFile) << "\n"
+                          << std::flush;
             }
         }
     } catch (...) {
@@ -247,15 +260,18 @@ int RunExpose(const CArgs& args) {
     char held[32];
     std::snprintf(held, sizeof held, "%.1f", shown);
     std::cout << "shown " << frames << " of 12 frames: computing " << Milliseconds(computing)
-              << " ms (" << Milliseconds(frames ? computing / frames : 0) << " ms a frame), drawing "
-               << Milliseconds(drawing) << " ms (" << Milliseconds(drawings ? drawing / drawings : 0)
+              << " ms (" << Milliseconds(frames ? computing / frames : 0)
+              << " ms a frame), drawing " << Milliseconds(drawing) << " ms ("
+              << Milliseconds(drawings ? drawing / drawings : 0)
               << " ms a drawing), on the display " << held << " s\n";
     if (display.IsFileDisplay() && frames > 0)
-        std::cout << "display pictures: " << display.FirstFile() << " .. " << display.LastFile() << "\n";
+        std::cout << "display pictures: " << display.FirstFile() << " .. " << display.LastFile()
+                  << "\n";
     else if (!display.IsFileDisplay())
         std::cout << "(the library tells no host whether a display opened: only its message "
                      "\"Can't open Output Display\" would have said so)\n";
-    if (g_interrupted) throw CHostError("interrupted after " + std::to_string(frames) + " of 12 frames");
+    if (g_interrupted)
+        throw CHostError("interrupted after " + std::to_string(frames) + " of 12 frames");
     return 0;
 }
 

@@ -32,7 +32,8 @@ std::optional<std::vector<uint8_t>> TryReadWholeFile(const std::string& path) {
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
     std::error_code error;
     if (!fs::exists(fs::path(path), error)) throw CHostError(path + ": no such file");
-    if (fs::is_directory(fs::path(path), error)) throw CHostError(path + ": is a folder, not a file");
+    if (fs::is_directory(fs::path(path), error))
+        throw CHostError(path + ": is a folder, not a file");
     std::optional<std::vector<uint8_t>> bytes = TryReadWholeFile(path);
     if (!bytes) throw CHostError(path + ": cannot be read");
     return std::move(*bytes);

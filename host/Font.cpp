@@ -84,7 +84,8 @@ int32_t DrawText(CPicture& picture, int32_t x, int32_t y, int32_t scale, const s
             for (int32_t row = 0; row < 7; ++row)
                 for (int32_t column = 0; column < 5; ++column)
                     if (glyph->rows[row] & (0x10 >> column))
-                        picture.FillGrey(left + column * scale, y + row * scale, scale, scale, value);
+                        picture.FillGrey(left + column * scale, y + row * scale, scale, scale,
+                                         value);
         }
         left += 6 * scale;
     }

@@ -72,16 +72,21 @@ private:
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;
     const size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle), values.end());
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle),
+                     values.end());
     return values[middle];
 }
 
 const char* SideName(ESide side) {
     switch (side) {
-        case ESide::Left: return "left";
-        case ESide::Right: return "right";
-        case ESide::Top: return "top";
-        case ESide::Bottom: return "bottom";
+        case ESide::Left:
+            return "left";
+        case ESide::Right:
+            return "right";
+        case ESide::Top:
+            return "top";
+        case ESide::Bottom:
+            return "bottom";
     }
     return "";
 }
@@ -103,11 +108,13 @@ std::string CScanOrientation::Advice() const {
                              (side == ESide::Top && end == ESide::Left);
     if (halfTurn) return now + ": turn the print half a turn on the scanner and scan it again";
     if (quarterTurn)
-        return now + ": turn the print a quarter turn on the scanner so that the notch comes to "
-                     "the right side, near the top, and scan it again";
-    return now + ": the scan is a mirror image of the pattern, which no turn of the print mends; "
-                 "switch off mirroring in the scanning software (or mirror the scan), then place "
-                 "the print so that the notch lies on the right side, near the top";
+        return now +
+               ": turn the print a quarter turn on the scanner so that the notch comes to "
+               "the right side, near the top, and scan it again";
+    return now +
+           ": the scan is a mirror image of the pattern, which no turn of the print mends; "
+           "switch off mirroring in the scanning software (or mirror the scan), then place "
+           "the print so that the notch lies on the right side, near the top";
 }
 
 CScanOrientation FindScanOrientation(const CPicture& scan, int colour, int threshold, int factor) {
@@ -119,9 +126,11 @@ CScanOrientation FindScanOrientation(const CPicture& scan, int colour, int thres
     }
     const auto across = CLine(scan, colour, true, scan.Height() / 2).Edges(dark);
     const auto down = CLine(scan, colour, false, scan.Width() / 2).Edges(dark);
-    if (!across || !down || across->second - across->first < 100 || down->second - down->first < 100) {
-        result.problem = "the scan shows no exposed field of at least 100 x 100 pixels on its "
-                         "middle row and column (check --color and --threshold)";
+    if (!across || !down || across->second - across->first < 100 ||
+        down->second - down->first < 100) {
+        result.problem =
+            "the scan shows no exposed field of at least 100 x 100 pixels on its "
+            "middle row and column (check --color and --threshold)";
         return result;
     }
     result.left = static_cast<int>(std::lround(across->first));
@@ -136,8 +145,8 @@ CScanOrientation FindScanOrientation(const CPicture& scan, int colour, int thres
     const double length = portrait ? height : width, breadth = portrait ? width : height;
     const double proportion = length / breadth;
     if (proportion < 1.1 || proportion > 1.45) {
-        result.problem = "the exposed field measures " + std::to_string(std::lround(width)) + " x " +
-                         std::to_string(std::lround(height)) +
+        result.problem = "the exposed field measures " + std::to_string(std::lround(width)) +
+                         " x " + std::to_string(std::lround(height)) +
                          " scan pixels, not the display's proportions 5:4: is this a scan of the "
                          "offset test pattern?";
         return result;
@@ -153,7 +162,8 @@ CScanOrientation FindScanOrientation(const CPicture& scan, int colour, int thres
         double from, to;
         std::vector<double> breadth, centre;
     };
-    std::array<CStretch, 3> stretches{{{0.10, 0.30, {}, {}}, {0.40, 0.60, {}, {}}, {0.70, 0.90, {}, {}}}};
+    std::array<CStretch, 3> stretches{
+        {{0.10, 0.30, {}, {}}, {0.40, 0.60, {}, {}}, {0.70, 0.90, {}, {}}}};
     for (CStretch& stretch : stretches) {
         const int first = static_cast<int>(std::ceil(start + stretch.from * length));
         const int last = static_cast<int>(std::floor(start + stretch.to * length));
@@ -171,18 +181,20 @@ CScanOrientation FindScanOrientation(const CPicture& scan, int colour, int thres
     }
     const double breadthA = Median(stretches[0].breadth), breadthC = Median(stretches[1].breadth),
                  breadthB = Median(stretches[2].breadth);
-    const double centreCurve = Median(stretches[0].centre) + Median(stretches[2].centre) -
-                               2 * Median(stretches[1].centre);
+    const double centreCurve =
+        Median(stretches[0].centre) + Median(stretches[2].centre) - 2 * Median(stretches[1].centre);
     const double deficitA = breadthC - breadthA, deficitB = breadthC - breadthB;
     result.expectedDepth = kNotchLines * length / kDisplayWidth;
     result.depth = std::max(deficitA, deficitB);
     const double other = std::min(deficitA, deficitB);
-    if (result.depth < 0.5 * result.expectedDepth || result.depth - other < 0.4 * result.expectedDepth ||
+    if (result.depth < 0.5 * result.expectedDepth ||
+        result.depth - other < 0.4 * result.expectedDepth ||
         std::abs(centreCurve) < 0.25 * result.depth) {
-        result.problem = "the orientation notch of the offset test pattern was not found on the "
-                         "exposed field's long sides (is this a scan of the pattern that "
-                         "'kavrel-host targets' writes, at a resolution of at least one scan pixel "
-                         "per display pixel?)";
+        result.problem =
+            "the orientation notch of the offset test pattern was not found on the "
+            "exposed field's long sides (is this a scan of the pattern that "
+            "'kavrel-host targets' writes, at a resolution of at least one scan pixel "
+            "per display pixel?)";
         return result;
     }
     const bool nearStart = deficitA > deficitB;

@@ -15,7 +15,8 @@ uint16_t ParseReading(const std::string& path, int line, const std::string& fiel
     const std::string where = path + " line " + std::to_string(line) + ": ";
     if (densities) {
         double density = 0;
-        if (!ParseNumber(field, density)) throw CHostError(where + "'" + field + "' is not a number");
+        if (!ParseNumber(field, density))
+            throw CHostError(where + "'" + field + "' is not a number");
         const double hundredths = std::round(density * 100);
         if (hundredths < 0 || hundredths > 65535)
             throw CHostError(where + "density " + field + " is out of range (0 to 655.35)");
@@ -53,9 +54,8 @@ std::vector<uint16_t> ReadDensitometerFile(const std::string& path, bool densiti
             if (c == ',' || c == ';' || c == '\t' || c == ' ' || c == '\r') {
                 if (!field.empty()) {
                     if (readings.size() == kReadingCount)
-                        throw CHostError(path + " line " + std::to_string(number) +
-                                         ": more than " + std::to_string(kReadingCount) +
-                                         " readings");
+                        throw CHostError(path + " line " + std::to_string(number) + ": more than " +
+                                         std::to_string(kReadingCount) + " readings");
                     readings.push_back(ParseReading(path, number, field, densities));
                 }
                 field.clear();

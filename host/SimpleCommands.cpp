@@ -1,4 +1,5 @@
 // targets, sample-image and show.
+#include <algorithm>
 #include <iostream>
 
 #include "Arguments.h"
@@ -28,7 +29,8 @@ std::string DescribeLut(const std::string& path) {
                        std::to_string(table.firstInput) + ".." + std::to_string(table.lastInput);
     if (table.entries.size() == 256)
         text += "; input 0 -> " + std::to_string(table.entries[0]) + ", 128 -> " +
-                std::to_string(table.entries[128]) + ", 255 -> " + std::to_string(table.entries[255]);
+                std::to_string(table.entries[128]) + ", 255 -> " +
+                std::to_string(table.entries[255]);
     return text;
 }
 
@@ -61,7 +63,8 @@ int RunTargets(const CArgs& args) {
         "                          (image value 255); patches 1 to 46 carry the values 252 down\n"
         "                          to 4 that the LUT calculation steps through. Each patch is\n"
         "                          labelled with its number and value; measure them in the order\n"
-        "                          of their numbers (0 to 46), which is the order of the readings.\n"
+        "                          of their numbers (0 to 46), which is the order of the "
+        "readings.\n"
         "  DIR/offset-pattern.bmp  for calc-offset: a uniform field with a bright mark at each of\n"
         "                          the 20 x 16 grid points the offset calculation looks for, and\n"
         "                          an orientation notch on the top edge near the upper left\n"
@@ -83,7 +86,8 @@ int RunTargets(const CArgs& args) {
     const std::string pattern = folder + "/offset-pattern.bmp";
     WriteBitmap(grey, MakeGreyScale());
     WriteBitmap(pattern, MakeOffsetPattern(static_cast<uint8_t>(field)));
-    std::cout << grey << ": grey scale, patches 0 (reference, value 255) and 1 to 46 (values 252 "
+    std::cout << grey
+              << ": grey scale, patches 0 (reference, value 255) and 1 to 46 (values 252 "
                  "down to 4)\n"
               << pattern << ": offset test pattern, field " << field << ", "
               << kGridColumns * kGridRows << " marks, orientation notch on the top edge\n";
@@ -118,8 +122,9 @@ int RunShow(const CArgs& args) {
          {"offset", "FILE", "offset file"},
          {"image", "FILE", "image file (2560 x 2048, 24-bit)"},
          {"color", "N", "colour byte 0..2 (blue, green, red; default 0)"},
-         {"dialog", "", "let the library show its information box itself (a message box on\n"
-                        "Windows, standard error elsewhere)"}},
+         {"dialog", "",
+          "let the library show its information box itself (a message box on\n"
+          "Windows, standard error elsewhere)"}},
         0, 0, true);
     arguments.Parse(args);
     if (arguments.HelpWanted()) {
@@ -144,8 +149,10 @@ int RunShow(const CArgs& args) {
               << "color = " << held << "\n";
     if (arguments.Has("dialog")) kavrel.ShowDialog();
     std::cout << "\nlibrary: " << kavrel.Path() << "\n";
-    if (arguments.Has("lut")) std::cout << "LUT: " << DescribeLut(arguments.Text("lut")) << "\n";
-    else std::cout << "LUT: none set: frames are not mapped through a table\n";
+    if (arguments.Has("lut"))
+        std::cout << "LUT: " << DescribeLut(arguments.Text("lut")) << "\n";
+    else
+        std::cout << "LUT: none set: frames are not mapped through a table\n";
     if (arguments.Has("offset"))
         std::cout << "offset map: " << DescribeOffset(arguments.Text("offset")) << "\n";
     if (imageCode >= 0) {

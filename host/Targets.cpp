@@ -57,15 +57,16 @@ CPicture MakeGreyScale() {
     CPicture image(kImageWidth, kImageHeight, kWhite);
     for (const CPatch& patch : GreyScalePatches()) {
         // A dark outline, clear of the patch, shows where each patch ends, the reference too.
-        image.FillGrey(patch.x - 2 * kOutline, patch.y - 2 * kOutline,
-                       patch.width + 4 * kOutline, patch.height + 4 * kOutline, kBlack);
+        image.FillGrey(patch.x - 2 * kOutline, patch.y - 2 * kOutline, patch.width + 4 * kOutline,
+                       patch.height + 4 * kOutline, kBlack);
         image.FillGrey(patch.x - kOutline, patch.y - kOutline, patch.width + 2 * kOutline,
                        patch.height + 2 * kOutline, kWhite);
         image.FillGrey(patch.x, patch.y, patch.width, patch.height,
                        static_cast<uint8_t>(patch.input));
         const int32_t labelY = patch.y - kLabelBand + 2;
         DrawText(image, patch.x - 2 * kOutline, labelY, 6, std::to_string(patch.reading), kBlack);
-        const std::string input = patch.reading == 0 ? "REF 255" : "IN " + std::to_string(patch.input);
+        const std::string input =
+            patch.reading == 0 ? "REF 255" : "IN " + std::to_string(patch.input);
         DrawText(image, patch.x + patch.width + 2 * kOutline - TextWidth(input, 3), labelY + 21, 3,
                  input, kBlack);
     }
@@ -106,7 +107,8 @@ CPicture MakeSampleImage() {
                 // of every 2 x 2 block in four greys.
                 const uint8_t grey = static_cast<uint8_t>(127.5 + 127.5 * std::cos(r / 24.0));
                 red = green = blue = grey;
-                if (r < 160) red = green = blue = static_cast<uint8_t>(64 * (1 + (x & 1) + 2 * (y & 1)) - 1);
+                if (r < 160)
+                    red = green = blue = static_cast<uint8_t>(64 * (1 + (x & 1) + 2 * (y & 1)) - 1);
             }
             image.SetColour(x, y, blue, green, red);
         }

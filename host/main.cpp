@@ -37,8 +37,8 @@ struct CCommand {
 };
 
 constexpr CCommand kCommands[] = {
-    {"expose", RunExpose},       {"calc-lut", RunCalcLut}, {"calc-offset", RunCalcOffset},
-    {"targets", RunTargets},     {"sample-image", RunSampleImage}, {"show", RunShow},
+    {"expose", RunExpose},   {"calc-lut", RunCalcLut},         {"calc-offset", RunCalcOffset},
+    {"targets", RunTargets}, {"sample-image", RunSampleImage}, {"show", RunShow},
 };
 
 }  // namespace
@@ -59,7 +59,8 @@ int Main(int argc, char** argv) {
         try {
             return command.run(args);
         } catch (const CUsageError& e) {
-            std::cerr << "kavrel-host: " << e.what() << " (see kavrel-host " << name << " --help)\n";
+            std::cerr << "kavrel-host: " << e.what() << " (see kavrel-host " << name
+                      << " --help)\n";
             return 2;
         } catch (const CHostError& e) {
             std::cerr << "kavrel-host " << name << ": " << e.what() << "\n";

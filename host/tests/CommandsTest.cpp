@@ -1,4 +1,6 @@
 // Every command of kavrel-host run end to end, as a user types it, on small real files.
+#include <algorithm>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -28,7 +30,7 @@ std::vector<uint8_t> Bytes(const std::string& path) { return host::ReadWholeFile
 
 int DefaultTable(int input) { return (255 - input) * 4095 / 255; }
 
-#define EXPECT_RUN(run, status_)                                                      \
+#define EXPECT_RUN(run, status_) \
     EXPECT_EQ((run).status, status_) << "out: " << (run).out << "\nerr: " << (run).err
 
 TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
@@ -38,7 +40,8 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
     EXPECT_TRUE(Contains(run.err, "commands:"));
     run = RunHost(folder, {"--help"});
     EXPECT_RUN(run, 0);
-    for (const char* command : {"expose", "calc-lut", "calc-offset", "targets", "sample-image", "show"}) {
+    for (const char* command :
+         {"expose", "calc-lut", "calc-offset", "targets", "sample-image", "show"}) {
         EXPECT_TRUE(Contains(run.out, command)) << command;
         const CRun help = RunHost(folder, {command, "--help"});
         EXPECT_RUN(help, 0);
@@ -52,14 +55,20 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
         {{"develop"}, 2, "unknown command 'develop'"},
         {{"targets", "--colour", "1"}, 2, "unknown option --colour"},
         {{"targets", "--field"}, 2, "--field needs a value"},
-        {{"targets", "--field", "300"}, 2, "--field must be a whole number from 1 to 250, not '300'"},
+        {{"targets", "--field", "300"},
+         2,
+         "--field must be a whole number from 1 to 250, not '300'"},
         {{"targets", "--field", "12x"}, 2, "not '12x'"},
         {{"expose"}, 2, "missing argument"},
         {{"expose", "a.bmp", "b.bmp"}, 2, "unexpected argument 'b.bmp'"},
         {{"expose", "a.bmp", "--seconds", "-1"}, 2, "--seconds must be a number from 0 to 86400"},
-        {{"expose", "a.bmp", "--out", "x", "--device", "file:y.bmp"}, 2, "either --device or --out"},
+        {{"expose", "a.bmp", "--out", "x", "--device", "file:y.bmp"},
+         2,
+         "either --device or --out"},
         {{"calc-lut", "r.txt"}, 2, "--lut FILE is required"},
-        {{"show", "--library", "no-such-library.so"}, 1, "cannot load the library no-such-library.so"},
+        {{"show", "--library", "no-such-library.so"},
+         1,
+         "cannot load the library no-such-library.so"},
     };
     for (const CCase& c : cases) {
         run = RunHost(folder, c.args);
@@ -87,7 +96,8 @@ TEST(HostTargets, WritesBothTargetsAndTheSampleImage) {
     EXPECT_RUN(run, 0);
     EXPECT_EQ(host::ReadBitmap(folder.Path("t/offset-pattern.bmp")).Pixel(1000, 1000)[1], 100);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path("t")),
-                            std::filesystem::directory_iterator()), 2);
+                            std::filesystem::directory_iterator()),
+              2);
     // An output in a folder that cannot be made.
     WriteText(folder.Path("file"), "x");
     run = RunHost(folder, {"targets", "--out", "file/t"});
@@ -99,11 +109,13 @@ TEST(HostShow, PrintsWhatTheLibraryHolds) {
     CFolder folder;
     ASSERT_EQ(RunHost(folder, {"sample-image", "s.bmp"}).status, 0);
     WriteText(folder.Path("bad.lut"), "not a table");
-    CRun run = RunHost(folder, {"show", "--device", "file:x-%d.bmp", "--lut", "none.lut",
-                                "--color", "2", "--image", "s.bmp"});
+    CRun run = RunHost(folder, {"show", "--device", "file:x-%d.bmp", "--lut", "none.lut", "--color",
+                                "2", "--image", "s.bmp"});
     EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "device name: file:x-%d.bmp\nLUT file: none.lut\noffset file: \n"
-                                  "color = 2\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out,
+                         "device name: file:x-%d.bmp\nLUT file: none.lut\noffset file: \n"
+                         "color = 2\n"))
+        << run.out;
     EXPECT_TRUE(Contains(run.out, "LUT: no such file: the library uses its default table"));
     EXPECT_TRUE(Contains(run.out, "image: s.bmp: loaded (0)"));
     run = RunHost(folder, {"show", "--lut", "bad.lut"});
@@ -119,7 +131,8 @@ TEST(HostExpose, TwelveFramesInTheDocumentedOrderOntoTheFileDisplay) {
     ASSERT_EQ(RunHost(folder, {"sample-image", "sample.bmp"}).status, 0);
     CRun run = RunHost(folder, {"expose", "sample.bmp", "--out", "shown"});
     EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "frame 12/12  colour 2 (red  )  position 3 (lower left )")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "frame 12/12  colour 2 (red  )  position 3 (lower left )"))
+        << run.out;
     EXPECT_TRUE(Contains(run.out, "shown 12 of 12 frames")) << run.out;
     EXPECT_TRUE(Contains(run.out, "display pictures: shown/frame-00.bmp .. shown/frame-11.bmp"));
     // Frame n is colour n / 4 at position n % 4, through the default table.
@@ -153,8 +166,9 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
     plus.height = 1024;
     plus.samples.assign(1280 * 1024, 100);
     host::WriteFileSafely(folder.Path("plus.frm"), host::OffsetFileBytes(plus));
-    CRun run = RunHost(folder, {"expose", "sample.bmp", "--device", "file:d-%02d.bmp", "--lut",
-                                "keep.lut", "--offset", "plus.frm", "--blank", "7", "--seconds", "0.01"});
+    CRun run =
+        RunHost(folder, {"expose", "sample.bmp", "--device", "file:d-%02d.bmp", "--lut", "keep.lut",
+                         "--offset", "plus.frm", "--blank", "7", "--seconds", "0.01"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "blank 7 -> d-23.bmp")) << run.out;
     const host::CPicture image = host::ReadBitmap(folder.Path("sample.bmp"));
@@ -182,11 +196,13 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
         {{"small.bmp", "--device", device},
          "small.bmp: a 640 x 480 bitmap of 24 bits per pixel; expose needs 2560 x 2048"},
         {{"text.bmp", "--device", device}, "text.bmp: not a bitmap file"},
-        {{"sample.bmp", "--device", device, "--lut", "missing.lut"}, "missing.lut: no such file (--lut)"},
+        {{"sample.bmp", "--device", device, "--lut", "missing.lut"},
+         "missing.lut: no such file (--lut)"},
         {{"sample.bmp", "--device", device, "--lut", "text.bmp"}, "text.bmp: not a LUT file"},
         {{"sample.bmp", "--device", device, "--offset", "narrow.frm"},
          "narrow.frm: an offset map of 1000 x 1024 samples"},
-        {{"sample.bmp", "--device", "file:no-folder/x-%d.bmp"}, "drew nothing into no-folder/x-0.bmp"},
+        {{"sample.bmp", "--device", "file:no-folder/x-%d.bmp"},
+         "drew nothing into no-folder/x-0.bmp"},
     };
     for (const CCase& c : cases) {
         std::vector<std::string> args = {"expose"};
@@ -209,9 +225,11 @@ std::string Readings(int reference, int step, int count = 48, const std::string&
 TEST(HostCalcLut, NewTableFromReadingsWithPlot) {
     CFolder folder;
     WriteText(folder.Path("readings.txt"), Readings(10, 5));
-    CRun run = RunHost(folder, {"calc-lut", "readings.txt", "--lut", "lab.lut", "--plot", "lut.svg"});
+    CRun run =
+        RunHost(folder, {"calc-lut", "readings.txt", "--lut", "lab.lut", "--plot", "lut.svg"});
     EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "before: the library's default table (no lab.lut yet)")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "before: the library's default table (no lab.lut yet)"))
+        << run.out;
     const host::CLutTable table = host::ParseLutFile("lab.lut", Bytes(folder.Path("lab.lut")));
     ASSERT_EQ(table.entries.size(), 256u);
     EXPECT_EQ(table.entries[0], 4095);
@@ -228,7 +246,8 @@ TEST(HostCalcLut, NewTableFromReadingsWithPlot) {
     // The same readings as a CSV of densities, without the unused last reading, with a comment:
     // the library calibrates the table it wrote once more.
     std::string csv = "# grey scale, densities\n0.10";
-    for (int r = 1; r <= 46; ++r) csv += (r % 8 == 0 ? ",\r\n" : ", ") + std::to_string((10 + 5 * r) / 100.0);
+    for (int r = 1; r <= 46; ++r)
+        csv += (r % 8 == 0 ? ",\r\n" : ", ") + std::to_string((10 + 5 * r) / 100.0);
     WriteText(folder.Path("readings.csv"), csv + "\n");
     run = RunHost(folder, {"calc-lut", "readings.csv", "--lut", "lab.lut", "--density"});
     EXPECT_RUN(run, 0);
@@ -254,7 +273,8 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
         {{"short.txt", "--lut", "lab.lut"}, "short.txt: 45 readings; 48 are needed"},
         {{"long.txt", "--lut", "lab.lut"}, "long.txt line 49: more than 48 readings"},
         {{"word.txt", "--lut", "lab.lut"}, "word.txt line 3: 'abc' is not a number"},
-        {{"point.txt", "--lut", "lab.lut"}, "point.txt line 1: '1.5' is not a whole number of hundredths"},
+        {{"point.txt", "--lut", "lab.lut"},
+         "point.txt line 1: '1.5' is not a whole number of hundredths"},
         {{"negative.txt", "--lut", "lab.lut"}, "negative.txt line 3: reading -3 is out of range"},
         {{"missing.txt", "--lut", "lab.lut"}, "missing.txt: no such file (readings)"},
         {{"good.txt", "--lut", "bad.lut"}, "bad.lut: not a LUT file"},
@@ -272,16 +292,19 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
 
 // A scan of the offset test pattern, exposed on the simulated uneven display without a library.
 void WritePatternScan(const std::string& path, simulation::CPlacement placement) {
-    static const simulation::CExposure exposure = simulation::IdealExposure(host::MakeOffsetPattern());
+    static const simulation::CExposure exposure =
+        simulation::IdealExposure(host::MakeOffsetPattern());
     host::WriteBitmap(path, simulation::ExposeAndScan(exposure, placement));
 }
 
 TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
     CFolder folder;
     WritePatternScan(folder.Path("scan.bmp"), simulation::kRightPlacement);
-    CRun run = RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm", "--map", "map.bmp"});
+    CRun run =
+        RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm", "--map", "map.bmp"});
     EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "notch on the right side, near the top: placed right")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "notch on the right side, near the top: placed right"))
+        << run.out;
     EXPECT_TRUE(Contains(run.out, "(first calibration)")) << run.out;
     const host::COffsetMap map = host::ParseOffsetFile("lab.frm", Bytes(folder.Path("lab.frm")));
     EXPECT_EQ(map.width, 1280);
@@ -313,8 +336,9 @@ TEST(HostCalcOffset, RefusesAWronglyPlacedOrUnusableScanAndLeavesTheMap) {
         std::vector<std::string> args;
         std::string message;
     } cases[] = {
-        {{"turned.bmp"}, "turned.bmp: the scan shows the orientation notch on the left side, near "
-                         "the bottom; it must lie on the right side, near the top"},
+        {{"turned.bmp"},
+         "turned.bmp: the scan shows the orientation notch on the left side, near "
+         "the bottom; it must lie on the right side, near the top"},
         {{"turned.bmp"}, "turn the print half a turn on the scanner"},
         {{"mirrored.bmp"}, "mirror image"},
         {{"blank.bmp"}, "blank.bmp: the scan shows no exposed field"},
@@ -334,8 +358,8 @@ TEST(HostCalcOffset, RefusesAWronglyPlacedOrUnusableScanAndLeavesTheMap) {
     }
     EXPECT_EQ(Bytes(folder.Path("lab.frm")), before);
     // Unchecked, the library measures the turned scan without complaint.
-    const CRun run = RunHost(folder, {"calc-offset", "turned.bmp", "--offset", "lab.frm",
-                                      "--skip-orientation-check"});
+    const CRun run = RunHost(
+        folder, {"calc-offset", "turned.bmp", "--offset", "lab.frm", "--skip-orientation-check"});
     EXPECT_RUN(run, 0);
     EXPECT_NE(Bytes(folder.Path("lab.frm")), before);
 }

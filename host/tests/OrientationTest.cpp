@@ -47,16 +47,18 @@ TEST(Orientation, FindsTheNotchInEveryPlacementAndAcceptsOnlyTheQuarterTurnClock
 TEST(Orientation, CopesWithScanResolutionAndACrookedPrint) {
     struct CCase {
         double scale, degrees, noise;
-    } cases[] = {{1.0, 0, 1.5}, {2.2, 0, 1.5}, {1.5, 1.5, 1.5}, {1.5, -2.5, 1.5}, {1.2, 0.7, 6},
-                 {0.8, 0, 3}};
+    } cases[] = {{1.0, 0, 1.5},    {2.2, 0, 1.5}, {1.5, 1.5, 1.5},
+                 {1.5, -2.5, 1.5}, {1.2, 0.7, 6}, {0.8, 0, 3}};
     for (const CCase& c : cases) {
         simulation::CScanSettings settings;
         settings.scale = c.scale;
         settings.degrees = c.degrees;
         settings.noise = c.noise;
-        for (CPlacement placement : {simulation::kRightPlacement, CPlacement{3, false}, CPlacement{1, true}}) {
-            SCOPED_TRACE(testing::Message() << "scale " << c.scale << ", " << c.degrees << " degrees, noise "
-                                            << c.noise << ", " << placement.quarterTurns << " turns");
+        for (CPlacement placement :
+             {simulation::kRightPlacement, CPlacement{3, false}, CPlacement{1, true}}) {
+            SCOPED_TRACE(testing::Message()
+                         << "scale " << c.scale << ", " << c.degrees << " degrees, noise "
+                         << c.noise << ", " << placement.quarterTurns << " turns");
             const host::CScanOrientation found = host::FindScanOrientation(
                 simulation::ExposeAndScan(PatternExposure(), placement, settings), 1, 90, 100);
             ASSERT_TRUE(found.found) << found.problem;
@@ -101,10 +103,10 @@ TEST(Orientation, RefusesScansWithoutFieldNotchOrProportions) {
 
     // The field is told from the paper as the library tells it: at threshold 20 % the field
     // (about 66 of 250) counts as paper.
-    EXPECT_FALSE(host::FindScanOrientation(simulation::ExposeAndScan(PatternExposure(),
-                                                                     simulation::kRightPlacement),
-                                           1, 20, 100)
-                     .found);
+    EXPECT_FALSE(
+        host::FindScanOrientation(
+            simulation::ExposeAndScan(PatternExposure(), simulation::kRightPlacement), 1, 20, 100)
+            .found);
 }
 
 }  // namespace

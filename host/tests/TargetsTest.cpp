@@ -42,13 +42,15 @@ TEST(Targets, GreyScalePatchesCarryTheStepInputsInReadingOrder) {
             const simulation::CExposure shown = darkroom.Expose(grey, offset, colour, position);
             for (const host::CPatch& patch : patches) {
                 const int left = patch.x / 2, top = patch.y / 2;
-                const int right = (patch.x + patch.width) / 2, bottom = (patch.y + patch.height) / 2;
+                const int right = (patch.x + patch.width) / 2,
+                          bottom = (patch.y + patch.height) / 2;
                 ASSERT_GE(right - left, 140);
                 ASSERT_GE(bottom - top, 120);
                 int wrong = 0;
                 for (int line = top; line < bottom; ++line)
                     for (int column = left; column < right; ++column)
-                        wrong += shown[line * simulation::kWidth + column] != DefaultTable(patch.input);
+                        wrong +=
+                            shown[line * simulation::kWidth + column] != DefaultTable(patch.input);
                 EXPECT_EQ(wrong, 0) << "patch " << patch.reading << ", colour " << colour
                                     << ", position " << position;
             }
@@ -98,8 +100,9 @@ TEST(Targets, PeakSearchFindsEveryMarkOnAStraightScan) {
     simulation::CScanSettings settings;
     for (double scale : {1.0, 1.5, 2.0}) {
         settings.scale = scale;
-        host::WriteBitmap(scanFile, simulation::ExposeAndScan(darkroom.Expose(pattern, offset),
-                                                              simulation::kRightPlacement, settings));
+        host::WriteBitmap(scanFile,
+                          simulation::ExposeAndScan(darkroom.Expose(pattern, offset),
+                                                    simulation::kRightPlacement, settings));
         CBitmapImage image;
         ASSERT_EQ(image.Load(scanFile), 0);
         CFrame scan;
@@ -115,7 +118,8 @@ TEST(Targets, PeakSearchFindsEveryMarkOnAStraightScan) {
         int misses = 0;
         for (int x = 31; x < 1280; x += 64)
             for (int y = 31; y < 1024; y += 64) {
-                const CPoint peak = scan.FindPeak(box.left + l * x / 1280, box.top + m * y / 1024, 20);
+                const CPoint peak =
+                    scan.FindPeak(box.left + l * x / 1280, box.top + m * y / 1024, 20);
                 // The mark's centre: the middle of display pixel (x, 1023 - y) in the turned scan.
                 const double u = settings.margin + (x + 0.5) * scale;
                 const double v = settings.margin + (y + 0.5) * scale;

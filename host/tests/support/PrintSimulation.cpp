@@ -21,7 +21,8 @@ std::vector<double> Print(const CExposure& exposure, const CScanSettings& settin
     for (int line = 0; line < kHeight; ++line)
         for (int column = 0; column < kWidth; ++column) {
             const double gain = settings.uneven ? DisplayGain(column, line) : 1.0;
-            light[(line + kPad) * kPrintWidth + column + kPad] = gain * exposure[line * kWidth + column];
+            light[(line + kPad) * kPrintWidth + column + kPad] =
+                gain * exposure[line * kWidth + column];
         }
     // Blur with (1 2 1) / 4 across and down.
     std::vector<double> across(light.size(), 0.0);

@@ -40,13 +40,13 @@ constexpr CPlacement kRightPlacement{1, false};
 std::vector<CPlacement> AllPlacements();
 
 struct CScanSettings {
-    double scale = 1.5;         // scan pixels per display pixel
-    int margin = 40;            // paper and scanner lid around the exposed field, in scan pixels
-    double degrees = 0;         // a slightly crooked print, turned this much clockwise
-    double noise = 1.5;         // scanner noise, +- in bytes
-    double paperWhite = 250;    // the scan byte of unexposed paper
-    double darkening = 0.09;    // scan bytes lost per unit of light
-    bool uneven = true;         // the display's gain; false for a perfectly even display
+    double scale = 1.5;       // scan pixels per display pixel
+    int margin = 40;          // paper and scanner lid around the exposed field, in scan pixels
+    double degrees = 0;       // a slightly crooked print, turned this much clockwise
+    double noise = 1.5;       // scanner noise, +- in bytes
+    double paperWhite = 250;  // the scan byte of unexposed paper
+    double darkening = 0.09;  // scan bytes lost per unit of light
+    bool uneven = true;       // the display's gain; false for a perfectly even display
 };
 
 // Exposes a print with the given exposure levels, scans it in the given placement and returns
