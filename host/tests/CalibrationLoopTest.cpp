@@ -4,11 +4,11 @@
 // scanned in one of its eight placements, the library computes the next offset map from the
 // scan, and the host reloads it. Placed a quarter turn clockwise, the display grows more even
 // with every calibration; placed any other way it grows less even.
-#include <algorithm>
-#include <cstdlib>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Bitmap.h"
 #include "Files.h"

@@ -1,8 +1,8 @@
 // Every command of kavrel-host run end to end, as a user types it, on small real files.
-#include <algorithm>
-#include <cstdio>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
