@@ -69,6 +69,7 @@ int RunCalcLut(const CArgs& args) {
     const std::string readingsFile = arguments.Positionals()[0];
     const std::string lut = arguments.Text("lut");
     RequireFile(readingsFile, "readings");
+    RequireFolderOf(lut, "--lut");
     const std::vector<uint16_t> readings =
         ReadDensitometerFile(readingsFile, arguments.Has("density"));
 
@@ -89,8 +90,8 @@ int RunCalcLut(const CArgs& args) {
     const CFileState after = CFileState::Of(lut);
     if (!after.bytes || after == before)
         throw CHostError(lut +
-                         ": the library wrote no new table (are the readings plausible: "
-                         "the reference the lightest, the patches darker?)");
+                         ": the library wrote no new table (can the file be written? are the "
+                         "readings plausible: the reference the lightest, the patches darker?)");
     const CLutTable table = ParseLutFile(lut, *after.bytes);
 
     std::cout << "readings: " << readingsFile << ": reference " << readings[0] << ", patches "

@@ -85,6 +85,7 @@ int RunCalcOffset(const CArgs& args) {
     const int factor = arguments.Integer("factor", 100, 1, 1638);
 
     RequireFile(scanFile, "scan");
+    RequireFolderOf(offset, "--offset");
     const CPicture scan = ReadBitmap(scanFile);
     if (arguments.Has("skip-orientation-check")) {
         std::cout << "scan: " << scanFile << ", " << scan.Width() << " x " << scan.Height()
@@ -131,9 +132,10 @@ int RunCalcOffset(const CArgs& args) {
                                                  std::filesystem::path(offset), error) != oldTime);
     if (!rewritten)
         throw CHostError(offset +
-                         ": the library wrote no new offset map (it found no exposed "
-                         "area of at least 100 x 100 pixels in colour " +
-                         std::to_string(colour) + " of the scan)");
+                         ": the library wrote no new offset map (can the file be written? "
+                         "does colour " +
+                         std::to_string(colour) +
+                         " of the scan show an exposed area of at least 100 x 100 pixels?)");
     const COffsetMap map = ParseOffsetFile(offset, *newBytes);
     std::vector<int> values(map.samples.begin(), map.samples.end());
     std::vector<int> change(values.size());

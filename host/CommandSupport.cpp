@@ -1,5 +1,6 @@
 // Small helpers shared by the commands.
 #include <cstdio>
+#include <filesystem>
 
 #include "Commands.h"
 #include "Errors.h"
@@ -26,6 +27,15 @@ std::string Milliseconds(double seconds) {
 void RequireFile(const std::string& path, const std::string& what) {
     if (path.empty()) throw CUsageError(what + ": the file name is empty");
     if (!FileExists(path)) throw CHostError(path + ": no such file (" + what + ")");
+}
+
+void RequireFolderOf(const std::string& path, const std::string& what) {
+    if (path.empty()) throw CUsageError(what + ": the file name is empty");
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+        throw CHostError(path + ": the folder " + folder.string() + " does not exist (" + what +
+                         ")");
 }
 
 }  // namespace host

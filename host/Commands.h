@@ -19,6 +19,8 @@ int RunShow(const CArgs& args);
 // Shared by the commands.
 // A file that must exist, for the option or argument that names it.
 void RequireFile(const std::string& path, const std::string& what);
+// A file the library is to write: its folder must exist.
+void RequireFolderOf(const std::string& path, const std::string& what);
 // "12.3"
 std::string Milliseconds(double seconds);
 const char* ColourName(int colour);

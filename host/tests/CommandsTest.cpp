@@ -278,6 +278,7 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
         {{"negative.txt", "--lut", "lab.lut"}, "negative.txt line 3: reading -3 is out of range"},
         {{"missing.txt", "--lut", "lab.lut"}, "missing.txt: no such file (readings)"},
         {{"good.txt", "--lut", "bad.lut"}, "bad.lut: not a LUT file"},
+        {{"good.txt", "--lut", "none/lab.lut"}, "none/lab.lut: the folder none does not exist"},
     };
     for (const CCase& c : cases) {
         std::vector<std::string> args = {"calc-lut"};
@@ -345,6 +346,9 @@ TEST(HostCalcOffset, RefusesAWronglyPlacedOrUnusableScanAndLeavesTheMap) {
         {{"right.bmp", "--color", "3"}, "--color must be a whole number from 0 to 2"},
         {{"missing.bmp"}, "missing.bmp: no such file (scan)"},
         {{"right.bmp", "--offset", "bad.frm"}, "bad.frm: not an offset file"},
+        {{"right.bmp", "--offset", "none/lab.frm"}, "none/lab.frm: the folder none does not exist"},
+        // Unchecked, a scan without an exposed field reaches the library, which writes nothing.
+        {{"blank.bmp", "--skip-orientation-check"}, "lab.frm: the library wrote no new offset map"},
     };
     for (const CCase& c : cases) {
         std::vector<std::string> args = {"calc-offset"};
