@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs one command of the Windows program kavrel-host.exe under Wine, end to end on small real
 # files, and checks what it wrote. The program loads kavrel.dll from its own folder.
-# Usage: wine-commands.sh expose|calc-lut PATH/kavrel-host.exe
+# Usage: wine-commands.sh expose|calc-lut WINE PATH/kavrel-host.exe
 set -euo pipefail
 command=$1
-exe=$2
+wine=$2
+exe=$3
 work=$(mktemp -d "${TMPDIR:-/tmp}/kavrel-host-wine.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -13,7 +14,7 @@ fail() { echo "FAIL: $*" >&2; [ -f out.txt ] && cat out.txt >&2; [ -f err.txt ] 
 # Runs the program; its exit status in $status, its output (without CR) in out.txt and err.txt.
 run() {
     status=0
-    wine "$exe" "$@" >out.raw 2>err.raw || status=$?
+    "$wine" "$exe" "$@" >out.raw 2>err.raw || status=$?
     tr -d '\r' <out.raw >out.txt
     tr -d '\r' <err.raw >err.txt
 }
