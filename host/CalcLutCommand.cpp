@@ -90,8 +90,8 @@ int RunCalcLut(const CArgs& args) {
     const CFileState after = CFileState::Of(lut);
     if (!after.bytes || after == before)
         throw CHostError(lut +
-                         ": the library wrote no new table (can the file be written? are the "
-                         "readings plausible: the reference the lightest, the patches darker?)");
+                         ": the library wrote no new table (can the file be written? is Gamma "
+                         "in the [Imaging] section of kavrel.INI a positive number?)");
     const CLutTable table = ParseLutFile(lut, *after.bytes);
 
     std::cout << "readings: " << readingsFile << ": reference " << readings[0] << ", patches "
