@@ -289,6 +289,14 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
     EXPECT_EQ(Bytes(folder.Path("lab.lut")), before);
+
+    // The library writes nothing with a Gamma of 0; the host says so.
+    WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=0\n");
+    const CRun run = RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut"},
+                             {"KAVREL_INI_DIR=" + folder.Path()});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "lab.lut: the library wrote no new table")) << run.err;
+    EXPECT_EQ(Bytes(folder.Path("lab.lut")), before);
 }
 
 // A scan of the offset test pattern, exposed on the simulated uneven display without a library.

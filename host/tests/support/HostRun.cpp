@@ -44,8 +44,11 @@ std::string CFolder::Path(const std::string& name) const {
     return name.empty() ? m_path.string() : (m_path / name).string();
 }
 
-CRun RunHost(const CFolder& folder, const std::vector<std::string>& args) {
-    std::string command = "cd " + Quote(folder.Path()) + " && " + Quote(KAVREL_HOST_PATH);
+CRun RunHost(const CFolder& folder, const std::vector<std::string>& args,
+             const std::vector<std::string>& environment) {
+    std::string command = "cd " + Quote(folder.Path()) + " && env";
+    for (const std::string& setting : environment) command += " " + Quote(setting);
+    command += " " + Quote(KAVREL_HOST_PATH);
     for (const std::string& arg : args) command += " " + Quote(arg);
     const std::filesystem::path out = folder.Path(".host-out"), err = folder.Path(".host-err");
     command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());

@@ -26,8 +26,10 @@ struct CRun {
     std::string err;
 };
 
-// Runs kavrel-host with the arguments in the folder and returns its exit status and output.
-CRun RunHost(const CFolder& folder, const std::vector<std::string>& args);
+// Runs kavrel-host with the arguments in the folder and returns its exit status and output;
+// environment holds NAME=VALUE settings for the run.
+CRun RunHost(const CFolder& folder, const std::vector<std::string>& args,
+             const std::vector<std::string>& environment = {});
 
 // The loaded library for the tests that call the exports themselves.
 const char* LibraryPath();
