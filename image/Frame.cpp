@@ -104,11 +104,19 @@ void CFrame::Rotate90() {
     const int32_t height = m_nRows;
     const int32_t width = m_nCols;
     const uint16_t* source = m_pData.get();
-    // The sample at (x, y) goes to column height - 1 - y, row x: a clockwise quarter turn.
-    for (int32_t y = 0; y < height; ++y) {
-        const uint16_t* row = source + static_cast<size_t>(y) * width;
-        uint16_t* column = turned.get() + (height - 1 - y);
-        for (int32_t x = 0; x < width; ++x) column[static_cast<size_t>(x) * height] = row[x];
+    // The sample at (x, y) goes to column height - 1 - y, row x: a clockwise quarter turn. Tile by
+    // tile, so that the lines read and the lines written stay in the cache while they are used.
+    constexpr int32_t kTile = 32;
+    for (int32_t y0 = 0; y0 < height; y0 += kTile) {
+        const int32_t y1 = std::min(y0 + kTile, height);
+        for (int32_t x0 = 0; x0 < width; x0 += kTile) {
+            const int32_t x1 = std::min(x0 + kTile, width);
+            for (int32_t y = y0; y < y1; ++y) {
+                const uint16_t* row = source + static_cast<size_t>(y) * width;
+                uint16_t* column = turned.get() + (height - 1 - y);
+                for (int32_t x = x0; x < x1; ++x) column[static_cast<size_t>(x) * height] = row[x];
+            }
+        }
     }
     m_nCols = height;
     m_nRows = width;
