@@ -54,7 +54,13 @@ uint32_t SignedTerm(uint16_t sample) {
 int32_t BlockMean(const CFrame& source, int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
     uint32_t sum = 0;
     const int64_t cols = source.m_nCols;
-    if (source.HasData() && cols > 0) {
+    if (source.HasData() && cols > 0 && x0 >= 0 && x1 <= cols && y0 >= 0 &&
+        int64_t{y1} * cols <= source.m_nCount) {
+        // The block lies inside the plane: its rows are plain stretches of samples.
+        const uint16_t* row = source.m_pData.get() + static_cast<size_t>(y0) * cols;
+        for (int32_t y = y0; y < y1; ++y, row += cols)
+            for (int32_t x = x0; x < x1; ++x) sum += SignedTerm(row[x]);
+    } else if (source.HasData() && cols > 0) {
         const uint16_t* samples = source.m_pData.get();
         const int64_t firstRow = std::max<int64_t>(y0, FloorDiv(-int64_t{x1}, cols));
         const int64_t endRow =

@@ -110,3 +110,65 @@ TEST(FastPaths, ColumnShiftsAlongTheRowsEqualShiftColumn) {
         EXPECT_EQ(Samples(rowWise), Samples(expected)) << "round " << round;
     }
 }
+
+// Block k of a resampling along one direction: positions origin + k * span / count up to the next.
+int64_t BlockStart(int64_t origin, int64_t span, int64_t count, int64_t k) {
+    return origin + k * span / count;
+}
+
+// Resample by its definition: each destination sample the mean of its block read through GetPixel
+// (signed, 0 outside the plane), an empty block repeating the value before it, the samples before
+// the first block that holds any taking that block's mean.
+TEST(FastPaths, ResampleEqualsTheBlockMeansReadThroughGetPixel) {
+    CRandom random(5);
+    for (int round = 0; round < 300; ++round) {
+        CFrame source, fast, expected;
+        RandomPlane(source, random.Next(1, 30), random.Next(1, 30), random);
+        RandomPlane(fast, random.Next(1, 12), random.Next(1, 12), random);
+        expected.m_nCols = fast.m_nCols;
+        expected.m_nRows = fast.m_nRows;
+        expected.m_nCount = fast.m_nCount;
+        expected.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(fast.m_nCount));
+        std::copy_n(fast.m_pData.get(), fast.m_nCount, expected.m_pData.get());
+
+        const int32_t x0 = random.Next(-6, source.m_nCols + 2), y0 = random.Next(-6, source.m_nRows + 2);
+        const int32_t x1 = x0 + random.Next(-2, 40), y1 = y0 + random.Next(-2, 40);
+        const int32_t X0 = random.Next(-2, fast.m_nCols), Y0 = random.Next(-2, fast.m_nRows);
+        const int32_t X1 = X0 + random.Next(-1, 14), Y1 = Y0 + random.Next(-1, 14);
+        fast.Resample(x0, y0, x1, y1, X0, Y0, X1, Y1, source);
+
+        const int64_t width = X1 - X0, height = Y1 - Y0;
+        if (width > 0 && height > 0) {
+            auto mean = [&](int64_t i, int64_t j, bool& empty) {
+                const int64_t xa = BlockStart(x0, x1 - x0 - 1, width, j);
+                const int64_t xb = BlockStart(x0, x1 - x0 - 1, width, j + 1);
+                const int64_t ya = BlockStart(y0, y1 - y0 - 1, height, i);
+                const int64_t yb = BlockStart(y0, y1 - y0 - 1, height, i + 1);
+                empty = xa >= xb || ya >= yb;
+                if (empty) return 0;
+                int64_t sum = 0;
+                for (int64_t y = ya; y < yb; ++y)
+                    for (int64_t x = xa; x < xb; ++x)
+                        sum += static_cast<int16_t>(source.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y)));
+                return static_cast<int32_t>(sum / ((xb - xa) * (yb - ya)));
+            };
+            int32_t value = 0;
+            bool found = false, empty = false;
+            for (int64_t i = 0; i < height && !found; ++i)
+                for (int64_t j = 0; j < width && !found; ++j) {
+                    const int32_t m = mean(i, j, empty);
+                    found = !empty;
+                    if (found) value = m;
+                }
+            // The first measured value: the first row with samples meets the first column with them.
+            for (int64_t i = 0; found && i < height; ++i) {
+                for (int64_t j = 0; j < width; ++j) {
+                    const int32_t m = mean(i, j, empty);
+                    if (!empty) value = m;
+                    expected.SetPixel(static_cast<int32_t>(X0 + j), static_cast<int32_t>(Y0 + i), value);
+                }
+            }
+        }
+        EXPECT_EQ(Samples(fast), Samples(expected)) << "round " << round;
+    }
+}
