@@ -6,6 +6,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__SSE2__) && defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+#include <tmmintrin.h>
+#define KAVREL_BYTE_SHUFFLES 1
+#endif
 
 #include "image/Frame.h"
 
@@ -14,18 +18,25 @@ namespace kavrel {
 namespace {
 
 #ifdef __SSE2__
-// Eight packed pixels (24 bytes) of eight samples, the even ones from evenFrom and the odd ones
-// from oddFrom; writes 28 bytes, the last 4 of them to be overwritten by the next pixels.
-inline void PackEight(const uint16_t* evenFrom, const uint16_t* oddFrom, uint8_t* out) {
+// Eight samples, the even ones from evenFrom and the odd ones from oddFrom, as the low 16 bits
+// (blue and green) and the high 8 bits (red, in the low byte) of their pixels.
+inline void SplitEight(const uint16_t* evenFrom, const uint16_t* oddFrom, __m128i& low,
+                       __m128i& high) {
     const __m128i oddLanes = _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
     const __m128i even = _mm_loadu_si128(reinterpret_cast<const __m128i*>(evenFrom));
     const __m128i odd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(oddFrom));
     const __m128i s = _mm_or_si128(_mm_andnot_si128(oddLanes, even), _mm_and_si128(oddLanes, odd));
-    // Low 16 bits of each pixel: blue and green; high 8 bits: red.
     const __m128i up = _mm_slli_epi16(s, 4);
-    const __m128i low = _mm_or_si128(_mm_and_si128(s, _mm_set1_epi16(0x00F0)),
-                                     _mm_and_si128(up, _mm_set1_epi16(static_cast<int16_t>(0xF000))));
-    const __m128i high = _mm_and_si128(up, _mm_set1_epi16(0x00F0));
+    low = _mm_or_si128(_mm_and_si128(s, _mm_set1_epi16(0x00F0)),
+                       _mm_and_si128(up, _mm_set1_epi16(static_cast<int16_t>(0xF000))));
+    high = _mm_and_si128(up, _mm_set1_epi16(0x00F0));
+}
+
+// Eight packed pixels (24 bytes) of eight samples; writes 28 bytes, the last 4 of them to be
+// overwritten by the next pixels.
+inline void PackEight(const uint16_t* evenFrom, const uint16_t* oddFrom, uint8_t* out) {
+    __m128i low, high;
+    SplitEight(evenFrom, oddFrom, low, high);
     const __m128i firstFour = _mm_unpacklo_epi16(low, high);  // one 24-bit pixel per 32-bit lane
     const __m128i lastFour = _mm_unpackhi_epi16(low, high);
     // Two pixels per 64-bit lane, 6 bytes; then the upper lane's 6 bytes moved next to the lower's.
@@ -45,11 +56,53 @@ inline void PackEight(const uint16_t* evenFrom, const uint16_t* oddFrom, uint8_t
 }
 #endif
 
+#ifdef KAVREL_BYTE_SHUFFLES
+// The same eight pixels placed by byte shuffles, on processors that have them; writes exactly
+// 24 bytes. Byte 15 of the first store and bytes 16..23 take pixel 5's three bytes across both.
+__attribute__((target("ssse3"))) void PackColumnPairsShuffled(const uint16_t* evenFrom,
+                                                              const uint16_t* oddFrom,
+                                                              int32_t cols, uint8_t* out) {
+    const __m128i lowFirst = _mm_setr_epi8(0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10);
+    const __m128i highFirst = _mm_setr_epi8(-1, -1, 0, -1, -1, 2, -1, -1, 4, -1, -1, 6, -1, -1, 8, -1);
+    const __m128i lowLast = _mm_setr_epi8(11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i highLast = _mm_setr_epi8(-1, 10, -1, -1, 12, -1, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1);
+    int32_t c = 0;
+    for (; c + 8 <= cols; c += 8, out += 24) {
+        __m128i low, high;
+        SplitEight(evenFrom + c, oddFrom + c, low, high);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_or_si128(_mm_shuffle_epi8(low, lowFirst), _mm_shuffle_epi8(high, highFirst)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16),
+                         _mm_or_si128(_mm_shuffle_epi8(low, lowLast), _mm_shuffle_epi8(high, highLast)));
+    }
+    for (; c < cols; c += 2, out += 6) {
+        PackSample(evenFrom[c], out);
+        PackSample(oddFrom[c + 1], out + 3);
+    }
+}
+
+bool g_bAllowByteShuffles = true;
+
+bool UseByteShuffles() {
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return available && g_bAllowByteShuffles;
+}
+#endif
+
 // One buffer row: the even columns from one frame row and the odd columns from another (the
 // same row without the delay-line mode). Eight samples at a time while their 28-byte store
 // stays inside the row.
 void PackColumnPairs(const uint16_t* evenFrom, const uint16_t* oddFrom, int32_t cols,
                      uint8_t* out) {
+#ifdef KAVREL_BYTE_SHUFFLES
+    if (UseByteShuffles()) {
+        PackColumnPairsShuffled(evenFrom, oddFrom, cols, out);
+        return;
+    }
+#endif
     int32_t c = 0;
 #ifdef __SSE2__
     for (; c + 10 <= cols; c += 8, out += 24) PackEight(evenFrom + c, oddFrom + c, out);
@@ -73,6 +126,14 @@ bool CanPackFrame(const CFrame& frame) {
     return frame.HasData() && frame.m_nCols > 0 && frame.m_nRows > 0 && frame.m_nCols % 4 == 0 &&
            static_cast<int64_t>(frame.m_nCols) * frame.m_nRows == frame.m_nCount &&
            static_cast<uint64_t>(frame.m_nCount) <= SIZE_MAX / 3;
+}
+
+void AllowByteShuffles(bool allow) {
+#ifdef KAVREL_BYTE_SHUFFLES
+    g_bAllowByteShuffles = allow;
+#else
+    static_cast<void>(allow);
+#endif
 }
 
 size_t PackedFrameBytes(const CFrame& frame) { return 3 * static_cast<size_t>(frame.m_nCount); }

@@ -32,4 +32,8 @@ size_t PackedFrameBytes(const CFrame& frame);
 // sample and are black.
 void PackFrame(const CFrame& frame, uint8_t* out);
 
+// PackFrame places the bytes with the processor's byte shuffles where it has them; with false it
+// uses the plain vector path everywhere, so that both can be checked on one machine.
+void AllowByteShuffles(bool allow);
+
 }  // namespace kavrel
