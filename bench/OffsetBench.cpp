@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/FloorRatio.h"
+#include "calibration/ColumnShift.h"
 #include "engine/FrameEngine.h"
 #include "image/Frame.h"
 #include "tests/support/ScanPicture.h"
@@ -172,3 +173,16 @@ static void BM_ShiftColumns(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * plane.m_nCount * 2 * 2);
 }
 BENCHMARK(BM_ShiftColumns)->Unit(benchmark::kMillisecond);
+
+// The same column shifts as straightening makes them: along the rows, strip by strip.
+static void BM_ShiftColumnsAlongRows(benchmark::State& state) {
+    CFrame plane;
+    PaintScanPlane(plane);
+    int32_t shift = 5;
+    for (auto _ : state) {
+        kavrel::ShiftColumns(plane, [&](int32_t) { return shift; });
+        shift = -shift;
+    }
+    state.SetBytesProcessed(state.iterations() * plane.m_nCount * 2 * 2);
+}
+BENCHMARK(BM_ShiftColumnsAlongRows)->Unit(benchmark::kMillisecond);
