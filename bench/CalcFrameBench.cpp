@@ -15,10 +15,15 @@ public:
     virtual ~CFrameFloor() = default;
 
     void Pass() {
-        uint64_t sum = 0;
-        // Every other row of 7680 bytes: 960 words.
-        for (size_t row = 0; row < 2048; row += 2)
-            for (size_t w = 0; w < 960; ++w) sum += m_Image[row * 960 + w];
+        // Every other row of 7680 bytes: 960 words, summed in four independent lanes so that the
+        // loop runs at the speed of memory rather than of one chain of additions.
+        uint64_t lanes[4] = {0, 0, 0, 0};
+        for (size_t row = 0; row < 2048; row += 2) {
+            const uint64_t* words = &m_Image[row * 960];
+            for (size_t w = 0; w < 960; w += 4)
+                for (size_t k = 0; k < 4; ++k) lanes[k] += words[w + k];
+        }
+        const uint64_t sum = lanes[0] + lanes[1] + lanes[2] + lanes[3];
         for (size_t i = 0; i < m_Frame.size(); ++i)
             m_Frame[i] = static_cast<uint16_t>(m_Offsets[i] + sum);
         benchmark::DoNotOptimize(m_Frame.data());
