@@ -105,7 +105,8 @@ void CFrame::Rotate90() {
     const int32_t width = m_nCols;
     const uint16_t* source = m_pData.get();
     // The sample at (x, y) goes to column height - 1 - y, row x: a clockwise quarter turn.
-    for (int32_t y = 0; y < height; ++y) {
+    // Only a plane with samples has rows to move: one 0 samples wide may claim 2^31 - 1 rows.
+    for (int32_t y = 0; y < height && m_nCount > 0; ++y) {
         const uint16_t* row = source + static_cast<size_t>(y) * width;
         uint16_t* column = turned.get() + (height - 1 - y);
         for (int32_t x = 0; x < width; ++x) column[static_cast<size_t>(x) * height] = row[x];
@@ -125,7 +126,8 @@ void CFrame::Smooth(Weights weights) {
     const uint16_t* old = m_pData.get();
     std::copy_n(old, m_nCount, smoothed.get());
     const int32_t width = m_nCols;
-    for (int32_t y = 1; y < m_nRows - 1; ++y) {
+    // Inner samples need 3 columns: a narrower plane may still claim 2^31 - 1 rows.
+    for (int32_t y = 1; y < m_nRows - 1 && width >= 3; ++y) {
         for (int32_t x = 1; x < width - 1; ++x) {
             const int32_t i = y * width + x;
             smoothed[i] = static_cast<uint16_t>(static_cast<uint16_t>(weights(old, i, width)) >> 3);

@@ -1,0 +1,363 @@
+// Writes the hostile files that the tests and the fuzzers start from:
+//
+//   kavrel-make-test-files malformed DIR         one small file per defect, and expected.txt
+//   kavrel-make-test-files check-malformed DIR   exit 1 unless DIR holds exactly those files
+//   kavrel-make-test-files seeds DIR             a seed corpus per fuzz target, DIR/<target>/
+//
+// Every file is built here byte by byte, so the sets can be regenerated at any time.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+void Put16(Bytes& b, uint32_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+    Put16(b, v);
+    Put16(b, v >> 16);
+}
+void Patch32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+Bytes Cut(Bytes b, size_t keep) {
+    b.resize(keep);
+    return b;
+}
+Bytes Text(const char* s) { return Bytes(s, s + std::strlen(s)); }
+
+// ---- bitmaps
+
+struct Bitmap {
+    int32_t width = 8;
+    int32_t height = 6;
+    uint32_t headerSize = 40;  // 12 (core header), 40, 108 or 124
+    uint16_t planes = 1;
+    uint16_t bitCount = 24;
+    uint32_t compression = 0;
+};
+
+// A bitmap file whose pixel array has the rows and padding that the header describes, filled
+// with a pattern (an 8-bit file gets a palette).
+Bytes BitmapFile(const Bitmap& spec) {
+    const uint32_t stride = ((static_cast<uint32_t>(spec.width) * spec.bitCount + 31) / 32) * 4;
+    const uint32_t rows = static_cast<uint32_t>(spec.height < 0 ? -spec.height : spec.height);
+    const uint32_t palette = spec.bitCount <= 8 ? 4u << spec.bitCount : 0;
+    const uint32_t offset = 14 + spec.headerSize + palette;
+    Bytes file = {'B', 'M'};
+    Put32(file, offset + stride * rows);
+    Put32(file, 0);
+    Put32(file, offset);
+    Put32(file, spec.headerSize);
+    if (spec.headerSize == 12) {
+        Put16(file, static_cast<uint32_t>(spec.width));
+        Put16(file, static_cast<uint32_t>(spec.height));
+        Put16(file, spec.planes);
+        Put16(file, spec.bitCount);
+    } else {
+        Put32(file, static_cast<uint32_t>(spec.width));
+        Put32(file, static_cast<uint32_t>(spec.height));
+        Put16(file, spec.planes);
+        Put16(file, spec.bitCount);
+        Put32(file, spec.compression);
+        Put32(file, stride * rows);
+        Put32(file, 2835);
+        Put32(file, 2835);
+        Put32(file, 0);
+        Put32(file, 0);
+        file.resize(14 + spec.headerSize, 0);
+    }
+    file.resize(file.size() + palette, 0x10);
+    for (uint32_t i = 0; i < stride * rows; ++i) file.push_back(static_cast<uint8_t>(i * 7 + i / 13));
+    return file;
+}
+
+Bitmap Spec(std::function<void(Bitmap&)> change) {
+    Bitmap spec;
+    change(spec);
+    return spec;
+}
+
+// A file whose header claims the given size but holds the pixels of the default 8 x 6 bitmap.
+Bytes Claiming(int32_t width, int32_t height) {
+    Bytes file = BitmapFile(Bitmap{});
+    Patch32(file, 18, static_cast<uint32_t>(width));
+    Patch32(file, 22, static_cast<uint32_t>(height));
+    return file;
+}
+
+Bytes WithPixelOffset(uint32_t offset) {
+    Bytes file = BitmapFile(Bitmap{});
+    Patch32(file, 10, offset);
+    return file;
+}
+
+Bytes WithHeaderSize(uint32_t size) {
+    Bytes file = BitmapFile(Bitmap{});
+    Patch32(file, 14, size);
+    return file;
+}
+
+// ---- offset files
+
+Bytes OffsetFile(int32_t count, int32_t cols, int32_t rows, size_t samples, const char* magic = "FRAME") {
+    Bytes file(magic, magic + 5);
+    file.push_back(0);
+    Put32(file, static_cast<uint32_t>(count));
+    Put32(file, static_cast<uint32_t>(cols));
+    Put32(file, static_cast<uint32_t>(rows));
+    for (size_t i = 0; i < samples; ++i) Put16(file, static_cast<uint32_t>(i * 1000 % 4096 - 2048));
+    return file;
+}
+
+// ---- LUT files
+
+Bytes LutFile(int32_t count, int16_t first, int16_t last, size_t entries, const char* magic = "LUTFILE") {
+    Bytes file(magic, magic + 7);
+    file.push_back(0);
+    Put32(file, static_cast<uint32_t>(count));
+    Put16(file, static_cast<uint16_t>(first));
+    Put16(file, static_cast<uint16_t>(last));
+    for (size_t i = 0; i < entries; ++i) Put16(file, static_cast<uint32_t>(4095 - 16 * i));
+    return file;
+}
+
+// ---- the malformed set: each file with the outcome that reading it must have
+
+struct Malformed {
+    const char* name;
+    Bytes bytes;
+    // .bmp: "load N extract M" (the Load result over an image that held a good bitmap, then the
+    // ExtractSubPixel result); .frm: "plane unchanged" or "plane WxH"; .lut: "default table" or
+    // "table N".
+    const char* outcome;
+};
+
+std::vector<Malformed> MalformedFiles() {
+    const Bytes good = BitmapFile(Bitmap{});
+    return {
+        // Bitmaps that load, as controls.
+        {"bmp-good-8x6.bmp", good, "load 0 extract 0"},
+        {"bmp-odd-size-5x3.bmp", BitmapFile(Spec([](Bitmap& b) { b.width = 5; b.height = 3; })), "load 0 extract 0"},
+        {"bmp-1x1.bmp", BitmapFile(Spec([](Bitmap& b) { b.width = 1; b.height = 1; })), "load 0 extract 0"},
+        {"bmp-v5-header.bmp", BitmapFile(Spec([](Bitmap& b) { b.headerSize = 124; })), "load 0 extract 0"},
+        {"bmp-core-header.bmp", BitmapFile(Spec([](Bitmap& b) { b.headerSize = 12; })), "load 0 extract 0"},
+        {"bmp-header-size-huge.bmp", WithHeaderSize(0xFFFFFFFF), "load 0 extract 0"},
+        {"bmp-pixel-offset-inside-header.bmp", WithPixelOffset(14), "load 0 extract 0"},
+        {"bmp-trailing-bytes.bmp", [&] { Bytes b = good; b.resize(b.size() + 333, 0xAB); return b; }(), "load 0 extract 0"},
+        // Not a bitmap, or cut inside the headers.
+        {"bmp-empty.bmp", {}, "load 1 extract 0"},
+        {"bmp-text.bmp", Text("this is not a bitmap file at all\n"), "load 1 extract 0"},
+        {"bmp-wrong-magic.bmp", [&] { Bytes b = good; b[0] = 'M'; b[1] = 'B'; return b; }(), "load 1 extract 0"},
+        {"bmp-truncated-file-header.bmp", Cut(good, 10), "load 1 extract 0"},
+        {"bmp-truncated-header-size.bmp", Cut(good, 16), "load 1 extract 0"},
+        {"bmp-truncated-info-header.bmp", Cut(good, 30), "load 1 extract 0"},
+        {"bmp-truncated-core-header.bmp", Cut(BitmapFile(Spec([](Bitmap& b) { b.headerSize = 12; })), 22), "load 1 extract 0"},
+        // Sizes that no frame can be made of.
+        {"bmp-zero-width.bmp", Claiming(0, 6), "load 4 extract 6"},
+        {"bmp-zero-height.bmp", Claiming(8, 0), "load 4 extract 6"},
+        {"bmp-negative-width.bmp", Claiming(-8, 6), "load 4 extract 6"},
+        {"bmp-most-negative-width.bmp", Claiming(INT32_MIN, 6), "load 4 extract 6"},
+        {"bmp-most-negative-height.bmp", Claiming(8, INT32_MIN), "load 4 extract 6"},
+        {"bmp-huge-height.bmp", Claiming(8, INT32_MAX), "load 4 extract 6"},
+        {"bmp-huge-width.bmp", Claiming(INT32_MAX, 6), "load 4 extract 6"},
+        {"bmp-stride-overflow.bmp", Claiming(0x55555556, 1), "load 4 extract 6"},
+        {"bmp-size-over-2gib.bmp", Claiming(32768, 32768), "load 4 extract 6"},
+        {"bmp-negative-height.bmp", BitmapFile(Spec([](Bitmap& b) { b.height = -6; })), "load 0 extract 6"},
+        // Fewer pixel bytes than the header needs.
+        {"bmp-size-under-2gib-truncated.bmp", Claiming(16384, 43690), "load 2 extract 5"},
+        {"bmp-truncated-pixels.bmp", Cut(good, good.size() - 10), "load 2 extract 5"},
+        {"bmp-no-pixels.bmp", Cut(good, 54), "load 2 extract 5"},
+        {"bmp-rows-without-padding.bmp", Cut(BitmapFile(Spec([](Bitmap& b) { b.width = 7; })), 54 + 6 * 21), "load 2 extract 5"},
+        {"bmp-pixel-offset-past-end.bmp", WithPixelOffset(0xFFFFFFF0), "load 2 extract 5"},
+        {"bmp-pixel-offset-at-end.bmp", WithPixelOffset(static_cast<uint32_t>(good.size())), "load 2 extract 5"},
+        // Not a single-plane 24-bit bitmap.
+        {"bmp-32-bit.bmp", BitmapFile(Spec([](Bitmap& b) { b.bitCount = 32; })), "load 4 extract 2"},
+        {"bmp-16-bit.bmp", BitmapFile(Spec([](Bitmap& b) { b.bitCount = 16; })), "load 4 extract 2"},
+        {"bmp-8-bit-palette.bmp", BitmapFile(Spec([](Bitmap& b) { b.bitCount = 8; })), "load 4 extract 2"},
+        {"bmp-1-bit.bmp", BitmapFile(Spec([](Bitmap& b) { b.bitCount = 1; })), "load 4 extract 2"},
+        {"bmp-core-header-8-bit.bmp", BitmapFile(Spec([](Bitmap& b) { b.headerSize = 12; b.bitCount = 8; })), "load 4 extract 2"},
+        {"bmp-zero-planes.bmp", BitmapFile(Spec([](Bitmap& b) { b.planes = 0; })), "load 4 extract 1"},
+        {"bmp-two-planes.bmp", BitmapFile(Spec([](Bitmap& b) { b.planes = 2; })), "load 4 extract 1"},
+        {"bmp-header-size-zero.bmp", WithHeaderSize(0), "load 4 extract 1"},
+        // Compressed: loaded as bytes, refused by the frame computation.
+        {"bmp-compressed-rle.bmp", BitmapFile(Spec([](Bitmap& b) { b.compression = 1; })), "load 0 extract 3"},
+        {"bmp-compressed-bitfields.bmp", BitmapFile(Spec([](Bitmap& b) { b.compression = 3; })), "load 0 extract 3"},
+        {"bmp-compressed-huge-size.bmp", [] { Bytes b = Claiming(0x7FFF, 0x7FFF); Patch32(b, 30, 1); return b; }(), "load 4 extract 3"},
+        {"bmp-compressed-no-pixels.bmp", Cut(BitmapFile(Spec([](Bitmap& b) { b.compression = 1; })), 54), "load 2 extract 3"},
+
+        // Offset files.
+        {"frm-good-3x2.frm", OffsetFile(6, 3, 2, 6), "plane 3x2"},
+        {"frm-wrong-magic.frm", OffsetFile(6, 3, 2, 6, "XXXXX"), "plane 3x2"},
+        {"frm-trailing-bytes.frm", OffsetFile(6, 3, 2, 9), "plane 3x2"},
+        {"frm-zero-samples.frm", OffsetFile(0, 0, 0, 0), "plane 0x0"},
+        {"frm-zero-width.frm", OffsetFile(0, 0, 5, 0), "plane 0x5"},
+        {"frm-empty.frm", {}, "plane unchanged"},
+        {"frm-truncated-header.frm", Cut(OffsetFile(6, 3, 2, 6), 10), "plane unchanged"},
+        {"frm-header-without-height.frm", Cut(OffsetFile(6, 3, 2, 6), 17), "plane unchanged"},
+        {"frm-negative-count.frm", OffsetFile(-6, 3, 2, 6), "plane unchanged"},
+        {"frm-negative-width.frm", OffsetFile(-6, -3, 2, 6), "plane unchanged"},
+        {"frm-negative-width-and-height.frm", OffsetFile(6, -3, -2, 6), "plane unchanged"},
+        {"frm-count-not-width-x-height.frm", OffsetFile(5, 3, 2, 6), "plane unchanged"},
+        {"frm-count-product-overflow.frm", OffsetFile(65536, 65536, 65537, 6), "plane unchanged"},
+        {"frm-truncated-samples.frm", OffsetFile(6, 3, 2, 5), "plane unchanged"},
+        {"frm-huge-count.frm", OffsetFile(INT32_MAX, INT32_MAX, 1, 6), "plane unchanged"},
+        {"frm-nominal-size-truncated.frm", OffsetFile(1280 * 1024, 1280, 1024, 64), "plane unchanged"},
+
+        // LUT files.
+        {"lut-good-256.lut", LutFile(256, 0, 255, 256), "table 256"},
+        {"lut-wrong-magic.lut", LutFile(256, 0, 255, 256, "NOTALUT"), "table 256"},
+        {"lut-trailing-bytes.lut", LutFile(256, 0, 255, 300), "table 256"},
+        {"lut-negative-first-input.lut", LutFile(256, -1, 255, 256), "table 256"},
+        {"lut-count-1.lut", LutFile(1, 0, 0, 1), "table 1"},
+        {"lut-count-100.lut", LutFile(100, 0, 99, 100), "table 100"},
+        {"lut-empty.lut", {}, "default table"},
+        {"lut-truncated-header.lut", Cut(LutFile(256, 0, 255, 256), 10), "default table"},
+        {"lut-header-only.lut", LutFile(256, 0, 255, 0), "default table"},
+        {"lut-count-0.lut", LutFile(0, 0, 255, 256), "default table"},
+        {"lut-count-negative.lut", LutFile(-1, 0, 255, 256), "default table"},
+        {"lut-count-most-negative.lut", LutFile(INT32_MIN, 0, 255, 256), "default table"},
+        {"lut-count-257.lut", LutFile(257, 0, 256, 257), "default table"},
+        {"lut-count-300.lut", LutFile(300, 0, 299, 300), "default table"},
+        {"lut-count-huge.lut", LutFile(INT32_MAX, 0, 255, 256), "default table"},
+        {"lut-shorter-than-count.lut", LutFile(256, 0, 255, 255), "default table"},
+    };
+}
+
+// ---- seeds for the fuzz targets
+
+Bytes Ini(const char* section, const char* key, const char* text) {
+    Bytes b = Text(section);
+    b.push_back(0);
+    Bytes k = Text(key);
+    b.insert(b.end(), k.begin(), k.end());
+    b.push_back(0);
+    Bytes t = Text(text);
+    b.insert(b.end(), t.begin(), t.end());
+    return b;
+}
+
+std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
+    std::vector<std::pair<std::string, Bytes>> seeds;
+    const char* extension = target == "bitmap" ? ".bmp" : target == "offset-file" ? ".frm"
+                          : target == "lut-file" ? ".lut" : nullptr;
+    if (extension != nullptr) {
+        // Every malformed file of the target's kind.
+        for (Malformed& m : MalformedFiles())
+            if (fs::path(m.name).extension() == extension) seeds.emplace_back(m.name, m.bytes);
+    }
+    if (target == "bitmap") {
+        for (int32_t size : {2, 3, 4, 16})
+            seeds.emplace_back("bmp-" + std::to_string(size) + ".bmp",
+                               BitmapFile(Spec([&](Bitmap& b) { b.width = size; b.height = size; })));
+    } else if (target == "offset-file") {
+        seeds.emplace_back("frm-1x40.frm", OffsetFile(40, 1, 40, 40));
+        seeds.emplace_back("frm-40x1.frm", OffsetFile(40, 40, 1, 40));
+        seeds.emplace_back("frm-16x16.frm", OffsetFile(256, 16, 16, 256));
+    } else if (target == "lut-file") {
+        seeds.emplace_back("lut-count-2.lut", LutFile(2, 3, 1, 2));
+        seeds.emplace_back("lut-first-input-5.lut", LutFile(64, 5, 68, 64));
+    } else if (target == "settings") {
+        seeds.emplace_back("plain.ini", Text("[Imaging]\nGamma=210\nUnsharpenOffset=2\n"));
+        seeds.emplace_back("crlf.ini", Text("; settings\r\n[imaging]\r\n  gamma = 0x1F \r\n"));
+        seeds.emplace_back("prefixes.ini", Ini("Imaging", "UnsharpenOffset", "[Imaging]\nUnsharpenOffset=0b101\nGamma=0o17\n"));
+        seeds.emplace_back("negative.ini", Ini("Imaging", "Gamma", "[Other]\nGamma=1\n[ Imaging ]\nGamma=-42xyz\n"));
+        seeds.emplace_back("empty-value.ini", Ini("Imaging", "Gamma", "[Imaging]\nGamma=\n"));
+        seeds.emplace_back("overflow.ini", Ini("S", "K", "[S]\nK=99999999999999999999\n"));
+        seeds.emplace_back("unclosed.ini", Ini("S", "K", "[S\nK=1\n[S]\n=2\nK\n"));
+    }
+    return seeds;
+}
+
+const char* const kSeedTargets[] = {"bitmap", "offset-file", "lut-file", "settings", "calc-offset"};
+
+bool WriteFile(const fs::path& path, const Bytes& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
+Bytes ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// The expectations table: a name and its outcome per line, aligned for reading.
+Bytes ExpectedTable() {
+    std::string text =
+        "# What reading each file must give (written by kavrel-make-test-files, do not edit).\n"
+        "# .bmp: load N = the Load / SetImageFile result for an image that held a good bitmap,\n"
+        "#       extract M = the ExtractSubPixel result on it afterwards (the frame keeps its old\n"
+        "#       samples unless M is 0).\n"
+        "# .frm: plane WxH = the file's plane was taken; plane unchanged = the old plane stayed.\n"
+        "# .lut: table N = the file's N entries were taken; default table = 4095 down to 0.\n";
+    for (const Malformed& m : MalformedFiles()) {
+        std::string line = m.name;
+        line.resize(std::max<size_t>(line.size() + 1, 40), ' ');
+        text += line + m.outcome + "\n";
+    }
+    return Text(text.c_str());
+}
+
+int WriteMalformed(const fs::path& dir) {
+    fs::create_directories(dir);
+    for (const Malformed& m : MalformedFiles())
+        if (!WriteFile(dir / m.name, m.bytes)) return 1;
+    return WriteFile(dir / "expected.txt", ExpectedTable()) ? 0 : 1;
+}
+
+int CheckMalformed(const fs::path& dir) {
+    int differences = 0;
+    size_t expectedFiles = 1;
+    auto check = [&](const std::string& name, const Bytes& bytes) {
+        if (!fs::exists(dir / name) || ReadFile(dir / name) != bytes) {
+            std::printf("%s differs from what the generator writes\n", name.c_str());
+            ++differences;
+        }
+    };
+    for (const Malformed& m : MalformedFiles()) {
+        check(m.name, m.bytes);
+        ++expectedFiles;
+    }
+    check("expected.txt", ExpectedTable());
+    const auto present = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+    if (static_cast<size_t>(present) != expectedFiles) {
+        std::printf("%s holds %zu files, the generator writes %zu\n", dir.string().c_str(),
+                    static_cast<size_t>(present), expectedFiles);
+        ++differences;
+    }
+    if (differences == 0) std::printf("%zu files as generated\n", expectedFiles);
+    return differences == 0 ? 0 : 1;
+}
+
+int WriteSeeds(const fs::path& dir) {
+    for (const char* target : kSeedTargets) {
+        fs::create_directories(dir / target);
+        for (const auto& [name, bytes] : Seeds(target))
+            if (!WriteFile(dir / target / name, bytes)) return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc == 3 ? argv[1] : "";
+    if (mode == "malformed") return WriteMalformed(argv[2]);
+    if (mode == "check-malformed") return CheckMalformed(argv[2]);
+    if (mode == "seeds") return WriteSeeds(argv[2]);
+    std::fprintf(stderr, "usage: %s malformed|check-malformed|seeds DIR\n", argv[0]);
+    return 2;
+}
