@@ -1,0 +1,48 @@
+// The files an engine works with, and the consistency every engine state must have, for tests
+// that make operations fail.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/TestFiles.h"
+
+class CFrameEngine;
+
+namespace testing_support {
+
+// A folder with an image (64 x 48), a LUT file, an offset file of the image's frame size
+// (32 x 24) and a scan, written anew for every object.
+class Workspace {
+public:
+    Workspace();
+    // The paths are made once, so that using them allocates nothing.
+    const std::string& Image() const { return m_image; }
+    const std::string& Lut() const { return m_lutPath; }
+    const std::string& Offsets() const { return m_offsetsPath; }
+    const std::string& Scan() const { return m_scan; }
+    const std::string& Missing() const { return m_missing; }
+    const std::vector<uint8_t>& OldLut() const { return m_lut; }
+    const std::vector<uint8_t>& OldOffsets() const { return m_offsets; }
+    std::vector<std::string> Files() const { return m_dir.Files(); }
+
+    // Sets the engine up as a host does: every file loaded, the readings set, frame 0 computed.
+    void Prepare(CFrameEngine& engine) const;
+
+private:
+    TempDir m_dir;
+    const std::string m_image = m_dir.Path("image.bmp");
+    const std::string m_lutPath = m_dir.Path("table.lut");
+    const std::string m_offsetsPath = m_dir.Path("offsets.frm");
+    const std::string m_scan = m_dir.Path("scan.bmp");
+    const std::string m_missing = m_dir.Path("missing");
+    std::vector<uint8_t> m_lut;
+    std::vector<uint8_t> m_offsets;
+};
+
+// Every plane has m_nCount == m_nRows * m_nCols and, with data, a buffer of m_nCount samples
+// (all of them are read, so a shorter one shows under the address sanitizer); a table has 1..256
+// entries.
+void ExpectConsistent(const CFrameEngine& engine);
+
+}  // namespace testing_support
