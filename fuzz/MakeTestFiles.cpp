@@ -269,6 +269,27 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
     } else if (target == "lut-file") {
         seeds.emplace_back("lut-count-2.lut", LutFile(2, 3, 1, 2));
         seeds.emplace_back("lut-first-input-5.lut", LutFile(64, 5, 68, 64));
+    } else if (target == "calc-offset") {
+        // Four bytes of settings (colour, factor, threshold, smoothing and old file; 0 = default),
+        // then a scan description (ScanPicture.h): a measurable scan 140 x 120 after the turn,
+        // with its dark area, marks and a little texture, and variations of it.
+        const Bytes upright = {1, 0, 0, 1 | 4, 139, 119, 10, 8, 125, 113, 100, 255, 220, 3, 0, 0, 9, 3};
+        auto with = [&](size_t at, uint8_t value) { Bytes b = upright; b[at] = value; return b; };
+        seeds.emplace_back("upright.scan", upright);
+        seeds.emplace_back("sheared.scan", with(14, 6));
+        seeds.emplace_back("no-marks.scan", with(13, 2));
+        seeds.emplace_back("all-bytes.scan", with(13, 1));
+        seeds.emplace_back("vertical-smoothing-small-old-map.scan", with(3, 2 | 8));
+        seeds.emplace_back("no-smoothing-no-old-map.scan", with(3, 0));
+        seeds.emplace_back("too-narrow.scan", with(8, 100));
+        seeds.emplace_back("no-dark-area.scan", with(10, 255));
+        seeds.emplace_back("threshold-0.scan", with(2, 0x80));
+        seeds.emplace_back("factor-negative.scan", with(1, 0xF0));
+        seeds.emplace_back("colour-3.scan", with(0, 3));
+        Bytes raw = {0, 0, 0, 4};
+        const Bytes scan = BitmapFile(Spec([](Bitmap& b) { b.width = 120; b.height = 110; }));
+        raw.insert(raw.end(), scan.begin(), scan.end());
+        seeds.emplace_back("raw-bitmap.scan", raw);
     } else if (target == "settings") {
         seeds.emplace_back("plain.ini", Text("[Imaging]\nGamma=210\nUnsharpenOffset=2\n"));
         seeds.emplace_back("crlf.ini", Text("; settings\r\n[imaging]\r\n  gamma = 0x1F \r\n"));
