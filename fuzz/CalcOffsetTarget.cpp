@@ -47,8 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
 
     const int32_t color = data[0] % 4;  // 3 is no colour byte
-    const int32_t factor = data[1] == 0 ? 100 : static_cast<int8_t>(data[1]) * 16;
-    const int32_t threshold = data[2] == 0 ? 90 : static_cast<int8_t>(data[2]) * 2;
+    // 0 gives the default, 1 gives 0, anything else a value on either side.
+    const int32_t factor = data[1] == 0 ? 100 : static_cast<int8_t>(data[1] - 1) * 16;
+    const int32_t threshold = data[2] == 0 ? 90 : static_cast<int8_t>(data[2] - 1) * 2;
     const int32_t smoothing = data[3] & 3;
     const int32_t oldFile = (data[3] >> 2) % 3;  // none, full map, map of another size
 

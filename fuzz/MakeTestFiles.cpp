@@ -283,8 +283,9 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
         seeds.emplace_back("no-smoothing-no-old-map.scan", with(3, 0));
         seeds.emplace_back("too-narrow.scan", with(8, 100));
         seeds.emplace_back("no-dark-area.scan", with(10, 255));
-        seeds.emplace_back("threshold-0.scan", with(2, 0x80));
+        seeds.emplace_back("threshold-0.scan", with(2, 1));
         seeds.emplace_back("factor-negative.scan", with(1, 0xF0));
+        seeds.emplace_back("factor-large.scan", with(1, 0x70));
         seeds.emplace_back("colour-3.scan", with(0, 3));
         Bytes raw = {0, 0, 0, 4};
         const Bytes scan = BitmapFile(Spec([](Bitmap& b) { b.width = 120; b.height = 110; }));

@@ -1,7 +1,8 @@
 // An exception forced inside each export, from every place where the library calls out of its
 // own code: the sample-buffer allocation, the global operator new, the message box and the file
-// writes. Every export returns normally, the calibration files stay as they were, and what the
-// engine holds afterwards can still be used.
+// writes. Every export returns normally, the calibration files are as they were or as a run
+// without the exception writes them, no temporary file stays, and what the engine holds
+// afterwards can still be used.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -81,6 +82,16 @@ const Source kSources[] = {
 TEST(ForcedException, NoExportLetsOneOut) {
     std::set<std::string> forced;
     for (const failure_tests::Export& exported : failure_tests::Exports()) {
+        // The calibration files as the export writes them when nothing fails.
+        std::vector<uint8_t> newLut, newOffsets;
+        {
+            MessageRecorder quiet;
+            Workspace files;
+            failure_tests::PrepareThroughExports(files);
+            exported.call(files);
+            newLut = ReadBytes(files.Lut());
+            newOffsets = ReadBytes(files.Offsets());
+        }
         for (const Source& source : kSources) {
             SCOPED_TRACE(std::string(exported.name) + " with an exception from the " + source.name);
             Workspace files;
@@ -99,8 +110,10 @@ TEST(ForcedException, NoExportLetsOneOut) {
             }
             EXPECT_FALSE(escaped);
             if (thrown) forced.insert(exported.name);
-            EXPECT_EQ(ReadBytes(files.Lut()), files.OldLut());
-            EXPECT_EQ(ReadBytes(files.Offsets()), files.OldOffsets());
+            const std::vector<uint8_t> lut = ReadBytes(files.Lut());
+            const std::vector<uint8_t> offsets = ReadBytes(files.Offsets());
+            EXPECT_TRUE(lut == files.OldLut() || lut == newLut);
+            EXPECT_TRUE(offsets == files.OldOffsets() || offsets == newOffsets);
             EXPECT_EQ(files.Files(), before);
             MessageRecorder quietAgain;  // the message thrower took the sink away
             failure_tests::UseEverything();

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/FrameEngine.h"
+#include "fuzz/ScanPicture.h"
 #include "support/Bitmaps.h"
 
 namespace testing_support {
@@ -17,23 +20,46 @@ void ExpectConsistent(const CFrame& plane, const std::string& what) {
     EXPECT_GE(sum, 0) << what;
 }
 
+const std::string& SharedImage() {
+    static const TempDir dir;
+    static const std::string path = [] {
+        const std::string image = dir.Path("image.bmp");
+        WriteBytes(image, BitmapFile(BitmapSpec{2560, 2048}, PatternByte));
+        return image;
+    }();
+    return path;
+}
+
 }  // namespace
 
-Workspace::Workspace() {
-    WriteBytes(Image(), BitmapFile(BitmapSpec{64, 48}, PatternByte));
-    WriteBytes(Scan(), BitmapFile(BitmapSpec{64, 48}, PatternByte));
-    CLut lut;
-    lut.MakeInverse(3000);
-    lut.Save(Lut());
-    CFrame offsets;
-    offsets.m_nCols = 32;
-    offsets.m_nRows = 24;
-    offsets.m_nCount = 32 * 24;
-    offsets.m_pData = std::make_unique<uint16_t[]>(32 * 24);
-    for (int32_t i = 0; i < offsets.m_nCount; ++i) offsets.m_pData[i] = static_cast<uint16_t>(i % 50 - 25);
-    offsets.Save(Offsets());
-    m_lut = ReadBytes(Lut());
-    m_offsets = ReadBytes(Offsets());
+// The calibration files as the library saves them, made once.
+std::vector<uint8_t> SavedBytes(const std::function<void(const std::string&)>& save) {
+    TempDir dir;
+    save(dir.Path("file"));
+    return ReadBytes(dir.Path("file"));
+}
+
+Workspace::Workspace() : m_image(SharedImage()) {
+    static const std::vector<uint8_t> lut = SavedBytes([](const std::string& path) {
+        CLut table;
+        table.MakeInverse(3000);
+        table.Save(path);
+    });
+    static const std::vector<uint8_t> offsets = SavedBytes([](const std::string& path) {
+        CFrame map;
+        map.Fill(0);
+        for (int32_t i = 0; i < map.m_nCount; ++i) map.m_pData[i] = static_cast<uint16_t>(i % 51 - 25);
+        map.Save(path);
+    });
+    // A scan that the offset calculation can measure: 140 x 120 after its turn, the dark area
+    // (10, 8)-(125, 113) with marks, read through colour byte 1.
+    static const uint8_t scan[] = {139, 119, 10, 8, 125, 113, 100, 255, 220, 3, 0, 0, 9, 3};
+    static const std::vector<uint8_t> scanFile = fuzzing::DrawScan(scan, sizeof scan, 1);
+    WriteBytes(Lut(), lut);
+    WriteBytes(Offsets(), offsets);
+    WriteBytes(Scan(), scanFile);
+    m_lut = lut;
+    m_offsets = offsets;
 }
 
 void Workspace::Prepare(CFrameEngine& engine) const {

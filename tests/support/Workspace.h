@@ -11,8 +11,9 @@ class CFrameEngine;
 
 namespace testing_support {
 
-// A folder with an image (64 x 48), a LUT file, an offset file of the image's frame size
-// (32 x 24) and a scan, written anew for every object.
+// A folder with a LUT file, an offset file of the nominal 1280 x 1024 and a scan that the offset
+// calculation can measure, written anew for every object, and an image of the nominal 2560 x 2048
+// that the library only reads, written once for all.
 class Workspace {
 public:
     Workspace();
@@ -31,7 +32,7 @@ public:
 
 private:
     TempDir m_dir;
-    const std::string m_image = m_dir.Path("image.bmp");
+    const std::string m_image;
     const std::string m_lutPath = m_dir.Path("table.lut");
     const std::string m_offsetsPath = m_dir.Path("offsets.frm");
     const std::string m_scan = m_dir.Path("scan.bmp");

@@ -72,7 +72,7 @@ TEST(AllocationSweep, LoadingFiles) {
            [](const CFrameEngine& e, int32_t result) {
                EXPECT_EQ(result, 3);
                EXPECT_EQ(e.m_Image.Pixels(), nullptr);
-               EXPECT_EQ(e.m_Image.Header().biWidth, 64);
+               EXPECT_EQ(e.m_Image.Header().biWidth, 2560);
            }});
     Sweep({"SetLutFile", [](CFrameEngine& e, const Workspace& f) { e.SetLutFile(f.Lut().c_str()); return 0; },
            [](const CFrameEngine& e, int32_t) { EXPECT_FALSE(e.m_Lut.HasTable()); }});
@@ -81,8 +81,8 @@ TEST(AllocationSweep, LoadingFiles) {
     Sweep({"SetOffsetFile", [](CFrameEngine& e, const Workspace& f) { e.SetOffsetFile(f.Offsets().c_str()); return 0; },
            [](const CFrameEngine& e, int32_t) {
                EXPECT_FALSE(e.m_Offset.HasData());
-               EXPECT_EQ(e.m_Offset.m_nCols, 32);
-               EXPECT_EQ(e.m_Offset.m_nRows, 24);
+               EXPECT_EQ(e.m_Offset.m_nCols, 1280);
+               EXPECT_EQ(e.m_Offset.m_nRows, 1024);
            }});
 }
 
@@ -90,7 +90,7 @@ TEST(AllocationSweep, ComputingAndShowingFrames) {
     Sweep({"CalcFrame", [](CFrameEngine& e, const Workspace&) { e.CalcFrame(3); return 0; },
            [](const CFrameEngine& e, int32_t) {
                EXPECT_FALSE(e.m_Frames[3].HasData());
-               EXPECT_EQ(e.m_Frames[3].m_nCols, 32);
+               EXPECT_EQ(e.m_Frames[3].m_nCols, 1280);
                EXPECT_TRUE(e.m_Frames[0].HasData());
            }});
     Sweep({"OutputFrame", [](CFrameEngine& e, const Workspace&) { e.OutputFrame(0); return 0; }, {}});
