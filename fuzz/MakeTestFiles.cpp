@@ -269,6 +269,27 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
     } else if (target == "lut-file") {
         seeds.emplace_back("lut-count-2.lut", LutFile(2, 3, 1, 2));
         seeds.emplace_back("lut-first-input-5.lut", LutFile(64, 5, 68, 64));
+    } else if (target == "calc-lut") {
+        // A settings byte (bit 0: a settings file), Gamma, 48 readings, then the old LUT file.
+        auto input = [](bool settings, uint16_t gamma, std::function<uint16_t(int)> reading, const Bytes& lut) {
+            Bytes b = {static_cast<uint8_t>(settings ? 1 : 0)};
+            Put16(b, gamma);
+            for (int i = 0; i < 48; ++i) Put16(b, reading(i));
+            b.insert(b.end(), lut.begin(), lut.end());
+            return b;
+        };
+        // A grey scale from the paper (reading 0) to the darkest patch.
+        auto scale = [](int i) { return static_cast<uint16_t>(i == 0 ? 5 : 5 + 45 * (48 - i)); };
+        const Bytes table = LutFile(256, 0, 255, 256);
+        seeds.emplace_back("default-gamma.calc", input(false, 0, scale, table));
+        seeds.emplace_back("gamma-250.calc", input(true, 250, scale, table));
+        seeds.emplace_back("gamma-0.calc", input(true, 0, scale, table));
+        seeds.emplace_back("no-old-lut.calc", input(true, 180, scale, {}));
+        seeds.emplace_back("short-old-lut.calc", input(true, 180, scale, LutFile(100, 0, 99, 100)));
+        seeds.emplace_back("readings-above-900.calc", input(true, 180, [](int i) { return static_cast<uint16_t>(900 + 40 * i); }, table));
+        seeds.emplace_back("flat-readings.calc", input(true, 180, [](int) { return uint16_t{300}; }, table));
+        seeds.emplace_back("zero-readings.calc", input(true, 180, [](int) { return uint16_t{0}; }, table));
+        seeds.emplace_back("falling-readings.calc", input(true, 180, [](int i) { return static_cast<uint16_t>(60000 - 1000 * i); }, table));
     } else if (target == "calc-offset") {
         // Four bytes of settings (colour, factor, threshold, smoothing and old file; 0 = default),
         // then a scan description (ScanPicture.h): a measurable scan 140 x 120 after the turn,
@@ -303,7 +324,7 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
     return seeds;
 }
 
-const char* const kSeedTargets[] = {"bitmap", "offset-file", "lut-file", "settings", "calc-offset"};
+const char* const kSeedTargets[] = {"bitmap", "offset-file", "lut-file", "settings", "calc-lut", "calc-offset"};
 
 bool WriteFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

@@ -13,8 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(bitmap offset-file lut-file settings)
-[ -e fuzz/CalcOffsetTarget.cpp ] && targets+=(calc-offset)
+targets=(bitmap offset-file lut-file settings calc-lut calc-offset)
 
 which=${1:-}
 seconds=${2:-60}
@@ -30,6 +29,7 @@ max_len() {
     case $1 in
         bitmap|offset-file) echo 4096 ;;
         calc-offset) echo 16384 ;;
+        calc-lut) echo 2048 ;;
         *) echo 1024 ;;
     esac
 }
