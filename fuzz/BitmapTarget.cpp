@@ -60,7 +60,8 @@ void MakeOffsets(CFrame& offsets, int32_t cols, int32_t rows) {
 bool SameSamples(const CFrame& a, const CFrame& b) {
     if (a.m_nCols != b.m_nCols || a.m_nRows != b.m_nRows || a.m_nCount != b.m_nCount) return false;
     if (a.HasData() != b.HasData()) return false;
-    return !a.HasData() || std::memcmp(a.m_pData.get(), b.m_pData.get(), 2 * static_cast<size_t>(a.m_nCount)) == 0;
+    return !a.HasData() ||
+           std::memcmp(a.m_pData.get(), b.m_pData.get(), 2 * static_cast<size_t>(a.m_nCount)) == 0;
 }
 
 }  // namespace
@@ -73,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzzing::WriteScratchFile("input.bmp", data, size);
     const int32_t loaded = image.Load(path);
     FUZZ_CHECK(loaded >= CBitmapImage::kLoaded && loaded <= CBitmapImage::kUnsupported);
-    if (loaded == CBitmapImage::kLoaded) FUZZ_CHECK(image.Pixels() != nullptr && image.OwnsPixels());
+    if (loaded == CBitmapImage::kLoaded)
+        FUZZ_CHECK(image.Pixels() != nullptr && image.OwnsPixels());
     if (loaded == CBitmapImage::kTruncated || loaded == CBitmapImage::kOutOfMemory)
         FUZZ_CHECK(image.Pixels() == nullptr);
     if (loaded == CBitmapImage::kUnreadable || loaded == CBitmapImage::kUnsupported)

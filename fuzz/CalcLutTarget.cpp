@@ -30,8 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string settingsPath = fuzzing::ScratchPath("kavrel.INI");
     std::filesystem::remove(settingsPath);
     if (data[0] & 1) {
-        const std::string settings = "[Imaging]\nGamma=" + std::to_string(kavrel::ReadLE16(data + 1)) + "\n";
-        fuzzing::WriteScratchFile("kavrel.INI", reinterpret_cast<const uint8_t*>(settings.data()), settings.size());
+        const std::string settings =
+            "[Imaging]\nGamma=" + std::to_string(kavrel::ReadLE16(data + 1)) + "\n";
+        fuzzing::WriteScratchFile("kavrel.INI", reinterpret_cast<const uint8_t*>(settings.data()),
+                                  settings.size());
     }
 
     const std::string lutPath = fuzzing::ScratchPath("table.lut");
@@ -47,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FUZZ_CHECK(!std::filesystem::exists(kavrel::TemporaryPathFor(lutPath)));
     const bool exists = std::filesystem::exists(lutPath);
-    const std::vector<uint8_t> after = exists ? fuzzing::ReadWholeFile(lutPath) : std::vector<uint8_t>();
+    const std::vector<uint8_t> after =
+        exists ? fuzzing::ReadWholeFile(lutPath) : std::vector<uint8_t>();
     if (exists && after != before) {
         FUZZ_CHECK(after.size() == 16 + 2 * 256);
         FUZZ_CHECK(std::memcmp(after.data(), "LUTFILE", 8) == 0);

@@ -27,7 +27,8 @@ std::vector<uint8_t> OldMap(int32_t cols, int32_t rows) {
     map.m_nRows = rows;
     map.m_nCount = cols * rows;
     map.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(map.m_nCount));
-    for (int32_t i = 0; i < map.m_nCount; ++i) map.m_pData[i] = static_cast<uint16_t>(i % 301 - 150);
+    for (int32_t i = 0; i < map.m_nCount; ++i)
+        map.m_pData[i] = static_cast<uint16_t>(i % 301 - 150);
     const std::string path = fuzzing::ScratchPath("template.frm");
     map.Save(path);
     return fuzzing::ReadWholeFile(path);
@@ -60,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ? fuzzing::WriteScratchFile("scan.bmp", scan, scanSize)
             : fuzzing::WriteScratchFile("scan.bmp", fuzzing::DrawScan(scan, scanSize, color));
     const std::string settings = "[Imaging]\nUnsharpenOffset=" + std::to_string(smoothing) + "\n";
-    fuzzing::WriteScratchFile("kavrel.INI", reinterpret_cast<const uint8_t*>(settings.data()), settings.size());
+    fuzzing::WriteScratchFile("kavrel.INI", reinterpret_cast<const uint8_t*>(settings.data()),
+                              settings.size());
 
     const std::string offsetPath = fuzzing::ScratchPath("offsets.frm");
     std::filesystem::remove(offsetPath);
@@ -78,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FUZZ_CHECK(!std::filesystem::exists(kavrel::TemporaryPathFor(offsetPath)));
     const bool exists = std::filesystem::exists(offsetPath);
-    const std::vector<uint8_t> after = exists ? fuzzing::ReadWholeFile(offsetPath) : std::vector<uint8_t>();
+    const std::vector<uint8_t> after =
+        exists ? fuzzing::ReadWholeFile(offsetPath) : std::vector<uint8_t>();
     if (exists && after != before) {
         // A new map: whole, of the nominal size.
         FUZZ_CHECK(after.size() == kMapFileSize);

@@ -43,7 +43,8 @@ std::string ScratchPath(const std::string& name) { return (Scratch().Path() / na
 std::string WriteScratchFile(const std::string& name, const uint8_t* data, size_t size) {
     const std::string path = ScratchPath(name);
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (size != 0) file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (size != 0)
+        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     file.close();
     if (!file) Fail(__FILE__, __LINE__, "the input could not be written to the scratch folder");
     return path;

@@ -23,8 +23,10 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
 }  // namespace fuzzing
 
-#define FUZZ_CHECK(condition) \
-    do { if (!(condition)) ::fuzzing::Fail(__FILE__, __LINE__, #condition); } while (0)
+#define FUZZ_CHECK(condition)                                              \
+    do {                                                                   \
+        if (!(condition)) ::fuzzing::Fail(__FILE__, __LINE__, #condition); \
+    } while (0)
 
 // The entry point that libFuzzer calls, and that the replay program calls for every saved input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

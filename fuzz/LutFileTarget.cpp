@@ -26,7 +26,8 @@ bool SameTable(const CLut& a, const CLut& b) {
     if (a.m_nCount != b.m_nCount || a.m_nFirstInput != b.m_nFirstInput ||
         a.m_nLastInput != b.m_nLastInput || a.HasTable() != b.HasTable())
         return false;
-    return !a.HasTable() || std::memcmp(a.m_pTable.get(), b.m_pTable.get(), 2 * static_cast<size_t>(a.m_nCount)) == 0;
+    return !a.HasTable() || std::memcmp(a.m_pTable.get(), b.m_pTable.get(),
+                                        2 * static_cast<size_t>(a.m_nCount)) == 0;
 }
 
 // Every byte value, then samples that are no index of any table (beyond 255, negative as
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(lut.m_nCount == static_cast<int32_t>(kavrel::ReadLE32(data + 8)));
         FUZZ_CHECK(lut.m_nFirstInput == static_cast<int16_t>(kavrel::ReadLE16(data + 12)));
         FUZZ_CHECK(lut.m_nLastInput == static_cast<int16_t>(kavrel::ReadLE16(data + 14)));
-        FUZZ_CHECK(std::memcmp(lut.m_pTable.get(), data + kHeaderSize, 2 * static_cast<size_t>(lut.m_nCount)) == 0);
+        FUZZ_CHECK(std::memcmp(lut.m_pTable.get(), data + kHeaderSize,
+                               2 * static_cast<size_t>(lut.m_nCount)) == 0);
     } else {
         CLut fallback;
         fallback.MakeInverse(4095);
@@ -71,13 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint16_t before = i < 256 ? static_cast<uint16_t>(i) : kExtraSamples[i - 256];
         const int32_t index = static_cast<int16_t>(before);
         const bool mapped = lut.m_nFirstInput >= 0 && index >= 0 && index < lut.m_nCount;
-        FUZZ_CHECK(frame.m_pData[i] == (mapped ? static_cast<uint16_t>(lut.m_pTable[index]) : before));
+        FUZZ_CHECK(frame.m_pData[i] ==
+                   (mapped ? static_cast<uint16_t>(lut.m_pTable[index]) : before));
     }
 
     // The frame computation maps the bytes of an image the same way in one pass: a 32 x 32 image
     // whose blue bytes run through 0..255 at the pixels that position 3 takes.
     std::vector<uint8_t> pixels(32 * 32 * 3, 0);
-    for (int32_t v = 0; v < 256; ++v) pixels[(2 * (v / 16)) * 96 + (2 * (v % 16)) * 3] = static_cast<uint8_t>(v);
+    for (int32_t v = 0; v < 256; ++v)
+        pixels[(2 * (v / 16)) * 96 + (2 * (v % 16)) * 3] = static_cast<uint8_t>(v);
     CBitmapImage image;
     image.Attach(32, 32, pixels.data());
     CFrame extracted, mapped;
@@ -93,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes = fuzzing::ReadWholeFile(saved);
     FUZZ_CHECK(bytes.size() == kHeaderSize + 2 * static_cast<size_t>(lut.m_nCount));
     FUZZ_CHECK(std::memcmp(bytes.data(), "LUTFILE", 8) == 0);
-    if (Acceptable(data, size)) FUZZ_CHECK(std::memcmp(bytes.data() + 8, data + 8, bytes.size() - 8) == 0);
+    if (Acceptable(data, size))
+        FUZZ_CHECK(std::memcmp(bytes.data() + 8, data + 8, bytes.size() - 8) == 0);
     CLut reloaded;
     reloaded.Load(saved);
     FUZZ_CHECK(SameTable(reloaded, lut));

@@ -80,14 +80,34 @@ Bytes BitmapFile(const Bitmap& spec) {
         file.resize(14 + spec.headerSize, 0);
     }
     file.resize(file.size() + palette, 0x10);
-    for (uint32_t i = 0; i < stride * rows; ++i) file.push_back(static_cast<uint8_t>(i * 7 + i / 13));
+    for (uint32_t i = 0; i < stride * rows; ++i)
+        file.push_back(static_cast<uint8_t>(i * 7 + i / 13));
     return file;
 }
 
-Bitmap Spec(std::function<void(Bitmap&)> change) {
+// The default 8 x 6 bitmap with one thing changed.
+Bytes Sized(int32_t width, int32_t height) {
     Bitmap spec;
-    change(spec);
-    return spec;
+    spec.width = width;
+    spec.height = height;
+    return BitmapFile(spec);
+}
+Bytes WithHeader(uint32_t headerSize, uint16_t bitCount = 24) {
+    Bitmap spec;
+    spec.headerSize = headerSize;
+    spec.bitCount = bitCount;
+    return BitmapFile(spec);
+}
+Bytes WithBits(uint16_t bitCount) { return WithHeader(40, bitCount); }
+Bytes WithPlanes(uint16_t planes) {
+    Bitmap spec;
+    spec.planes = planes;
+    return BitmapFile(spec);
+}
+Bytes Compressed(uint32_t compression) {
+    Bitmap spec;
+    spec.compression = compression;
+    return BitmapFile(spec);
 }
 
 // A file whose header claims the given size but holds the pixels of the default 8 x 6 bitmap.
@@ -112,7 +132,8 @@ Bytes WithHeaderSize(uint32_t size) {
 
 // ---- offset files
 
-Bytes OffsetFile(int32_t count, int32_t cols, int32_t rows, size_t samples, const char* magic = "FRAME") {
+Bytes OffsetFile(int32_t count, int32_t cols, int32_t rows, size_t samples,
+                 const char* magic = "FRAME") {
     Bytes file(magic, magic + 5);
     file.push_back(0);
     Put32(file, static_cast<uint32_t>(count));
@@ -124,7 +145,8 @@ Bytes OffsetFile(int32_t count, int32_t cols, int32_t rows, size_t samples, cons
 
 // ---- LUT files
 
-Bytes LutFile(int32_t count, int16_t first, int16_t last, size_t entries, const char* magic = "LUTFILE") {
+Bytes LutFile(int32_t count, int16_t first, int16_t last, size_t entries,
+              const char* magic = "LUTFILE") {
     Bytes file(magic, magic + 7);
     file.push_back(0);
     Put32(file, static_cast<uint32_t>(count));
@@ -147,93 +169,104 @@ struct Malformed {
 
 std::vector<Malformed> MalformedFiles() {
     const Bytes good = BitmapFile(Bitmap{});
+    Bytes trailing = good;
+    trailing.resize(good.size() + 333, 0xAB);
+    Bytes wrongMagic = good;
+    wrongMagic[0] = 'M';
+    wrongMagic[1] = 'B';
+    Bytes compressedHuge = Claiming(0x7FFF, 0x7FFF);
+    Patch32(compressedHuge, 30, 1);
+    const Bytes lut = LutFile(256, 0, 255, 256);
+    const Bytes frame = OffsetFile(6, 3, 2, 6);
+    // clang-format off
     return {
         // Bitmaps that load, as controls.
-        {"bmp-good-8x6.bmp", good, "load 0 extract 0"},
-        {"bmp-odd-size-5x3.bmp", BitmapFile(Spec([](Bitmap& b) { b.width = 5; b.height = 3; })), "load 0 extract 0"},
-        {"bmp-1x1.bmp", BitmapFile(Spec([](Bitmap& b) { b.width = 1; b.height = 1; })), "load 0 extract 0"},
-        {"bmp-v5-header.bmp", BitmapFile(Spec([](Bitmap& b) { b.headerSize = 124; })), "load 0 extract 0"},
-        {"bmp-core-header.bmp", BitmapFile(Spec([](Bitmap& b) { b.headerSize = 12; })), "load 0 extract 0"},
-        {"bmp-header-size-huge.bmp", WithHeaderSize(0xFFFFFFFF), "load 0 extract 0"},
-        {"bmp-pixel-offset-inside-header.bmp", WithPixelOffset(14), "load 0 extract 0"},
-        {"bmp-trailing-bytes.bmp", [&] { Bytes b = good; b.resize(b.size() + 333, 0xAB); return b; }(), "load 0 extract 0"},
+        {"bmp-good-8x6.bmp",                    good,                          "load 0 extract 0"},
+        {"bmp-odd-size-5x3.bmp",                Sized(5, 3),                   "load 0 extract 0"},
+        {"bmp-1x1.bmp",                         Sized(1, 1),                   "load 0 extract 0"},
+        {"bmp-v5-header.bmp",                   WithHeader(124),               "load 0 extract 0"},
+        {"bmp-core-header.bmp",                 WithHeader(12),                "load 0 extract 0"},
+        {"bmp-header-size-huge.bmp",            WithHeaderSize(0xFFFFFFFF),    "load 0 extract 0"},
+        {"bmp-pixel-offset-inside-header.bmp",  WithPixelOffset(14),           "load 0 extract 0"},
+        {"bmp-trailing-bytes.bmp",              trailing,                      "load 0 extract 0"},
         // Not a bitmap, or cut inside the headers.
-        {"bmp-empty.bmp", {}, "load 1 extract 0"},
-        {"bmp-text.bmp", Text("this is not a bitmap file at all\n"), "load 1 extract 0"},
-        {"bmp-wrong-magic.bmp", [&] { Bytes b = good; b[0] = 'M'; b[1] = 'B'; return b; }(), "load 1 extract 0"},
-        {"bmp-truncated-file-header.bmp", Cut(good, 10), "load 1 extract 0"},
-        {"bmp-truncated-header-size.bmp", Cut(good, 16), "load 1 extract 0"},
-        {"bmp-truncated-info-header.bmp", Cut(good, 30), "load 1 extract 0"},
-        {"bmp-truncated-core-header.bmp", Cut(BitmapFile(Spec([](Bitmap& b) { b.headerSize = 12; })), 22), "load 1 extract 0"},
+        {"bmp-empty.bmp",                       {},                            "load 1 extract 0"},
+        {"bmp-text.bmp",                        Text("no bitmap at all\n"),    "load 1 extract 0"},
+        {"bmp-wrong-magic.bmp",                 wrongMagic,                    "load 1 extract 0"},
+        {"bmp-truncated-file-header.bmp",       Cut(good, 10),                 "load 1 extract 0"},
+        {"bmp-truncated-header-size.bmp",       Cut(good, 16),                 "load 1 extract 0"},
+        {"bmp-truncated-info-header.bmp",       Cut(good, 30),                 "load 1 extract 0"},
+        {"bmp-truncated-core-header.bmp",       Cut(WithHeader(12), 22),       "load 1 extract 0"},
         // Sizes that no frame can be made of.
-        {"bmp-zero-width.bmp", Claiming(0, 6), "load 4 extract 6"},
-        {"bmp-zero-height.bmp", Claiming(8, 0), "load 4 extract 6"},
-        {"bmp-negative-width.bmp", Claiming(-8, 6), "load 4 extract 6"},
-        {"bmp-most-negative-width.bmp", Claiming(INT32_MIN, 6), "load 4 extract 6"},
-        {"bmp-most-negative-height.bmp", Claiming(8, INT32_MIN), "load 4 extract 6"},
-        {"bmp-huge-height.bmp", Claiming(8, INT32_MAX), "load 4 extract 6"},
-        {"bmp-huge-width.bmp", Claiming(INT32_MAX, 6), "load 4 extract 6"},
-        {"bmp-stride-overflow.bmp", Claiming(0x55555556, 1), "load 4 extract 6"},
-        {"bmp-size-over-2gib.bmp", Claiming(32768, 32768), "load 4 extract 6"},
-        {"bmp-negative-height.bmp", BitmapFile(Spec([](Bitmap& b) { b.height = -6; })), "load 0 extract 6"},
+        {"bmp-zero-width.bmp",                  Claiming(0, 6),                "load 4 extract 6"},
+        {"bmp-zero-height.bmp",                 Claiming(8, 0),                "load 4 extract 6"},
+        {"bmp-negative-width.bmp",              Claiming(-8, 6),               "load 4 extract 6"},
+        {"bmp-most-negative-width.bmp",         Claiming(INT32_MIN, 6),        "load 4 extract 6"},
+        {"bmp-most-negative-height.bmp",        Claiming(8, INT32_MIN),        "load 4 extract 6"},
+        {"bmp-huge-height.bmp",                 Claiming(8, INT32_MAX),        "load 4 extract 6"},
+        {"bmp-huge-width.bmp",                  Claiming(INT32_MAX, 6),        "load 4 extract 6"},
+        {"bmp-stride-overflow.bmp",             Claiming(0x55555556, 1),       "load 4 extract 6"},
+        {"bmp-size-over-2gib.bmp",              Claiming(32768, 32768),        "load 4 extract 6"},
+        {"bmp-negative-height.bmp",             Sized(8, -6),                  "load 0 extract 6"},
         // Fewer pixel bytes than the header needs.
-        {"bmp-size-under-2gib-truncated.bmp", Claiming(16384, 43690), "load 2 extract 5"},
-        {"bmp-truncated-pixels.bmp", Cut(good, good.size() - 10), "load 2 extract 5"},
-        {"bmp-no-pixels.bmp", Cut(good, 54), "load 2 extract 5"},
-        {"bmp-rows-without-padding.bmp", Cut(BitmapFile(Spec([](Bitmap& b) { b.width = 7; })), 54 + 6 * 21), "load 2 extract 5"},
-        {"bmp-pixel-offset-past-end.bmp", WithPixelOffset(0xFFFFFFF0), "load 2 extract 5"},
-        {"bmp-pixel-offset-at-end.bmp", WithPixelOffset(static_cast<uint32_t>(good.size())), "load 2 extract 5"},
+        {"bmp-size-under-2gib-truncated.bmp",   Claiming(16384, 43690),        "load 2 extract 5"},
+        {"bmp-truncated-pixels.bmp",            Cut(good, good.size() - 10),   "load 2 extract 5"},
+        {"bmp-no-pixels.bmp",                   Cut(good, 54),                 "load 2 extract 5"},
+        {"bmp-rows-without-padding.bmp",        Cut(Sized(7, 6), 54 + 6 * 21), "load 2 extract 5"},
+        {"bmp-pixel-offset-past-end.bmp",       WithPixelOffset(0xFFFFFFF0),   "load 2 extract 5"},
+        {"bmp-pixel-offset-at-end.bmp",         WithPixelOffset(198),          "load 2 extract 5"},
         // Not a single-plane 24-bit bitmap.
-        {"bmp-32-bit.bmp", BitmapFile(Spec([](Bitmap& b) { b.bitCount = 32; })), "load 4 extract 2"},
-        {"bmp-16-bit.bmp", BitmapFile(Spec([](Bitmap& b) { b.bitCount = 16; })), "load 4 extract 2"},
-        {"bmp-8-bit-palette.bmp", BitmapFile(Spec([](Bitmap& b) { b.bitCount = 8; })), "load 4 extract 2"},
-        {"bmp-1-bit.bmp", BitmapFile(Spec([](Bitmap& b) { b.bitCount = 1; })), "load 4 extract 2"},
-        {"bmp-core-header-8-bit.bmp", BitmapFile(Spec([](Bitmap& b) { b.headerSize = 12; b.bitCount = 8; })), "load 4 extract 2"},
-        {"bmp-zero-planes.bmp", BitmapFile(Spec([](Bitmap& b) { b.planes = 0; })), "load 4 extract 1"},
-        {"bmp-two-planes.bmp", BitmapFile(Spec([](Bitmap& b) { b.planes = 2; })), "load 4 extract 1"},
-        {"bmp-header-size-zero.bmp", WithHeaderSize(0), "load 4 extract 1"},
+        {"bmp-32-bit.bmp",                      WithBits(32),                  "load 4 extract 2"},
+        {"bmp-16-bit.bmp",                      WithBits(16),                  "load 4 extract 2"},
+        {"bmp-8-bit-palette.bmp",               WithBits(8),                   "load 4 extract 2"},
+        {"bmp-1-bit.bmp",                       WithBits(1),                   "load 4 extract 2"},
+        {"bmp-core-header-8-bit.bmp",           WithHeader(12, 8),             "load 4 extract 2"},
+        {"bmp-zero-planes.bmp",                 WithPlanes(0),                 "load 4 extract 1"},
+        {"bmp-two-planes.bmp",                  WithPlanes(2),                 "load 4 extract 1"},
+        {"bmp-header-size-zero.bmp",            WithHeaderSize(0),             "load 4 extract 1"},
         // Compressed: loaded as bytes, refused by the frame computation.
-        {"bmp-compressed-rle.bmp", BitmapFile(Spec([](Bitmap& b) { b.compression = 1; })), "load 0 extract 3"},
-        {"bmp-compressed-bitfields.bmp", BitmapFile(Spec([](Bitmap& b) { b.compression = 3; })), "load 0 extract 3"},
-        {"bmp-compressed-huge-size.bmp", [] { Bytes b = Claiming(0x7FFF, 0x7FFF); Patch32(b, 30, 1); return b; }(), "load 4 extract 3"},
-        {"bmp-compressed-no-pixels.bmp", Cut(BitmapFile(Spec([](Bitmap& b) { b.compression = 1; })), 54), "load 2 extract 3"},
+        {"bmp-compressed-rle.bmp",              Compressed(1),                 "load 0 extract 3"},
+        {"bmp-compressed-bitfields.bmp",        Compressed(3),                 "load 0 extract 3"},
+        {"bmp-compressed-huge-size.bmp",        compressedHuge,                "load 4 extract 3"},
+        {"bmp-compressed-no-pixels.bmp",        Cut(Compressed(1), 54),        "load 2 extract 3"},
 
         // Offset files.
-        {"frm-good-3x2.frm", OffsetFile(6, 3, 2, 6), "plane 3x2"},
-        {"frm-wrong-magic.frm", OffsetFile(6, 3, 2, 6, "XXXXX"), "plane 3x2"},
-        {"frm-trailing-bytes.frm", OffsetFile(6, 3, 2, 9), "plane 3x2"},
-        {"frm-zero-samples.frm", OffsetFile(0, 0, 0, 0), "plane 0x0"},
-        {"frm-zero-width.frm", OffsetFile(0, 0, 5, 0), "plane 0x5"},
-        {"frm-empty.frm", {}, "plane unchanged"},
-        {"frm-truncated-header.frm", Cut(OffsetFile(6, 3, 2, 6), 10), "plane unchanged"},
-        {"frm-header-without-height.frm", Cut(OffsetFile(6, 3, 2, 6), 17), "plane unchanged"},
-        {"frm-negative-count.frm", OffsetFile(-6, 3, 2, 6), "plane unchanged"},
-        {"frm-negative-width.frm", OffsetFile(-6, -3, 2, 6), "plane unchanged"},
-        {"frm-negative-width-and-height.frm", OffsetFile(6, -3, -2, 6), "plane unchanged"},
-        {"frm-count-not-width-x-height.frm", OffsetFile(5, 3, 2, 6), "plane unchanged"},
-        {"frm-count-product-overflow.frm", OffsetFile(65536, 65536, 65537, 6), "plane unchanged"},
-        {"frm-truncated-samples.frm", OffsetFile(6, 3, 2, 5), "plane unchanged"},
-        {"frm-huge-count.frm", OffsetFile(INT32_MAX, INT32_MAX, 1, 6), "plane unchanged"},
-        {"frm-nominal-size-truncated.frm", OffsetFile(1280 * 1024, 1280, 1024, 64), "plane unchanged"},
+        {"frm-good-3x2.frm",                    frame,                         "plane 3x2"},
+        {"frm-wrong-magic.frm",                 OffsetFile(6, 3, 2, 6, "XXXXX"), "plane 3x2"},
+        {"frm-trailing-bytes.frm",              OffsetFile(6, 3, 2, 9),        "plane 3x2"},
+        {"frm-zero-samples.frm",                OffsetFile(0, 0, 0, 0),        "plane 0x0"},
+        {"frm-zero-width.frm",                  OffsetFile(0, 0, 5, 0),        "plane 0x5"},
+        {"frm-empty.frm",                       {},                            "plane unchanged"},
+        {"frm-truncated-header.frm",            Cut(frame, 10),                "plane unchanged"},
+        {"frm-header-without-height.frm",       Cut(frame, 17),                "plane unchanged"},
+        {"frm-negative-count.frm",              OffsetFile(-6, 3, 2, 6),       "plane unchanged"},
+        {"frm-negative-width.frm",              OffsetFile(-6, -3, 2, 6),      "plane unchanged"},
+        {"frm-negative-width-and-height.frm",   OffsetFile(6, -3, -2, 6),      "plane unchanged"},
+        {"frm-count-not-width-x-height.frm",    OffsetFile(5, 3, 2, 6),        "plane unchanged"},
+        {"frm-count-product-overflow.frm",      OffsetFile(65536, 65536, 65537, 6), "plane unchanged"},
+        {"frm-truncated-samples.frm",           OffsetFile(6, 3, 2, 5),        "plane unchanged"},
+        {"frm-huge-count.frm",                  OffsetFile(INT32_MAX, INT32_MAX, 1, 6), "plane unchanged"},
+        {"frm-nominal-size-truncated.frm",      OffsetFile(1310720, 1280, 1024, 64), "plane unchanged"},
 
         // LUT files.
-        {"lut-good-256.lut", LutFile(256, 0, 255, 256), "table 256"},
-        {"lut-wrong-magic.lut", LutFile(256, 0, 255, 256, "NOTALUT"), "table 256"},
-        {"lut-trailing-bytes.lut", LutFile(256, 0, 255, 300), "table 256"},
-        {"lut-negative-first-input.lut", LutFile(256, -1, 255, 256), "table 256"},
-        {"lut-count-1.lut", LutFile(1, 0, 0, 1), "table 1"},
-        {"lut-count-100.lut", LutFile(100, 0, 99, 100), "table 100"},
-        {"lut-empty.lut", {}, "default table"},
-        {"lut-truncated-header.lut", Cut(LutFile(256, 0, 255, 256), 10), "default table"},
-        {"lut-header-only.lut", LutFile(256, 0, 255, 0), "default table"},
-        {"lut-count-0.lut", LutFile(0, 0, 255, 256), "default table"},
-        {"lut-count-negative.lut", LutFile(-1, 0, 255, 256), "default table"},
-        {"lut-count-most-negative.lut", LutFile(INT32_MIN, 0, 255, 256), "default table"},
-        {"lut-count-257.lut", LutFile(257, 0, 256, 257), "default table"},
-        {"lut-count-300.lut", LutFile(300, 0, 299, 300), "default table"},
-        {"lut-count-huge.lut", LutFile(INT32_MAX, 0, 255, 256), "default table"},
-        {"lut-shorter-than-count.lut", LutFile(256, 0, 255, 255), "default table"},
+        {"lut-good-256.lut",                    lut,                           "table 256"},
+        {"lut-wrong-magic.lut",                 LutFile(256, 0, 255, 256, "NOTALUT"), "table 256"},
+        {"lut-trailing-bytes.lut",              LutFile(256, 0, 255, 300),     "table 256"},
+        {"lut-negative-first-input.lut",        LutFile(256, -1, 255, 256),    "table 256"},
+        {"lut-count-1.lut",                     LutFile(1, 0, 0, 1),           "table 1"},
+        {"lut-count-100.lut",                   LutFile(100, 0, 99, 100),      "table 100"},
+        {"lut-empty.lut",                       {},                            "default table"},
+        {"lut-truncated-header.lut",            Cut(lut, 10),                  "default table"},
+        {"lut-header-only.lut",                 LutFile(256, 0, 255, 0),       "default table"},
+        {"lut-count-0.lut",                     LutFile(0, 0, 255, 256),       "default table"},
+        {"lut-count-negative.lut",              LutFile(-1, 0, 255, 256),      "default table"},
+        {"lut-count-most-negative.lut",         LutFile(INT32_MIN, 0, 255, 256), "default table"},
+        {"lut-count-257.lut",                   LutFile(257, 0, 256, 257),     "default table"},
+        {"lut-count-300.lut",                   LutFile(300, 0, 299, 300),     "default table"},
+        {"lut-count-huge.lut",                  LutFile(INT32_MAX, 0, 255, 256), "default table"},
+        {"lut-shorter-than-count.lut",          LutFile(256, 0, 255, 255),     "default table"},
     };
+    // clang-format on
 }
 
 // ---- seeds for the fuzz targets
@@ -251,8 +284,10 @@ Bytes Ini(const char* section, const char* key, const char* text) {
 
 std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
     std::vector<std::pair<std::string, Bytes>> seeds;
-    const char* extension = target == "bitmap" ? ".bmp" : target == "offset-file" ? ".frm"
-                          : target == "lut-file" ? ".lut" : nullptr;
+    const char* extension = target == "bitmap"        ? ".bmp"
+                            : target == "offset-file" ? ".frm"
+                            : target == "lut-file"    ? ".lut"
+                                                      : nullptr;
     if (extension != nullptr) {
         // Every malformed file of the target's kind.
         for (Malformed& m : MalformedFiles())
@@ -260,8 +295,7 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
     }
     if (target == "bitmap") {
         for (int32_t size : {2, 3, 4, 16})
-            seeds.emplace_back("bmp-" + std::to_string(size) + ".bmp",
-                               BitmapFile(Spec([&](Bitmap& b) { b.width = size; b.height = size; })));
+            seeds.emplace_back("bmp-" + std::to_string(size) + ".bmp", Sized(size, size));
     } else if (target == "offset-file") {
         seeds.emplace_back("frm-1x40.frm", OffsetFile(40, 1, 40, 40));
         seeds.emplace_back("frm-40x1.frm", OffsetFile(40, 40, 1, 40));
@@ -271,31 +305,44 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
         seeds.emplace_back("lut-first-input-5.lut", LutFile(64, 5, 68, 64));
     } else if (target == "calc-lut") {
         // A settings byte (bit 0: a settings file), Gamma, 48 readings, then the old LUT file.
-        auto input = [](bool settings, uint16_t gamma, std::function<uint16_t(int)> reading, const Bytes& lut) {
+        auto input = [](bool settings, uint16_t gamma, std::function<uint16_t(int)> reading,
+                        const Bytes& lut) {
             Bytes b = {static_cast<uint8_t>(settings ? 1 : 0)};
             Put16(b, gamma);
             for (int i = 0; i < 48; ++i) Put16(b, reading(i));
             b.insert(b.end(), lut.begin(), lut.end());
             return b;
         };
-        // A grey scale from the paper (reading 0) to the darkest patch.
+        // A grey scale from the paper (reading 0) to the darkest patch, and others.
         auto scale = [](int i) { return static_cast<uint16_t>(i == 0 ? 5 : 5 + 45 * (48 - i)); };
+        auto above900 = [](int i) { return static_cast<uint16_t>(900 + 40 * i); };
+        auto flat = [](int) { return uint16_t{300}; };
+        auto zero = [](int) { return uint16_t{0}; };
+        auto falling = [](int i) { return static_cast<uint16_t>(60000 - 1000 * i); };
         const Bytes table = LutFile(256, 0, 255, 256);
+        const Bytes shortTable = LutFile(100, 0, 99, 100);
         seeds.emplace_back("default-gamma.calc", input(false, 0, scale, table));
         seeds.emplace_back("gamma-250.calc", input(true, 250, scale, table));
         seeds.emplace_back("gamma-0.calc", input(true, 0, scale, table));
         seeds.emplace_back("no-old-lut.calc", input(true, 180, scale, {}));
-        seeds.emplace_back("short-old-lut.calc", input(true, 180, scale, LutFile(100, 0, 99, 100)));
-        seeds.emplace_back("readings-above-900.calc", input(true, 180, [](int i) { return static_cast<uint16_t>(900 + 40 * i); }, table));
-        seeds.emplace_back("flat-readings.calc", input(true, 180, [](int) { return uint16_t{300}; }, table));
-        seeds.emplace_back("zero-readings.calc", input(true, 180, [](int) { return uint16_t{0}; }, table));
-        seeds.emplace_back("falling-readings.calc", input(true, 180, [](int i) { return static_cast<uint16_t>(60000 - 1000 * i); }, table));
+        seeds.emplace_back("short-old-lut.calc", input(true, 180, scale, shortTable));
+        seeds.emplace_back("readings-above-900.calc", input(true, 180, above900, table));
+        seeds.emplace_back("flat-readings.calc", input(true, 180, flat, table));
+        seeds.emplace_back("zero-readings.calc", input(true, 180, zero, table));
+        seeds.emplace_back("falling-readings.calc", input(true, 180, falling, table));
     } else if (target == "calc-offset") {
         // Four bytes of settings (colour, factor, threshold, smoothing and old file; 0 = default),
         // then a scan description (ScanPicture.h): a measurable scan 140 x 120 after the turn,
         // with its dark area, marks and a little texture, and variations of it.
-        const Bytes upright = {1, 0, 0, 1 | 4, 139, 119, 10, 8, 125, 113, 100, 255, 220, 3, 0, 0, 9, 3};
-        auto with = [&](size_t at, uint8_t value) { Bytes b = upright; b[at] = value; return b; };
+        // clang-format off
+        const Bytes upright = {1, 0, 0, 1 | 4,
+                               139, 119, 10, 8, 125, 113, 100, 255, 220, 3, 0, 0, 9, 3};
+        // clang-format on
+        auto with = [&](size_t at, uint8_t value) {
+            Bytes b = upright;
+            b[at] = value;
+            return b;
+        };
         seeds.emplace_back("upright.scan", upright);
         seeds.emplace_back("sheared.scan", with(14, 6));
         seeds.emplace_back("no-marks.scan", with(13, 2));
@@ -309,14 +356,16 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
         seeds.emplace_back("factor-large.scan", with(1, 0x70));
         seeds.emplace_back("colour-3.scan", with(0, 3));
         Bytes raw = {0, 0, 0, 4};
-        const Bytes scan = BitmapFile(Spec([](Bitmap& b) { b.width = 120; b.height = 110; }));
+        const Bytes scan = Sized(120, 110);
         raw.insert(raw.end(), scan.begin(), scan.end());
         seeds.emplace_back("raw-bitmap.scan", raw);
     } else if (target == "settings") {
         seeds.emplace_back("plain.ini", Text("[Imaging]\nGamma=210\nUnsharpenOffset=2\n"));
         seeds.emplace_back("crlf.ini", Text("; settings\r\n[imaging]\r\n  gamma = 0x1F \r\n"));
-        seeds.emplace_back("prefixes.ini", Ini("Imaging", "UnsharpenOffset", "[Imaging]\nUnsharpenOffset=0b101\nGamma=0o17\n"));
-        seeds.emplace_back("negative.ini", Ini("Imaging", "Gamma", "[Other]\nGamma=1\n[ Imaging ]\nGamma=-42xyz\n"));
+        seeds.emplace_back("prefixes.ini", Ini("Imaging", "UnsharpenOffset",
+                                               "[Imaging]\nUnsharpenOffset=0b101\nGamma=0o17\n"));
+        seeds.emplace_back("negative.ini", Ini("Imaging", "Gamma",
+                                               "[Other]\nGamma=1\n[ Imaging ]\nGamma=-42xyz\n"));
         seeds.emplace_back("empty-value.ini", Ini("Imaging", "Gamma", "[Imaging]\nGamma=\n"));
         seeds.emplace_back("overflow.ini", Ini("S", "K", "[S]\nK=99999999999999999999\n"));
         seeds.emplace_back("unclosed.ini", Ini("S", "K", "[S\nK=1\n[S]\n=2\nK\n"));
@@ -324,11 +373,13 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
     return seeds;
 }
 
-const char* const kSeedTargets[] = {"bitmap", "offset-file", "lut-file", "settings", "calc-lut", "calc-offset"};
+const char* const kSeedTargets[] = {"bitmap",   "offset-file", "lut-file",
+                                    "settings", "calc-lut",    "calc-offset"};
 
 bool WriteFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file);
 }
 

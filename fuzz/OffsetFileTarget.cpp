@@ -33,7 +33,8 @@ void CopyPlane(const CFrame& from, CFrame& to) {
 bool SameSamples(const CFrame& a, const CFrame& b) {
     if (a.m_nCols != b.m_nCols || a.m_nRows != b.m_nRows || a.m_nCount != b.m_nCount) return false;
     if (a.HasData() != b.HasData()) return false;
-    return !a.HasData() || std::memcmp(a.m_pData.get(), b.m_pData.get(), 2 * static_cast<size_t>(a.m_nCount)) == 0;
+    return !a.HasData() ||
+           std::memcmp(a.m_pData.get(), b.m_pData.get(), 2 * static_cast<size_t>(a.m_nCount)) == 0;
 }
 
 // Every sample is read (so that a buffer shorter than m_nCount shows), and the invariant holds.
@@ -42,7 +43,8 @@ void CheckPlane(const CFrame& plane) {
     if (!plane.HasData()) return;
     int64_t sum = 0;
     for (int32_t i = 0; i < plane.m_nCount; ++i) sum += static_cast<int16_t>(plane.m_pData[i]);
-    FUZZ_CHECK(plane.Mean() == static_cast<int16_t>(plane.m_nCount == 0 ? 0 : sum / plane.m_nCount));
+    FUZZ_CHECK(plane.Mean() ==
+               static_cast<int16_t>(plane.m_nCount == 0 ? 0 : sum / plane.m_nCount));
 }
 
 // The file the reader must accept: a whole header, sizes that are not negative, a count that is
@@ -83,7 +85,10 @@ void ExerciseOperations(CFrame& plane, const uint8_t* steer) {
     // Smoothing keeps the border.
     CFrame smoothed;
     CopyPlane(plane, smoothed);
-    if (steer[3] & 1) smoothed.SmoothDiagonal(); else smoothed.SmoothVertical();
+    if (steer[3] & 1)
+        smoothed.SmoothDiagonal();
+    else
+        smoothed.SmoothVertical();
     CheckPlane(smoothed);
     for (int32_t i = 0; i < plane.m_nCount; ++i) {
         const int32_t c = i % w, r = i / w;

@@ -38,7 +38,8 @@ inline std::vector<uint8_t> DrawScan(const uint8_t* d, size_t size, int32_t colo
         for (int32_t x = left + shift; x <= right + shift && x < width; ++x) {
             if (x < 0) continue;
             uint8_t value = dark;
-            if (texture != nullptr) value = static_cast<uint8_t>(value + texture[t++ % textureSize]);
+            if (texture != nullptr)
+                value = static_cast<uint8_t>(value + texture[t++ % textureSize]);
             turned[static_cast<size_t>(y) * width + x] = value;
         }
     }

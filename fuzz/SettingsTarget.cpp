@@ -38,12 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const int defaultValue = static_cast<int>(size) - 100;
 
-    const unsigned value = platform::ProfileIntFromText(text, section.c_str(), key.c_str(), defaultValue);
+    const unsigned value =
+        platform::ProfileIntFromText(text, section.c_str(), key.c_str(), defaultValue);
     FUZZ_CHECK(platform::ProfileIntFromText(text, Upper(section).c_str(), Upper(key).c_str(),
                                             defaultValue) == value);
-    if (text.find('=') == std::string::npos) FUZZ_CHECK(value == static_cast<unsigned>(defaultValue));
+    if (text.find('=') == std::string::npos)
+        FUZZ_CHECK(value == static_cast<unsigned>(defaultValue));
 
-    fuzzing::WriteScratchFile("kavrel.INI", reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    fuzzing::WriteScratchFile("kavrel.INI", reinterpret_cast<const uint8_t*>(text.data()),
+                              text.size());
     FUZZ_CHECK(platform::GetProfileInt(section.c_str(), key.c_str(), defaultValue) == value);
     return 0;
 }

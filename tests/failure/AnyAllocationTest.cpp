@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
 #include <new>
 
 #include "engine/FrameEngine.h"
@@ -25,7 +24,8 @@ struct Outcome {
     std::vector<uint8_t> offsets;
 };
 
-void ExpectOldOrNewFiles(const Workspace& files, const Outcome& complete, const std::vector<std::string>& before) {
+void ExpectOldOrNewFiles(const Workspace& files, const Outcome& complete,
+                         const std::vector<std::string>& before) {
     const std::vector<uint8_t> lut = ReadBytes(files.Lut());
     const std::vector<uint8_t> offsets = ReadBytes(files.Offsets());
     EXPECT_TRUE(lut == files.OldLut() || lut == complete.lut);
@@ -41,12 +41,17 @@ struct EngineOperation {
 const std::vector<EngineOperation>& EngineOperations() {
     static const std::vector<EngineOperation> operations = {
         {"ShowDialog", [](CFrameEngine& e, const Workspace&) { e.ShowDialog(); }},
-        {"SetDeviceName", [](CFrameEngine& e, const Workspace&) { e.SetDeviceName("\\\\.\\DISPLAY9\\Monitor0"); }},
+        {"SetDeviceName",
+         [](CFrameEngine& e, const Workspace&) { e.SetDeviceName("\\\\.\\DISPLAY9\\Monitor0"); }},
         {"SetLutFile", [](CFrameEngine& e, const Workspace& f) { e.SetLutFile(f.Lut().c_str()); }},
-        {"SetLutFile without a file", [](CFrameEngine& e, const Workspace& f) { e.SetLutFile(f.Missing().c_str()); }},
-        {"SetOffsetFile", [](CFrameEngine& e, const Workspace& f) { e.SetOffsetFile(f.Offsets().c_str()); }},
-        {"SetImageFile", [](CFrameEngine& e, const Workspace& f) { e.SetImageFile(f.Image().c_str()); }},
-        {"SetScanFile", [](CFrameEngine& e, const Workspace& f) { e.SetScanFile(f.Scan().c_str()); }},
+        {"SetLutFile without a file",
+         [](CFrameEngine& e, const Workspace& f) { e.SetLutFile(f.Missing().c_str()); }},
+        {"SetOffsetFile",
+         [](CFrameEngine& e, const Workspace& f) { e.SetOffsetFile(f.Offsets().c_str()); }},
+        {"SetImageFile",
+         [](CFrameEngine& e, const Workspace& f) { e.SetImageFile(f.Image().c_str()); }},
+        {"SetScanFile",
+         [](CFrameEngine& e, const Workspace& f) { e.SetScanFile(f.Scan().c_str()); }},
         {"OpenOutputDevice", [](CFrameEngine& e, const Workspace&) { e.OpenOutputDevice(); }},
         {"CalcFrame", [](CFrameEngine& e, const Workspace&) { e.CalcFrame(4); }},
         {"OutputFrame", [](CFrameEngine& e, const Workspace&) { e.OutputFrame(0); }},

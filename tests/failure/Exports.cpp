@@ -13,7 +13,8 @@ const std::vector<Export>& Exports() {
     static std::vector<uint8_t> pixels(2560 * 2048 * 3, 0x5A);
     static const std::vector<Export> exports = {
         {"ShowDialog", [](const Workspace&) { ShowDialog(); }, true},
-        {"SetDeviceName", [](const Workspace&) { SetDeviceName("\\\\.\\DISPLAY9\\Monitor0"); }, true},
+        {"SetDeviceName", [](const Workspace&) { SetDeviceName("\\\\.\\DISPLAY9\\Monitor0"); },
+         true},
         {"SetLutFile", [](const Workspace& f) { SetLutFile(f.Lut().c_str()); }, true},
         {"SetOffsetFile", [](const Workspace& f) { SetOffsetFile(f.Offsets().c_str()); }, true},
         {"SetImageFile", [](const Workspace& f) { SetImageFile(f.Image().c_str()); }, true},

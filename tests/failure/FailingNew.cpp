@@ -58,8 +58,12 @@ long NewFailure::Allocations() const { return g_count; }
 
 void* operator new(std::size_t size) { return failing_new::Allocate(size); }
 void* operator new[](std::size_t size) { return failing_new::Allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return failing_new::AllocateNoThrow(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return failing_new::AllocateNoThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return failing_new::AllocateNoThrow(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return failing_new::AllocateNoThrow(size);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }

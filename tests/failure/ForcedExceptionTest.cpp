@@ -32,7 +32,10 @@ public:
 class BufferThrower : public Thrower {
 public:
     BufferThrower() {
-        kavrel::SetAllocationFailureHook([](size_t) -> bool { ++g_thrown; throw std::runtime_error("buffer"); });
+        kavrel::SetAllocationFailureHook([](size_t) -> bool {
+            ++g_thrown;
+            throw std::runtime_error("buffer");
+        });
     }
     ~BufferThrower() override { kavrel::SetAllocationFailureHook(nullptr); }
 };
@@ -51,7 +54,10 @@ public:
 class WriteThrower : public Thrower {
 public:
     WriteThrower() {
-        platform::SetWriteFailureHook([](int64_t, size_t) -> bool { ++g_thrown; throw std::runtime_error("write"); });
+        platform::SetWriteFailureHook([](int64_t, size_t) -> bool {
+            ++g_thrown;
+            throw std::runtime_error("write");
+        });
     }
     ~WriteThrower() override { platform::SetWriteFailureHook(nullptr); }
 };

@@ -13,7 +13,9 @@ namespace testing_support {
 namespace {
 
 void ExpectConsistent(const CFrame& plane, const std::string& what) {
-    EXPECT_EQ(static_cast<int64_t>(plane.m_nCount), static_cast<int64_t>(plane.m_nRows) * plane.m_nCols) << what;
+    EXPECT_EQ(static_cast<int64_t>(plane.m_nCount),
+              static_cast<int64_t>(plane.m_nRows) * plane.m_nCols)
+        << what;
     if (!plane.HasData()) return;
     int64_t sum = 0;
     for (int32_t i = 0; i < plane.m_nCount; ++i) sum += plane.m_pData[i];
@@ -48,7 +50,8 @@ Workspace::Workspace() : m_image(SharedImage()) {
     static const std::vector<uint8_t> offsets = SavedBytes([](const std::string& path) {
         CFrame map;
         map.Fill(0);
-        for (int32_t i = 0; i < map.m_nCount; ++i) map.m_pData[i] = static_cast<uint16_t>(i % 51 - 25);
+        for (int32_t i = 0; i < map.m_nCount; ++i)
+            map.m_pData[i] = static_cast<uint16_t>(i % 51 - 25);
         map.Save(path);
     });
     // A scan that the offset calculation can measure: 140 x 120 after its turn, the dark area
@@ -67,7 +70,8 @@ void Workspace::Prepare(CFrameEngine& engine) const {
     engine.SetOffsetFile(Offsets().c_str());
     EXPECT_EQ(engine.SetImageFile(Image().c_str()), 0);
     engine.SetScanFile(Scan().c_str());
-    for (int32_t i = 0; i < CFrameEngine::kDensiValueCount; ++i) engine.SetDensiValue(i, 20 + 5 * i);
+    for (int32_t i = 0; i < CFrameEngine::kDensiValueCount; ++i)
+        engine.SetDensiValue(i, 20 + 5 * i);
     engine.CalcFrame(0);
 }
 

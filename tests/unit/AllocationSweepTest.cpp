@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
 #include <functional>
 
 #include "engine/FrameEngine.h"
@@ -44,7 +43,8 @@ void Sweep(const Operation& op) {
     }
     std::printf("  %s: %d allocations, each made to fail\n", op.name, allocations);
     for (int n = 1; n <= allocations; ++n) {
-        SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(allocations) + " failing");
+        SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(allocations) +
+                     " failing");
         Workspace files;
         const std::vector<std::string> before = files.Files();
         CFrameEngine engine;
@@ -74,11 +74,23 @@ TEST(AllocationSweep, LoadingFiles) {
                EXPECT_EQ(e.m_Image.Pixels(), nullptr);
                EXPECT_EQ(e.m_Image.Header().biWidth, 2560);
            }});
-    Sweep({"SetLutFile", [](CFrameEngine& e, const Workspace& f) { e.SetLutFile(f.Lut().c_str()); return 0; },
+    Sweep({"SetLutFile",
+           [](CFrameEngine& e, const Workspace& f) {
+               e.SetLutFile(f.Lut().c_str());
+               return 0;
+           },
            [](const CFrameEngine& e, int32_t) { EXPECT_FALSE(e.m_Lut.HasTable()); }});
-    Sweep({"SetLutFile without a file", [](CFrameEngine& e, const Workspace& f) { e.SetLutFile(f.Missing().c_str()); return 0; },
+    Sweep({"SetLutFile without a file",
+           [](CFrameEngine& e, const Workspace& f) {
+               e.SetLutFile(f.Missing().c_str());
+               return 0;
+           },
            [](const CFrameEngine& e, int32_t) { EXPECT_FALSE(e.m_Lut.HasTable()); }});
-    Sweep({"SetOffsetFile", [](CFrameEngine& e, const Workspace& f) { e.SetOffsetFile(f.Offsets().c_str()); return 0; },
+    Sweep({"SetOffsetFile",
+           [](CFrameEngine& e, const Workspace& f) {
+               e.SetOffsetFile(f.Offsets().c_str());
+               return 0;
+           },
            [](const CFrameEngine& e, int32_t) {
                EXPECT_FALSE(e.m_Offset.HasData());
                EXPECT_EQ(e.m_Offset.m_nCols, 1280);
@@ -87,19 +99,41 @@ TEST(AllocationSweep, LoadingFiles) {
 }
 
 TEST(AllocationSweep, ComputingAndShowingFrames) {
-    Sweep({"CalcFrame", [](CFrameEngine& e, const Workspace&) { e.CalcFrame(3); return 0; },
+    Sweep({"CalcFrame",
+           [](CFrameEngine& e, const Workspace&) {
+               e.CalcFrame(3);
+               return 0;
+           },
            [](const CFrameEngine& e, int32_t) {
                EXPECT_FALSE(e.m_Frames[3].HasData());
                EXPECT_EQ(e.m_Frames[3].m_nCols, 1280);
                EXPECT_TRUE(e.m_Frames[0].HasData());
            }});
-    Sweep({"OutputFrame", [](CFrameEngine& e, const Workspace&) { e.OutputFrame(0); return 0; }, {}});
-    Sweep({"OutputBlankFrame", [](CFrameEngine& e, const Workspace&) { e.OutputBlankFrame(2000); return 0; }, {}});
+    Sweep({"OutputFrame",
+           [](CFrameEngine& e, const Workspace&) {
+               e.OutputFrame(0);
+               return 0;
+           },
+           {}});
+    Sweep({"OutputBlankFrame",
+           [](CFrameEngine& e, const Workspace&) {
+               e.OutputBlankFrame(2000);
+               return 0;
+           },
+           {}});
 }
 
 TEST(AllocationSweep, Calibrations) {
-    Sweep({"CalcLut", [](CFrameEngine& e, const Workspace&) { e.CalcLut(); return 0; },
+    Sweep({"CalcLut",
+           [](CFrameEngine& e, const Workspace&) {
+               e.CalcLut();
+               return 0;
+           },
            [](const CFrameEngine& e, int32_t) { EXPECT_TRUE(e.m_Lut.HasTable()); }});
-    Sweep({"CalcOffset", [](CFrameEngine& e, const Workspace&) { e.CalcOffset(1); return 0; },
+    Sweep({"CalcOffset",
+           [](CFrameEngine& e, const Workspace&) {
+               e.CalcOffset(1);
+               return 0;
+           },
            [](const CFrameEngine& e, int32_t) { EXPECT_TRUE(e.m_Offset.HasData()); }});
 }

@@ -55,11 +55,13 @@ void MakeOldSamples(CFrame& frame, int32_t cols, int32_t rows, uint16_t first) {
     frame.m_nRows = rows;
     frame.m_nCount = cols * rows;
     frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    for (int32_t i = 0; i < frame.m_nCount; ++i) frame.m_pData[i] = static_cast<uint16_t>(first + i);
+    for (int32_t i = 0; i < frame.m_nCount; ++i)
+        frame.m_pData[i] = static_cast<uint16_t>(first + i);
 }
 
 bool HasOldSamples(const CFrame& frame, int32_t cols, int32_t rows, uint16_t first) {
-    if (!frame.HasData() || frame.m_nCols != cols || frame.m_nRows != rows || frame.m_nCount != cols * rows)
+    if (!frame.HasData() || frame.m_nCols != cols || frame.m_nRows != rows ||
+        frame.m_nCount != cols * rows)
         return false;
     for (int32_t i = 0; i < frame.m_nCount; ++i)
         if (frame.m_pData[i] != static_cast<uint16_t>(first + i)) return false;
@@ -146,7 +148,9 @@ TEST(MalformedFiles, OffsetFilesGiveTheirPlanes) {
         ASSERT_EQ(map.m_nCount, map.m_nCols * map.m_nRows);
         const std::vector<uint8_t> bytes = ReadBytes(PathOf(e));
         ASSERT_GE(bytes.size(), 18 + 2 * static_cast<size_t>(map.m_nCount));
-        EXPECT_EQ(std::memcmp(map.m_pData.get(), bytes.data() + 18, 2 * static_cast<size_t>(map.m_nCount)), 0);
+        EXPECT_EQ(std::memcmp(map.m_pData.get(), bytes.data() + 18,
+                              2 * static_cast<size_t>(map.m_nCount)),
+                  0);
     }
 }
 
@@ -176,6 +180,8 @@ TEST(MalformedFiles, LutFilesGiveTheirTables) {
         ASSERT_GE(bytes.size(), 16 + 2 * static_cast<size_t>(lut.m_nCount));
         EXPECT_EQ(lut.m_nFirstInput, static_cast<int16_t>(bytes[12] | bytes[13] << 8));
         EXPECT_EQ(lut.m_nLastInput, static_cast<int16_t>(bytes[14] | bytes[15] << 8));
-        EXPECT_EQ(std::memcmp(lut.m_pTable.get(), bytes.data() + 16, 2 * static_cast<size_t>(lut.m_nCount)), 0);
+        EXPECT_EQ(std::memcmp(lut.m_pTable.get(), bytes.data() + 16,
+                              2 * static_cast<size_t>(lut.m_nCount)),
+                  0);
     }
 }

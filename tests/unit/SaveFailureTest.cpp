@@ -1,5 +1,6 @@
 // Saving the calibration files when writing fails at any point: the old file stays byte for byte,
-// no temporary file (NAME.kavrel-new) is left, and a later save that succeeds writes the whole file.
+// no temporary file (NAME.kavrel-new) is left, and a later save that succeeds writes the whole
+// file.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -26,7 +27,8 @@ void MakePlane(CFrame& frame, int32_t cols, int32_t rows) {
     frame.m_nRows = rows;
     frame.m_nCount = cols * rows;
     frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    for (int32_t i = 0; i < frame.m_nCount; ++i) frame.m_pData[i] = static_cast<uint16_t>(i * 37 - 500);
+    for (int32_t i = 0; i < frame.m_nCount; ++i)
+        frame.m_pData[i] = static_cast<uint16_t>(i * 37 - 500);
 }
 
 std::vector<Saver> Savers() {
@@ -35,8 +37,10 @@ std::vector<Saver> Savers() {
     auto plane = std::make_shared<CFrame>();
     MakePlane(*plane, 7, 5);
     return {
-        {"LUT file", [lut](const std::string& path) { lut->Save(path); }, std::vector<uint8_t>(528, 0x11)},
-        {"offset file", [plane](const std::string& path) { plane->Save(path); }, std::vector<uint8_t>(40, 0x22)},
+        {"LUT file", [lut](const std::string& path) { lut->Save(path); },
+         std::vector<uint8_t>(528, 0x11)},
+        {"offset file", [plane](const std::string& path) { plane->Save(path); },
+         std::vector<uint8_t>(40, 0x22)},
     };
 }
 
@@ -63,7 +67,8 @@ TEST(SaveFailure, AWriteFailingAtAnyByteKeepsTheOldFile) {
                 saver.save(path);
             }
             ASSERT_EQ(ReadBytes(path), saver.oldFile) << "failing at byte " << failAt;
-            ASSERT_EQ(dir.Files(), std::vector<std::string>{"calibration"}) << "failing at byte " << failAt;
+            ASSERT_EQ(dir.Files(), std::vector<std::string>{"calibration"})
+                << "failing at byte " << failAt;
         }
         saver.save(path);
         EXPECT_EQ(ReadBytes(path), complete);
@@ -130,7 +135,8 @@ TEST(SaveFailure, AnExceptionWhileWritingLeavesNoTemporary) {
     TempDir dir;
     const std::string path = dir.Path("calibration");
     WriteBytes(path, {1, 2, 3});
-    EXPECT_THROW(kavrel::SaveFileSafely(path, [](platform::CFile&) -> bool { throw std::runtime_error("write"); }),
+    EXPECT_THROW(kavrel::SaveFileSafely(
+                     path, [](platform::CFile&) -> bool { throw std::runtime_error("write"); }),
                  std::runtime_error);
     EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"calibration"});

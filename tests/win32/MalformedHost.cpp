@@ -53,7 +53,8 @@ HOST_CHECK(MalformedFilesGiveTheirResultsThroughTheDll) {
                 EXPECT_EQ(k.SetImageFile(good.c_str()), 0);
                 const int code = k.SetImageFile(path.c_str());
                 if (e.outcome.size() < 2 || code != std::atoi(e.outcome[1].c_str()))
-                    ReportFailure(__FILE__, __LINE__, e.file + ": SetImageFile returned " + std::to_string(code));
+                    ReportFailure(__FILE__, __LINE__,
+                                  e.file + ": SetImageFile returned " + std::to_string(code));
                 ++bitmaps;
             } else if (EndsWith(e.file, ".frm")) {
                 k.SetOffsetFile(path.c_str());

@@ -28,7 +28,8 @@ public:
             return;
         }
         m_path = folder;
-        if (::mount("kavrel-full-disk", folder, "tmpfs", MS_NOSUID | MS_NODEV, ("size=" + size).c_str()) != 0) {
+        if (::mount("kavrel-full-disk", folder, "tmpfs", MS_NOSUID | MS_NODEV,
+                    ("size=" + size).c_str()) != 0) {
             m_error = std::strerror(errno);
             ::rmdir(folder);
             m_path.clear();
@@ -75,7 +76,9 @@ bool InCi() {
 TEST(FullDisk, SavesKeepTheOldFilesAndLeaveNoTemporary) {
     SmallTmpfs disk("1m");
     if (!disk.Mounted()) {
-        if (InCi()) FAIL() << "cannot mount a tmpfs (" << disk.Error() << "); CI must run this test as root";
+        if (InCi())
+            FAIL() << "cannot mount a tmpfs (" << disk.Error()
+                   << "); CI must run this test as root";
         GTEST_SKIP() << "SKIPPED: cannot mount a small tmpfs here (" << disk.Error()
                      << "); the full-disk test needs root or CAP_SYS_ADMIN";
     }
