@@ -177,7 +177,7 @@ std::vector<Malformed> MalformedFiles() {
     Bytes compressedHuge = Claiming(0x7FFF, 0x7FFF);
     Patch32(compressedHuge, 30, 1);
     const Bytes lut = LutFile(256, 0, 255, 256);
-    const Bytes frame = OffsetFile(6, 3, 2, 6);
+    const Bytes frame = OffsetFile(12, 4, 3, 12);  // the size of the good bitmap's frames
     // clang-format off
     return {
         // Bitmaps that load, as controls.
@@ -231,20 +231,20 @@ std::vector<Malformed> MalformedFiles() {
         {"bmp-compressed-no-pixels.bmp",        Cut(Compressed(1), 54),        "load 2 extract 3"},
 
         // Offset files.
-        {"frm-good-3x2.frm",                    frame,                         "plane 3x2"},
-        {"frm-wrong-magic.frm",                 OffsetFile(6, 3, 2, 6, "XXXXX"), "plane 3x2"},
-        {"frm-trailing-bytes.frm",              OffsetFile(6, 3, 2, 9),        "plane 3x2"},
+        {"frm-good-4x3.frm",                    frame,                         "plane 4x3"},
+        {"frm-wrong-magic.frm",                 OffsetFile(12, 4, 3, 12, "XXXXX"), "plane 4x3"},
+        {"frm-trailing-bytes.frm",              OffsetFile(12, 4, 3, 15),      "plane 4x3"},
         {"frm-zero-samples.frm",                OffsetFile(0, 0, 0, 0),        "plane 0x0"},
         {"frm-zero-width.frm",                  OffsetFile(0, 0, 5, 0),        "plane 0x5"},
         {"frm-empty.frm",                       {},                            "plane unchanged"},
         {"frm-truncated-header.frm",            Cut(frame, 10),                "plane unchanged"},
         {"frm-header-without-height.frm",       Cut(frame, 17),                "plane unchanged"},
-        {"frm-negative-count.frm",              OffsetFile(-6, 3, 2, 6),       "plane unchanged"},
-        {"frm-negative-width.frm",              OffsetFile(-6, -3, 2, 6),      "plane unchanged"},
-        {"frm-negative-width-and-height.frm",   OffsetFile(6, -3, -2, 6),      "plane unchanged"},
-        {"frm-count-not-width-x-height.frm",    OffsetFile(5, 3, 2, 6),        "plane unchanged"},
+        {"frm-negative-count.frm",              OffsetFile(-12, 4, 3, 12),     "plane unchanged"},
+        {"frm-negative-width.frm",              OffsetFile(-12, -4, 3, 12),    "plane unchanged"},
+        {"frm-negative-width-and-height.frm",   OffsetFile(12, -4, -3, 12),    "plane unchanged"},
+        {"frm-count-not-width-x-height.frm",    OffsetFile(11, 4, 3, 12),      "plane unchanged"},
         {"frm-count-product-overflow.frm",      OffsetFile(65536, 65536, 65537, 6), "plane unchanged"},
-        {"frm-truncated-samples.frm",           OffsetFile(6, 3, 2, 5),        "plane unchanged"},
+        {"frm-truncated-samples.frm",           OffsetFile(12, 4, 3, 11),      "plane unchanged"},
         {"frm-huge-count.frm",                  OffsetFile(INT32_MAX, INT32_MAX, 1, 6), "plane unchanged"},
         {"frm-nominal-size-truncated.frm",      OffsetFile(1310720, 1280, 1024, 64), "plane unchanged"},
 
