@@ -4,7 +4,8 @@
 #   scripts/fuzz.sh TARGET|all [SECONDS] [--save]
 #
 # TARGET is one of the fuzz targets (bitmap, offset-file, lut-file, settings, ...); all runs them
-# one after the other, SECONDS each (default 60). The fuzzers run niced, one at a time. Their
+# one after the other, SECONDS each (default 60), or until KAVREL_FUZZ_RUNS inputs when that is
+# set and comes first. The fuzzers run niced, one at a time. Their
 # working corpus grows in build/fuzz/corpus/TARGET from the saved corpus fuzz/corpus/TARGET, the
 # inputs of mended defects fuzz/regressions/TARGET and generated seeds. --save merges the working
 # corpus, minimised, back into fuzz/corpus/TARGET. An input that crashes, leaks or breaks an
@@ -56,6 +57,7 @@ for target in "${selected[@]}"; do
     TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         nice -n 10 "$build/fuzz-$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" \
         -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+        ${KAVREL_FUZZ_RUNS:+-runs="$KAVREL_FUZZ_RUNS"} \
         "${inputs[@]}" >"$log" 2>&1 || status=$?
     # The last status line holds the coverage figures; the final statistics the executions.
     last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
