@@ -1,7 +1,348 @@
 // Measuring the offset grid in the scan and updating the offset map.
-#include "image/Frame.h"
+#include "calibration/OffsetGrid.h"
 
-CPoint CFrame::FindPeak(int32_t, int32_t, int32_t) const { return CPoint{0, 0}; }
-void CFrame::Resample(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                      const CFrame&) {}
-void CFrame::PatchSample(int32_t, int32_t) {}
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "calibration/Wrap32.h"
+#include "platform/Settings.h"
+
+using namespace kavrel::wrap32;
+
+namespace {
+
+// Search radii, in scan samples: around a grid point predicted from the border box alone, and
+// around the next grid point of a cell, predicted from the mark found at its first one.
+constexpr int32_t kWideSearch = 20;
+constexpr int32_t kNarrowSearch = 15;
+
+// Marks are patched from this many rows away: below the row kPatchTurnRow from further down,
+// from there on from further up.
+constexpr int32_t kPatchDistance = 10;
+constexpr int32_t kPatchTurnRow = 300;
+
+// The blocks of a Resample along one direction: block k of `count` covers the source positions
+// from origin + k * span / count up to, not including, origin + (k + 1) * span / count.
+struct CBlockSpans {
+    int32_t origin;
+    int32_t span;
+    int32_t count;
+
+    int32_t Start(int32_t k) const { return Add(origin, Div(Mul(k, span), count)); }
+    bool HasSamples(int32_t k) const { return Start(k) < Start(k + 1); }
+    // The first block that covers at least one position, or -1.
+    int32_t FirstWithSamples() const {
+        for (int32_t k = 0; k < count; ++k)
+            if (HasSamples(k)) return k;
+        return -1;
+    }
+};
+
+// The quotient rounded toward minus infinity.
+int64_t FloorDiv(int64_t n, int64_t d) { return n / d - (n % d != 0 && (n < 0) != (d < 0)); }
+
+// A sample read as a signed 16-bit value, as a term of a sum that wraps in 32 bits.
+uint32_t SignedTerm(uint16_t sample) {
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(sample)));
+}
+
+// Mean of the source samples in columns x0 .. x1 - 1 and rows y0 .. y1 - 1 (x0 < x1, y0 < y1),
+// read as GetPixel reads them: by linear index, 0 outside the buffer. Each row's stretch of
+// indexes is cut to the buffer, and only rows whose stretch can meet it are visited. Sum and
+// count wrap as 32-bit arithmetic does.
+int32_t BlockMean(const CFrame& source, int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
+    uint32_t sum = 0;
+    const int64_t cols = source.m_nCols;
+    if (source.HasData() && cols > 0) {
+        const uint16_t* samples = source.m_pData.get();
+        const int64_t firstRow = std::max<int64_t>(y0, FloorDiv(-int64_t{x1}, cols));
+        const int64_t endRow =
+            std::min<int64_t>(y1, FloorDiv(source.m_nCount - int64_t{x0}, cols) + 1);
+        for (int64_t y = firstRow; y < endRow; ++y) {
+            const int64_t first = std::max<int64_t>(y * cols + x0, 0);
+            const int64_t end = std::min<int64_t>(y * cols + x1, source.m_nCount);
+            for (int64_t i = first; i < end; ++i) sum += SignedTerm(samples[i]);
+        }
+    }
+    const uint32_t count = static_cast<uint32_t>(Sub(x1, x0)) * static_cast<uint32_t>(Sub(y1, y0));
+    return Div(static_cast<int32_t>(sum), static_cast<int32_t>(count));
+}
+
+// The window bounds of FindPeak, kept inside the range of a 32-bit position.
+int64_t WindowBound(int64_t position) {
+    return std::clamp<int64_t>(position, std::numeric_limits<int32_t>::min(),
+                               int64_t{std::numeric_limits<int32_t>::max()} + 1);
+}
+
+// The grid of the map, from its members.
+struct CGrid {
+    explicit CGrid(const CFrame& map)
+        : width(map.m_nNominalWidth),
+          height(map.m_nNominalHeight),
+          x(map.m_nGridX),
+          y(map.m_nGridY),
+          stepX(map.m_nGridStepX),
+          stepY(map.m_nGridStepY),
+          right(width - x - 1),
+          bottom(height - y - 1) {}
+
+    int32_t width, height;  // W, H
+    int32_t x, y;           // the first grid point
+    int32_t stepX, stepY;
+    int32_t right, bottom;  // Xr and Yb: one past the last grid column and row
+};
+
+// Steps of the measurement: every cell, strip and corner of the map is resampled from the part
+// of the scan between the marks found around it.
+class CGridMeasurement {
+public:
+    CGridMeasurement(CFrame& map, const CFrame& scan, const CBorderBox& box)
+        : m_Map(map), m_Scan(scan), m_At(map, box), m_Grid(map) {}
+    virtual ~CGridMeasurement() = default;
+
+    void InteriorCells() const;
+    void LeftStrip() const;
+    void RightStrip() const;
+    void TopStrip() const;
+    void BottomStrip() const;
+    void Corners() const;
+
+private:
+    CPoint Peak(int32_t x, int32_t y, int32_t radius) const {
+        return m_Scan.FindPeak(x, y, radius);
+    }
+    void Measure(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0, int32_t X1,
+                 int32_t Y1) const {
+        m_Map.Resample(x0, y0, x1, y1, X0, Y0, X1, Y1, m_Scan);
+    }
+
+    CFrame& m_Map;
+    const CFrame& m_Scan;
+    const kavrel::offset::CGridMapping m_At;
+    const CGrid m_Grid;
+};
+
+void CGridMeasurement::InteriorCells() const {
+    const CGrid& g = m_Grid;
+    for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
+        for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
+            const int32_t cx = m_At.ScanX(X);
+            const int32_t cy = m_At.ScanY(Y);
+            const CPoint p = Peak(cx, cy, kWideSearch);
+            const CPoint q =
+                Peak(Add(cx, m_At.dX(g.stepX)), Add(cy, m_At.dY(g.stepY)), kNarrowSearch);
+            Measure(p.x, p.y, q.x, q.y, X, Y, X + g.stepX, Y + g.stepY);
+        }
+    }
+}
+
+void CGridMeasurement::LeftStrip() const {
+    const CGrid& g = m_Grid;
+    for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
+        const int32_t cx = m_At.ScanX(g.x);
+        const int32_t cy = m_At.ScanY(Y);
+        const CPoint p = Peak(cx, cy, kWideSearch);
+        const CPoint q = Peak(cx, Add(cy, m_At.dY(g.stepY)), kNarrowSearch);
+        Measure(Sub(p.x, m_At.dX(g.x)), p.y, q.x, q.y, 0, Y, g.x, Y + g.stepY);
+    }
+}
+
+void CGridMeasurement::RightStrip() const {
+    const CGrid& g = m_Grid;
+    for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
+        const int32_t cx = m_At.ScanX(g.right);
+        const int32_t cy = m_At.ScanY(Y);
+        const CPoint p = Peak(cx, cy, kWideSearch);
+        const CPoint q = Peak(cx, Add(cy, m_At.dY(g.stepY)), kNarrowSearch);
+        Measure(p.x, p.y, Add(q.x, m_At.dX(g.x)), q.y, g.right - 1, Y, g.width, Y + g.stepY);
+    }
+}
+
+void CGridMeasurement::TopStrip() const {
+    const CGrid& g = m_Grid;
+    for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
+        const int32_t cx = m_At.ScanX(X);
+        const int32_t cy = m_At.ScanY(g.y);
+        const CPoint p = Peak(cx, cy, kWideSearch);
+        const CPoint q = Peak(Add(cx, m_At.dX(g.stepX)), cy, kNarrowSearch);
+        Measure(p.x, Sub(p.y, m_At.dY(g.y)), q.x, q.y, X, 0, X + g.stepX, g.y);
+    }
+}
+
+void CGridMeasurement::BottomStrip() const {
+    const CGrid& g = m_Grid;
+    for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
+        const int32_t cx = m_At.ScanX(X);
+        const int32_t cy = m_At.ScanY(g.bottom);
+        const CPoint p = Peak(cx, cy, kWideSearch);
+        const CPoint q = Peak(Add(cx, m_At.dX(g.stepX)), cy, kNarrowSearch);
+        Measure(p.x, p.y, q.x, Add(q.y, m_At.dY(g.y)), X, g.bottom - 1, X + g.stepX, g.height - 1);
+    }
+}
+
+// Each corner is measured from the one mark found next to it, over the strip's distances.
+void CGridMeasurement::Corners() const {
+    const CGrid& g = m_Grid;
+    const int32_t dx = m_At.dX(g.x);
+    const int32_t dy = m_At.dY(g.y);
+
+    CPoint p = Peak(m_At.ScanX(g.x), m_At.ScanY(g.y), kNarrowSearch);
+    Measure(Sub(p.x, dx), Sub(p.y, dy), p.x, p.y, 0, 0, g.x, g.y);
+
+    p = Peak(m_At.ScanX(g.right), m_At.ScanY(g.y), kNarrowSearch);
+    Measure(p.x, Sub(p.y, dy), Add(p.x, dx), p.y, g.right - 1, 0, g.width - 1, g.y);
+
+    p = Peak(m_At.ScanX(g.x), m_At.ScanY(g.bottom), kNarrowSearch);
+    Measure(Sub(p.x, dx), p.y, p.x, Add(p.y, dy), 0, g.bottom - 1, g.x, g.height - 1);
+
+    p = Peak(m_At.ScanX(g.right), m_At.ScanY(g.bottom), kNarrowSearch);
+    Measure(p.x, p.y, Add(p.x, dx), Add(p.y, dy), g.right - 1, g.bottom - 1, g.width - 1,
+            g.height - 1);
+}
+
+}  // namespace
+
+CPoint CFrame::FindPeak(int32_t x, int32_t y, int32_t radius) const {
+    CPoint peak{0, 0};
+    if (!HasData()) return peak;
+    int32_t best = 0;
+    const int64_t rowEnd = WindowBound(int64_t{y} + radius);
+    const int64_t columnEnd = WindowBound(int64_t{x} + radius);
+    for (int64_t v = WindowBound(int64_t{y} - radius); v < rowEnd; ++v) {
+        for (int64_t u = WindowBound(int64_t{x} - radius); u < columnEnd; ++u) {
+            const int32_t value = GetPixel(static_cast<int32_t>(u), static_cast<int32_t>(v));
+            if (value > best) {
+                best = value;
+                peak = CPoint{static_cast<int32_t>(u), static_cast<int32_t>(v)};
+            }
+        }
+    }
+    return peak;
+}
+
+void CFrame::Resample(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0,
+                      int32_t X1, int32_t Y1, const CFrame& source) {
+    const int32_t width = Sub(X1, X0);
+    const int32_t height = Sub(Y1, Y0);
+    if (width <= 0 || height <= 0) return;
+    const CBlockSpans columns{x0, Sub(Sub(x1, x0), 1), width};
+    const CBlockSpans rows{y0, Sub(Sub(y1, y0), 1), height};
+
+    // An empty block repeats the value written just before it. The samples before the first block
+    // that holds any take that block's value, so that every sample written is a measurement; when
+    // no block holds any, nothing is written and the destination keeps what it held.
+    const int32_t firstRow = rows.FirstWithSamples();
+    const int32_t firstColumn = columns.FirstWithSamples();
+    if (firstRow < 0 || firstColumn < 0) return;
+    int32_t value = BlockMean(source, columns.Start(firstColumn), columns.Start(firstColumn + 1),
+                              rows.Start(firstRow), rows.Start(firstRow + 1));
+
+    for (int32_t i = 0; i < height; ++i) {
+        const bool rowHasSamples = rows.HasSamples(i);
+        for (int32_t j = 0; j < width; ++j) {
+            if (rowHasSamples && columns.HasSamples(j))
+                value = BlockMean(source, columns.Start(j), columns.Start(j + 1), rows.Start(i),
+                                  rows.Start(i + 1));
+            SetPixel(Add(X0, j), Add(Y0, i), value);
+        }
+    }
+}
+
+void CFrame::PatchSample(int32_t x, int32_t y) {
+    const int32_t from = y < kPatchTurnRow ? y + kPatchDistance : y - kPatchDistance;
+    SetPixel(x, y, GetPixel(x, from));
+}
+
+namespace kavrel::offset {
+
+CGridMapping::CGridMapping(const CFrame& map, const CBorderBox& box)
+    : m_Box(box),
+      m_nScanWidth(Sub(box.right, box.left)),
+      m_nScanHeight(Sub(box.bottom, box.top)),
+      m_nMapWidth(map.m_nNominalWidth),
+      m_nMapHeight(map.m_nNominalHeight) {}
+
+int32_t CGridMapping::ScanX(int32_t mapX) const { return Add(m_Box.left, dX(mapX)); }
+
+int32_t CGridMapping::ScanY(int32_t mapY) const { return Add(m_Box.top, dY(mapY)); }
+
+int32_t CGridMapping::dX(int32_t distance) const {
+    return Div(Mul(m_nScanWidth, distance), m_nMapWidth);
+}
+
+int32_t CGridMapping::dY(int32_t distance) const {
+    return Div(Mul(m_nScanHeight, distance), m_nMapHeight);
+}
+
+bool IsMeasurable(const CBorderBox& box, const CFrame& map) {
+    constexpr int64_t kMinimumExtent = 100;
+    constexpr int64_t kLargest = std::numeric_limits<int32_t>::max();
+    const int64_t width = int64_t{box.right} - box.left;
+    const int64_t height = int64_t{box.bottom} - box.top;
+    if (width < kMinimumExtent || height < kMinimumExtent) return false;
+    return width * map.m_nNominalWidth <= kLargest && height * map.m_nNominalHeight <= kLargest;
+}
+
+void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box) {
+    const CGridMeasurement measurement(map, scan, box);
+    measurement.InteriorCells();
+    measurement.LeftStrip();
+    measurement.RightStrip();
+    measurement.TopStrip();
+    measurement.BottomStrip();
+    measurement.Corners();
+}
+
+void SmoothAsConfigured(CFrame& map, const std::function<unsigned()>& readSetting) {
+    if (readSetting() == 1) map.SmoothDiagonal();
+    if (readSetting() == 2) map.SmoothVertical();
+}
+
+unsigned ReadUnsharpenOffset() { return platform::GetProfileInt("Imaging", "UnsharpenOffset", 1); }
+
+void AddOldMap(CFrame& map) {
+    CFrame old;
+    old.Load(map.m_strFileName);
+    map.AddFrame(old);
+}
+
+void RepeatOuterRowsAndColumns(CFrame& map) {
+    const int32_t width = map.m_nNominalWidth;
+    const int32_t height = map.m_nNominalHeight;
+    for (int32_t x = 0; x < width; ++x) {
+        map.SetPixel(x, 0, map.GetPixel(x, 2));
+        map.SetPixel(x, 1, map.GetPixel(x, 2));
+        map.SetPixel(x, height - 1, map.GetPixel(x, height - 3));
+        map.SetPixel(x, height - 2, map.GetPixel(x, height - 3));
+    }
+    for (int32_t y = 0; y < height; ++y) {
+        map.SetPixel(0, y, map.GetPixel(2, y));
+        map.SetPixel(1, y, map.GetPixel(2, y));
+        map.SetPixel(width - 1, y, map.GetPixel(width - 3, y));
+        map.SetPixel(width - 2, y, map.GetPixel(width - 3, y));
+    }
+}
+
+void PatchMarks(CFrame& map) {
+    const CGrid g(map);
+    // The grid point, then the row above it, then the row below, each from the middle outwards.
+    constexpr int32_t kRows[] = {0, -1, 1};
+    constexpr int32_t kColumns[] = {0, 1, -1};
+    for (int32_t X = g.x; X < g.width; X += g.stepX)
+        for (int32_t Y = g.y; Y < g.height; Y += g.stepY)
+            for (const int32_t dy : kRows)
+                for (const int32_t dx : kColumns) map.PatchSample(X + dx, Y + dy);
+}
+
+void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box) {
+    MeasureGrid(map, scan, box);
+    SmoothAsConfigured(map, ReadUnsharpenOffset);
+    AddOldMap(map);
+    RepeatOuterRowsAndColumns(map);
+    PatchMarks(map);
+    map.AddConstant(-map.Mean());
+    map.Save(map.m_strFileName);
+}
+
+}  // namespace kavrel::offset

@@ -1,10 +1,136 @@
-// Preparing the scanned test exposure for the offset calculation.
+// Preparing the scanned test exposure for the offset calculation: one colour byte of the scan
+// into a plane, the edges of the exposed (dark) area, straightening it, and its border box.
+#include <cstdint>
+
+#include "calibration/OffsetGrid.h"
+#include "calibration/Wrap32.h"
+#include "image/BitmapImage.h"
 #include "image/Frame.h"
 #include "output/FrameComputation.h"
 
-int32_t CFrame::LoadChannel(const CBitmapImage&, int32_t) { return kNoPixels; }
-void CFrame::FindRowEdges(int32_t, int32_t&, int32_t&) const {}
-void CFrame::FindColumnEdges(int32_t, int32_t&, int32_t&) const {}
-CBorderBox CFrame::GetBorderBox() const { return CBorderBox{0, 0, 0, 0}; }
-void CFrame::CorrectGeometry() {}
-void CFrame::CalcOffsetMap(CFrame&) {}
+using namespace kavrel::wrap32;
+
+namespace {
+
+// A threshold of 0 means the default: everything darker than 3500 counts as exposed.
+int32_t EdgeThreshold(int16_t threshold) { return threshold == 0 ? 3500 : threshold; }
+
+// The line one eighth of the way from a to b: (7a + b) / 8.
+int32_t OneEighthFrom(int32_t a, int32_t b) { return Div(Add(Mul(7, a), b), 8); }
+
+// Shift of line `line` that straightens an edge which moves by `drift` over three quarters of
+// `extent`, pivoting about line `pivot`: ((pivot - line) * drift * 4) / (3 * extent).
+int32_t StraighteningShift(int32_t pivot, int32_t line, int32_t drift, int32_t extent) {
+    return Div(Mul(Mul(Sub(pivot, line), drift), 4), Mul(3, extent));
+}
+
+}  // namespace
+
+int32_t CFrame::LoadChannel(const CBitmapImage& image, int32_t byte) {
+    const CBitmapInfoHeader& header = image.Header();
+    if (header.biPlanes != 1) return kNotSinglePlane;
+    if (header.biBitCount != 24) return kNot24Bit;
+    if (header.biCompression != 0) return kCompressed;
+    if (image.Pixels() == nullptr) return kNoPixels;
+    // Top-down rows (negative height) are refused as the frame computation refuses them, and a
+    // byte outside the 3-byte pixel would read past the last pixel.
+    if (header.biHeight < 0 || image.PixelBytes() < 0 || byte < 0 || byte > 2) return kUnusableSize;
+
+    if (!Reallocate(header.biHeight, header.biWidth)) return kOutOfMemory;
+
+    const size_t stride = static_cast<size_t>(CBitmapImage::RowStride(header.biWidth));
+    const uint8_t* in = image.Pixels() + byte;
+    uint16_t* out = m_pData.get();
+    for (int32_t row = 0; row < m_nRows; ++row) {
+        for (int32_t column = 0; column < m_nCols; ++column)
+            out[column] = in[3 * static_cast<size_t>(column)];
+        in += stride;
+        out += m_nCols;
+    }
+    return kExtracted;
+}
+
+void CFrame::FindRowEdges(int32_t y, int32_t& first, int32_t& last) const {
+    const int32_t threshold = EdgeThreshold(m_nEdgeThreshold);
+    for (int32_t x = 0; x < m_nCols; ++x) {
+        if (GetPixel(x, y) < threshold) {
+            first = x;
+            break;
+        }
+    }
+    for (int32_t x = m_nCols - 1; x >= 1; --x) {
+        if (GetPixel(x, y) < threshold) {
+            last = x;
+            break;
+        }
+    }
+}
+
+void CFrame::FindColumnEdges(int32_t x, int32_t& first, int32_t& last) const {
+    const int32_t threshold = EdgeThreshold(m_nEdgeThreshold);
+    for (int32_t y = 0; y < m_nRows; ++y) {
+        if (GetPixel(x, y) < threshold) {
+            first = y;
+            break;
+        }
+    }
+    for (int32_t y = m_nRows - 1; y >= 1; --y) {
+        if (GetPixel(x, y) < threshold) {
+            last = y;
+            break;
+        }
+    }
+}
+
+CBorderBox CFrame::GetBorderBox() const {
+    CBorderBox box{0, 0, 0, 0};
+    FindRowEdges(m_nRows / 2, box.left, box.right);
+    FindColumnEdges(m_nCols / 2, box.top, box.bottom);
+    return box;
+}
+
+void CFrame::CorrectGeometry() {
+    const int32_t rows = m_nRows;
+    const int32_t cols = m_nCols;
+    int32_t left = 0, right = 0, top = 0, bottom = 0;
+    FindRowEdges(rows / 2, left, right);
+    FindColumnEdges(cols / 2, top, bottom);
+    if (bottom - top < 1 || right - left < 1) {
+        ShowError("Image Invalid");
+        return;
+    }
+
+    // The left edge on two rows and the top edge on two columns, an eighth in from either end,
+    // all measured before anything moves.
+    int32_t leftA = 0, leftB = 0, topA = 0, topB = 0, unused = 0;
+    FindRowEdges(OneEighthFrom(top, bottom), leftA, unused);
+    FindRowEdges(OneEighthFrom(bottom, top), leftB, unused);
+    FindColumnEdges(OneEighthFrom(left, right), topA, unused);
+    FindColumnEdges(OneEighthFrom(right, left), topB, unused);
+
+    // The rows pivot about half the column count and the columns about half the row count.
+    const int32_t leftDrift = Sub(leftB, leftA);
+    for (int32_t y = 0; y < rows; ++y)
+        ShiftRow(StraighteningShift(cols / 2, y, leftDrift, bottom - top), y);
+    const int32_t topDrift = Sub(topB, topA);
+    for (int32_t x = 0; x < cols; ++x)
+        ShiftColumn(x, StraighteningShift(rows / 2, x, topDrift, right - left));
+}
+
+void CFrame::CalcOffsetMap(CFrame& scan) {
+    if (!HasData() || !scan.HasData()) return;
+
+    // A turn that cannot get its buffer leaves the scan as it was; measuring that untouched scan
+    // would write a transposed map, so the calculation ends here instead.
+    const auto unturned = reinterpret_cast<std::uintptr_t>(scan.m_pData.get());
+    scan.Rotate90();
+    if (reinterpret_cast<std::uintptr_t>(scan.m_pData.get()) == unturned) return;
+
+    scan.CorrectGeometry();
+    const CBorderBox box = scan.GetBorderBox();
+    if (!kavrel::offset::IsMeasurable(box, *this)) {
+        ShowError("Image Invalid");
+        return;
+    }
+    kavrel::offset::UpdateOffsetMap(*this, scan, box);
+}

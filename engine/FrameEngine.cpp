@@ -132,6 +132,9 @@ void CFrameEngine::CalcOffset(int32_t color) {
     // Products wrap as 32-bit arithmetic does; the table and the threshold take the low 16 bits.
     const uint32_t step = static_cast<uint32_t>(m_nCorrectionFactor) * 20u;
     scaling.MakeLinear(static_cast<int16_t>(step));
+    // Without its table the scan would be measured as raw bytes against a threshold meant for
+    // scaled samples, and a meaningless map would replace the offset file.
+    if (!scaling.HasTable()) return;
     scan.LoadChannel(image, color);
     scaling.Apply(scan);
     const int32_t product =

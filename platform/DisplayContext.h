@@ -29,8 +29,29 @@ struct CDibHeader {
     uint32_t biClrImportant;
 };
 
-class CDisplayBackend;
+// The GDI values the library draws with.
+constexpr uint32_t kBiRgb = 0;             // uncompressed bitmap
+constexpr int32_t kColorOnColor = 3;       // stretch mode COLORONCOLOR
+constexpr uint32_t kDibRgbColors = 0;      // DIB_RGB_COLORS
+constexpr uint32_t kSrcCopy = 0x00CC0020;  // raster operation SRCCOPY
 
+// The device name prefix of a display held in memory whose picture goes to bitmap files.
+constexpr char kFileDisplayPrefix[] = "file:";
+
+namespace platform {
+class CFileDisplay;
+}
+
+// A device context of one of two kinds:
+// - a native display, named as the operating system names it (Win32: CreateDCA with a display
+//   mode record; the portable build has no native display, so such names never open);
+// - a file display, named "file:PATH": a picture of the requested size held in memory, black
+//   when opened, that is written whole to PATH as a 24-bit bitmap file after every drawing call.
+//   PATH may hold one integer conversion (%d, %i or %u with flags 0, -, + or space and a width of
+//   at most two digits) that receives the number of the drawing since opening, counting from 0,
+//   so that every drawing keeps its own file; "%%" stands for a percent sign. Any other
+//   conversion makes the name unusable. A file that cannot be written is skipped silently and
+//   leaves no partial file behind.
 // Without a device context every drawing call draws nothing and reports nothing.
 class CDC {
 public:
@@ -40,17 +61,22 @@ public:
     CDC& operator=(const CDC&) = delete;
 
     // Creates a device context for the named display in the given mode; false when none is made.
+    // A native name that does not fit the display mode record (32 characters or more) is refused.
     bool CreateDC(const CDisplayMode& mode);
     // Deletes the device context, if any.
     void DeleteDC();
     bool HasDC() const;
 
+    // Paints the rectangle in one colour (0x00BBGGRR).
     void FillSolidRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colorRef);
+    // Returns the previous mode, 0 without a context.
     int32_t SetStretchBltMode(int32_t mode);
+    // Returns the number of lines drawn, 0 when nothing was drawn.
     int32_t StretchDIBits(int32_t xDest, int32_t yDest, int32_t destWidth, int32_t destHeight,
                           int32_t xSrc, int32_t ySrc, int32_t srcWidth, int32_t srcHeight,
                           const void* bits, const CDibHeader& header, uint32_t usage, uint32_t rop);
 
 private:
-    std::unique_ptr<CDisplayBackend> m_pBackend;
+    intptr_t m_hDC;  // native device context, 0 when none
+    std::unique_ptr<platform::CFileDisplay> m_pFileDisplay;
 };

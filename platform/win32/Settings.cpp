@@ -1,6 +1,8 @@
 #include "platform/Settings.h"
 
 #include <windows.h>
+// windows.h maps GetProfileInt to GetProfileIntA; the settings function keeps its own name.
+#undef GetProfileInt
 
 #include "platform/Module.h"
 

@@ -16,38 +16,38 @@ std::vector<uint8_t> PixelArray(int32_t width, int32_t height, const PixelByte& 
     return pixels;
 }
 
-std::vector<uint8_t> BitmapFile(const BitmapSpec& spec, const PixelByte& byte) {
-    const uint32_t paletteSize = spec.bitCount <= 8 ? 4u << spec.bitCount : 0;
+std::vector<uint8_t> BitmapFile(const BitmapLayout& layout, const PixelByte& byte) {
+    const uint32_t paletteSize = layout.bitCount <= 8 ? 4u << layout.bitCount : 0;
     std::vector<uint8_t> pixels;
-    if (spec.bitCount == 24) {
-        pixels = PixelArray(spec.width, spec.height, byte);
+    if (layout.bitCount == 24) {
+        pixels = PixelArray(layout.width, layout.height, byte);
     } else {
-        const int32_t stride = ((spec.width * spec.bitCount + 31) / 32) * 4;
-        pixels.assign(static_cast<size_t>(stride) * std::abs(spec.height), 0x11);
+        const int32_t stride = ((layout.width * layout.bitCount + 31) / 32) * 4;
+        pixels.assign(static_cast<size_t>(stride) * std::abs(layout.height), 0x11);
     }
-    const uint32_t offset = 14 + spec.headerSize + paletteSize;
+    const uint32_t offset = 14 + layout.headerSize + paletteSize;
     std::vector<uint8_t> file = {'B', 'M'};
     PutLE32(file, offset + static_cast<uint32_t>(pixels.size()));
     PutLE32(file, 0);
     PutLE32(file, offset);
-    PutLE32(file, spec.headerSize);
-    if (spec.headerSize == 12) {
-        PutLE16(file, static_cast<uint32_t>(spec.width));
-        PutLE16(file, static_cast<uint32_t>(spec.height));
-        PutLE16(file, spec.planes);
-        PutLE16(file, spec.bitCount);
+    PutLE32(file, layout.headerSize);
+    if (layout.headerSize == 12) {
+        PutLE16(file, static_cast<uint32_t>(layout.width));
+        PutLE16(file, static_cast<uint32_t>(layout.height));
+        PutLE16(file, layout.planes);
+        PutLE16(file, layout.bitCount);
     } else {
-        PutLE32(file, static_cast<uint32_t>(spec.width));
-        PutLE32(file, static_cast<uint32_t>(spec.height));
-        PutLE16(file, spec.planes);
-        PutLE16(file, spec.bitCount);
-        PutLE32(file, spec.compression);
+        PutLE32(file, static_cast<uint32_t>(layout.width));
+        PutLE32(file, static_cast<uint32_t>(layout.height));
+        PutLE16(file, layout.planes);
+        PutLE16(file, layout.bitCount);
+        PutLE32(file, layout.compression);
         PutLE32(file, static_cast<uint32_t>(pixels.size()));
         PutLE32(file, 2835);
         PutLE32(file, 2835);
         PutLE32(file, 0);
         PutLE32(file, 0);
-        file.resize(14 + spec.headerSize, 0x5A);  // the rest of a longer header
+        file.resize(14 + layout.headerSize, 0x5A);  // the rest of a longer header
     }
     file.resize(file.size() + paletteSize, 0);
     file.insert(file.end(), pixels.begin(), pixels.end());

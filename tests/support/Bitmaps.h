@@ -7,7 +7,7 @@
 
 namespace testing_support {
 
-struct BitmapSpec {
+struct BitmapLayout {
     int32_t width = 4;
     int32_t height = 4;
     uint32_t headerSize = 40;  // 12, 40, 108 or 124
@@ -23,7 +23,7 @@ using PixelByte = std::function<uint8_t(int32_t r, int32_t c, int32_t b)>;
 std::vector<uint8_t> PixelArray(int32_t width, int32_t height, const PixelByte& byte);
 
 // A whole bitmap file: file header, information header (and a palette for 8 bits), pixels.
-std::vector<uint8_t> BitmapFile(const BitmapSpec& spec, const PixelByte& byte);
+std::vector<uint8_t> BitmapFile(const BitmapLayout& layout, const PixelByte& byte);
 
 // A byte pattern that differs for every position, colour and row, so misplaced reads show.
 uint8_t PatternByte(int32_t r, int32_t c, int32_t b);

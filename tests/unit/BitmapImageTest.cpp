@@ -23,9 +23,9 @@ std::vector<uint8_t> Truncated(std::vector<uint8_t> bytes, size_t keep) {
     return bytes;
 }
 
-std::vector<uint8_t> WithHeight(BitmapSpec spec, int32_t claimedHeight) {
+std::vector<uint8_t> WithHeight(BitmapLayout layout, int32_t claimedHeight) {
     // The header claims more rows than the pixel data holds.
-    std::vector<uint8_t> file = BitmapFile(spec, PatternByte);
+    std::vector<uint8_t> file = BitmapFile(layout, PatternByte);
     std::memcpy(&file[22], &claimedHeight, 4);
     return file;
 }
@@ -34,18 +34,18 @@ std::vector<uint8_t> WithHeight(BitmapSpec spec, int32_t claimedHeight) {
 
 TEST(BitmapImage, LoadResultCodes) {
     TempDir dir;
-    const BitmapSpec good{6, 4};
-    BitmapSpec v5 = good;
+    const BitmapLayout good{6, 4};
+    BitmapLayout v5 = good;
     v5.headerSize = 124;
-    BitmapSpec palette = good;
+    BitmapLayout palette = good;
     palette.bitCount = 8;
-    BitmapSpec zeroWidth = good;
+    BitmapLayout zeroWidth = good;
     zeroWidth.width = 0;
-    BitmapSpec zeroHeight = good;
+    BitmapLayout zeroHeight = good;
     zeroHeight.height = 0;
-    BitmapSpec topDown = good;
+    BitmapLayout topDown = good;
     topDown.height = -4;
-    BitmapSpec twoPlanes = good;
+    BitmapLayout twoPlanes = good;
     twoPlanes.planes = 2;
     const std::vector<uint8_t> goodFile = BitmapFile(good, PatternByte);
     const std::vector<LoadCase> cases = {
@@ -83,9 +83,9 @@ TEST(BitmapImage, LoadResultCodes) {
 
 TEST(BitmapImage, LoadKeepsThePixelsAndTheFirst40HeaderBytes) {
     TempDir dir;
-    BitmapSpec spec{5, 3};
-    spec.headerSize = 124;
-    WriteBytes(dir.Path("v5.bmp"), BitmapFile(spec, PatternByte));
+    BitmapLayout layout{5, 3};
+    layout.headerSize = 124;
+    WriteBytes(dir.Path("v5.bmp"), BitmapFile(layout, PatternByte));
     CBitmapImage image;
     ASSERT_EQ(image.Load(dir.Path("v5.bmp")), 0);
     EXPECT_EQ(image.Header().biSize, 124u);
@@ -100,11 +100,11 @@ TEST(BitmapImage, LoadKeepsThePixelsAndTheFirst40HeaderBytes) {
 
 TEST(BitmapImage, FailedLoadsLeaveWhatTheirCodeSays) {
     TempDir dir;
-    WriteBytes(dir.Path("good.bmp"), BitmapFile(BitmapSpec{4, 2}, PatternByte));
-    BitmapSpec palette{8, 8};
+    WriteBytes(dir.Path("good.bmp"), BitmapFile(BitmapLayout{4, 2}, PatternByte));
+    BitmapLayout palette{8, 8};
     palette.bitCount = 8;
     WriteBytes(dir.Path("palette.bmp"), BitmapFile(palette, PatternByte));
-    std::vector<uint8_t> truncated = BitmapFile(BitmapSpec{6, 6}, PatternByte);
+    std::vector<uint8_t> truncated = BitmapFile(BitmapLayout{6, 6}, PatternByte);
     truncated.resize(truncated.size() - 7);
     WriteBytes(dir.Path("truncated.bmp"), truncated);
 
@@ -134,7 +134,7 @@ TEST(BitmapImage, FailedLoadsLeaveWhatTheirCodeSays) {
 
 TEST(BitmapImage, CoreHeaderIsConvertedToTheInformationHeader) {
     TempDir dir;
-    BitmapSpec core{6, 2};
+    BitmapLayout core{6, 2};
     core.headerSize = 12;
     WriteBytes(dir.Path("core.bmp"), BitmapFile(core, PatternByte));
     CBitmapImage image;
@@ -148,7 +148,7 @@ TEST(BitmapImage, CoreHeaderIsConvertedToTheInformationHeader) {
 
 TEST(BitmapImage, AttachBorrowsTheHostBuffer) {
     TempDir dir;
-    WriteBytes(dir.Path("good.bmp"), BitmapFile(BitmapSpec{4, 2}, PatternByte));
+    WriteBytes(dir.Path("good.bmp"), BitmapFile(BitmapLayout{4, 2}, PatternByte));
     std::vector<uint8_t> host(2560 * 2048 * 3, 7);
     {
         CBitmapImage image;

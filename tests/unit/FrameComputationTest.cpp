@@ -73,12 +73,12 @@ TEST(ExtractSubPixel, NominalImageByteOffsets) {
 
 TEST(ExtractSubPixel, RefusedImagesLeaveTheFrameAsItWas) {
     TempDir dir;
-    BitmapSpec palette{8, 8};
+    BitmapLayout palette{8, 8};
     palette.bitCount = 8;
-    BitmapSpec compressed{8, 8};
+    BitmapLayout compressed{8, 8};
     compressed.compression = 1;
-    BitmapSpec topDown{8, -8};
-    WriteBytes(dir.Path("good.bmp"), BitmapFile(BitmapSpec{8, 8}, PatternByte));
+    BitmapLayout topDown{8, -8};
+    WriteBytes(dir.Path("good.bmp"), BitmapFile(BitmapLayout{8, 8}, PatternByte));
     WriteBytes(dir.Path("palette.bmp"), BitmapFile(palette, PatternByte));
     WriteBytes(dir.Path("compressed.bmp"), BitmapFile(compressed, PatternByte));
     WriteBytes(dir.Path("top-down.bmp"), BitmapFile(topDown, PatternByte));
@@ -200,7 +200,7 @@ TEST_F(CalcFrameTest, TwelveFramesCarryEveryImageByteOnce) {
 
 TEST(CalcFrameFromFiles, ImageFileLutFileAndOffsetFileTogether) {
     TempDir dir;
-    WriteBytes(dir.Path("image.bmp"), BitmapFile(BitmapSpec{6, 4}, PatternByte));
+    WriteBytes(dir.Path("image.bmp"), BitmapFile(BitmapLayout{6, 4}, PatternByte));
     CLut lut;
     lut.MakeLinear(4000);
     lut.Save(dir.Path("table.lut"));

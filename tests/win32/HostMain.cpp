@@ -61,6 +61,10 @@ Kavrel LoadKavrel() {
 std::vector<CapturedBox>* g_captured = nullptr;
 std::vector<HWND> g_seen;
 
+bool HasIcon(HWND control) {
+    return control != nullptr && SendMessageA(control, STM_GETICON, 0, 0) != 0;
+}
+
 LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && g_captured != nullptr) {
         HWND box = reinterpret_cast<HWND>(wParam);
@@ -73,13 +77,9 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
             char caption[256] = {}, text[4096] = {};
             GetWindowTextA(box, caption, sizeof caption);
             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-            // The icon control is 0x0440 under Wine and 0x14 on Windows; it holds an icon only
-            // when the box was asked for one.
-            bool icon = false;
-            for (int id : {0x0440, 0x14}) {
-                HWND control = GetDlgItem(box, id);
-                icon = icon || (control != nullptr && SendMessageA(control, STM_GETICON, 0, 0) != 0);
-            }
+            // Wine's box always has the icon control (0x0440), empty without an icon; Windows
+            // adds its control (0x14) only for an icon.
+            const bool icon = HasIcon(GetDlgItem(box, 0x0440)) || HasIcon(GetDlgItem(box, 0x14));
             g_captured->push_back(CapturedBox{caption, text, icon});
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }

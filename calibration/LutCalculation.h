@@ -1,0 +1,44 @@
+// Calibrating the LUT from densitometer readings: the numeric core, with the gamma passed in.
+// CLut::CalcFromDensiValues checks its inputs, reads the gamma from the settings and runs it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "image/Lut.h"
+
+namespace kavrel::lutcalc {
+
+// The grey scale: 46 patches of falling density, reading r (1..46) belongs to step 46 - r.
+constexpr int32_t kStepCount = 46;
+constexpr size_t kReadingCount = 48;
+using StepValues = std::array<int16_t, kStepCount>;
+
+// The image value that step k (0..45) was exposed with: 4..64 by 4, 72..200 by 8, 204..252 by 4.
+int32_t StepInput(int32_t k);
+
+// The gamma g of the law from the setting in hundredths (180 for 1.8): the setting times the
+// single-precision 0.01, rounded to single precision.
+float GammaFromSetting(uint32_t hundredths);
+
+// A reading as a density in hundredths; readings above 900 count as negative densities.
+int32_t Density(uint16_t reading);
+
+// The image level 0..255 that the gamma law assigns to a density d hundredths above the reference.
+// g must be finite and positive.
+int16_t LevelOfDensity(int32_t d, float g);
+
+// The levels of the 46 steps (before they are made non-decreasing). readings holds 48 elements;
+// g is finite and positive.
+StepValues StepLevels(const CWordArray& readings, float g);
+
+// The new exposures of steps 15..38 (the other elements are 0) from the levels of the 46 steps and
+// the old table's entries at the step inputs. The levels are made non-decreasing first.
+StepValues NewExposures(StepValues levels, const StepValues& old);
+
+// The 256 entries of the calibrated table from the old table's entries at the step inputs, the 48
+// readings and the gamma g (finite and positive).
+using Entries = std::array<int16_t, 256>;
+Entries CalcEntries(const StepValues& old, const CWordArray& readings, float g);
+
+}  // namespace kavrel::lutcalc

@@ -1,0 +1,357 @@
+// CalcOffset from scan file to offset file, on synthetic scans of the test exposure.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/FrameEngine.h"
+#include "support/Hooks.h"
+#include "support/ScanPicture.h"
+#include "support/SettingsFolder.h"
+#include "support/TestFiles.h"
+
+using testing_support::MessageRecorder;
+using testing_support::ReadBytes;
+using testing_support::ScanPicture;
+using testing_support::WriteBytes;
+
+namespace {
+
+constexpr size_t kOffsetFileSize = 18 + 2 * 1280 * 1024;
+
+// An engine calibrating from scan.bmp into offset.frm in a fresh folder.
+class Calibration {
+public:
+    Calibration() {
+        m_Engine.SetScanFile(ScanPath().c_str());
+        m_Engine.SetOffsetFile(OffsetPath().c_str());
+    }
+    std::string ScanPath() const { return m_Dir.Path("scan.bmp"); }
+    std::string OffsetPath() const { return m_Dir.Path("offset.frm"); }
+    std::vector<std::string> Files() const { return m_Dir.Files(); }
+    CFrameEngine& Engine() { return m_Engine; }
+
+    void WriteScan(const ScanPicture& picture) {
+        WriteBytes(ScanPath(), testing_support::ScanBitmapFile(picture));
+    }
+    void Run(int32_t color = 1) { m_Engine.CalcOffset(color); }
+    std::vector<uint8_t> OffsetFile() const { return ReadBytes(OffsetPath()); }
+
+private:
+    testing_support::TempDir m_Dir;
+    CFrameEngine m_Engine;
+};
+
+// The samples of an offset file of the nominal size, after checking its header.
+std::vector<int16_t> MapSamples(const std::vector<uint8_t>& file) {
+    EXPECT_EQ(file.size(), kOffsetFileSize);
+    if (file.size() != kOffsetFileSize) return {};
+    const std::vector<uint8_t> header(file.begin(), file.begin() + 18);
+    std::vector<uint8_t> expected = {'F', 'R', 'A', 'M', 'E', 0};
+    testing_support::PutLE32(expected, 1280 * 1024);
+    testing_support::PutLE32(expected, 1280);
+    testing_support::PutLE32(expected, 1024);
+    EXPECT_EQ(header, expected);
+    std::vector<int16_t> samples(1280 * 1024);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(file[18 + 2 * i] | (file[19 + 2 * i] << 8));
+    return samples;
+}
+
+int16_t At(const std::vector<int16_t>& map, int32_t x, int32_t y) { return map[y * 1280 + x]; }
+
+// A scan at about twice the map's resolution, as a scanner delivers it, whose exposure grows
+// lighter to the right and downwards. Its levels stay far enough above 0 that adding a map of the
+// same size to its measurement is never clamped.
+ScanPicture GradientScan() {
+    ScanPicture p;
+    p.width = 2720;
+    p.height = 2200;
+    p.left = 60;
+    p.top = 50;
+    p.right = 2660;
+    p.bottom = 2150;
+    p.exposure = [](int32_t x, int32_t y) {
+        return static_cast<uint8_t>(110 + 60 * (x - 60) / 2600 + 40 * (y - 50) / 2100);
+    };
+    return p;
+}
+
+// The scan's level (scaled by the default table) where the calculation measures map (x, y).
+int32_t ScanLevel(const ScanPicture& p, int32_t mapX, int32_t mapY) {
+    return p.exposure(p.MarkX(mapX), p.MarkY(mapY)) * 2000 / 255;
+}
+
+}  // namespace
+
+TEST(CalcOffset, UniformExposureGivesAMapOfZeros) {
+    for (const int32_t color : {0, 1, 2}) {
+        SCOPED_TRACE(color);
+        Calibration calibration;
+        ScanPicture picture;
+        picture.color = color;
+        calibration.WriteScan(picture);
+        MessageRecorder messages;
+        calibration.Run(color);
+        const std::vector<int16_t> map = MapSamples(calibration.OffsetFile());
+        EXPECT_EQ(map, std::vector<int16_t>(1280 * 1024, 0));
+        EXPECT_TRUE(messages.Texts().empty());
+        EXPECT_FALSE(calibration.Engine().m_Offset.HasData());
+    }
+}
+
+TEST(CalcOffset, GradientGivesAMapThatEvensItOut) {
+    Calibration calibration;
+    const ScanPicture picture = GradientScan();
+    calibration.WriteScan(picture);
+    calibration.Run();
+    const std::vector<int16_t> map = MapSamples(calibration.OffsetFile());
+    ASSERT_FALSE(map.empty());
+
+    // Where the print came out lighter the map adds light, in the scan's scaled units.
+    EXPECT_LT(At(map, 100, 100), 0);
+    EXPECT_GT(At(map, 1200, 900), 0);
+    // Across the map it follows the scan's level, up to one constant and one step of the scan's
+    // bytes (7.8 units).
+    std::vector<std::pair<CPoint, int32_t>> deviations;
+    int32_t total = 0;
+    for (const int32_t y : {40, 100, 500, 900, 1000}) {
+        for (const int32_t x : {40, 100, 400, 700, 1000, 1200, 1240}) {
+            const int32_t deviation = At(map, x, y) - ScanLevel(picture, x, y);
+            deviations.push_back({CPoint{x, y}, deviation});
+            total += deviation;
+        }
+    }
+    const int32_t constant = total / static_cast<int32_t>(deviations.size());
+    for (const auto& [at, deviation] : deviations)
+        EXPECT_NEAR(deviation, constant, 8) << at.x << ", " << at.y;
+    int64_t sum = 0;
+    for (const int16_t sample : map) sum += sample;
+    EXPECT_LT(std::llabs(sum), 1280 * 1024);
+}
+
+TEST(CalcOffset, SecondCalibrationAddsTheFirstAndSaysAdd) {
+    Calibration calibration;
+    calibration.WriteScan(GradientScan());
+    MessageRecorder messages;
+    calibration.Run();
+    EXPECT_TRUE(messages.Texts().empty());
+    const std::vector<int16_t> first = MapSamples(calibration.OffsetFile());
+
+    calibration.Run();
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Add"});
+    const std::vector<int16_t> second = MapSamples(calibration.OffsetFile());
+    ASSERT_EQ(second.size(), first.size());
+    // The same measurement again plus the first map: twice the first map, up to the truncated
+    // means that were removed.
+    for (size_t i = 0; i < first.size(); ++i) ASSERT_NEAR(second[i], 2 * first[i], 2) << i;
+}
+
+TEST(CalcOffset, SmoothingFollowsTheSettingsFile) {
+    if (!testing_support::SettingsFolder::Supported())
+        GTEST_SKIP() << "a settings file of the test's own is set up natively only";
+    ScanPicture picture;
+    picture.exposure = [](int32_t x, int32_t y) {
+        return static_cast<uint8_t>(100 + (x * 7 + y * 13) % 23);
+    };
+    std::vector<std::vector<uint8_t>> maps;
+    for (const char* setting : {"0", "1", "2"}) {
+        testing_support::SettingsFolder folder(std::string("[Imaging]\nUnsharpenOffset=") +
+                                               setting + "\n");
+        Calibration calibration;
+        calibration.WriteScan(picture);
+        calibration.Run();
+        maps.push_back(calibration.OffsetFile());
+        EXPECT_EQ(maps.back().size(), kOffsetFileSize) << setting;
+    }
+    EXPECT_NE(maps[0], maps[1]);
+    EXPECT_NE(maps[0], maps[2]);
+    EXPECT_NE(maps[1], maps[2]);
+
+    // Without a settings file the map is smoothed diagonally.
+    testing_support::SettingsFolder none;
+    Calibration calibration;
+    calibration.WriteScan(picture);
+    calibration.Run();
+    EXPECT_EQ(calibration.OffsetFile(), maps[1]);
+}
+
+TEST(CalcOffset, ScansWithoutAUsableExposedAreaAreInvalid) {
+    ScanPicture blank;
+    blank.exposure = [](int32_t, int32_t) { return uint8_t{255}; };
+    blank.marks = false;
+    // 99 samples between the first and the last exposed column or row, across the middle.
+    ScanPicture narrow;
+    narrow.left = 740;
+    narrow.right = 839;
+    narrow.marks = false;
+    ScanPicture low;
+    low.top = 600;
+    low.bottom = 699;
+    low.marks = false;
+    struct Case {
+        const char* what;
+        ScanPicture picture;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {"no exposed area", blank, {"Image Invalid", "Image Invalid"}},
+        {"narrow", narrow, {"Image Invalid"}},
+        {"low", low, {"Image Invalid"}},
+    };
+    for (const Case& c : cases) {
+        for (const bool showErrors : {true, false}) {
+            Calibration calibration;
+            const std::vector<uint8_t> old = {'o', 'l', 'd'};
+            WriteBytes(calibration.OffsetPath(), old);
+            calibration.WriteScan(c.picture);
+            calibration.Engine().DisableErrorWindow(showErrors ? 0 : 1);
+            MessageRecorder messages;
+            calibration.Run();
+            EXPECT_EQ(messages.Texts(), showErrors ? c.messages : std::vector<std::string>{})
+                << c.what;
+            EXPECT_EQ(calibration.OffsetFile(), old) << c.what;
+            EXPECT_EQ(calibration.Files().size(), 2u) << c.what;
+        }
+    }
+}
+
+TEST(CalcOffset, UnusableScansShowAndWriteNothing) {
+    using testing_support::BitmapFile;
+    const ScanPicture picture;
+    const std::vector<uint8_t> pixels = testing_support::ScanPixelArray(picture);
+    std::vector<uint8_t> truncated = testing_support::ScanBitmapFile(picture);
+    truncated.resize(truncated.size() - 1);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> scan;  // empty: no scan file
+        int32_t color;
+    };
+    const Case cases[] = {
+        {"missing scan", {}, 1},
+        {"not a bitmap", {'t', 'e', 'x', 't'}, 1},
+        {"fewer pixels than the header promises", truncated, 1},
+        {"top-down rows", BitmapFile(picture.height, -picture.width, pixels), 1},
+        {"32 bits per pixel", BitmapFile(picture.height, picture.width, pixels, 32), 1},
+        {"compressed", BitmapFile(picture.height, picture.width, pixels, 24, 1), 1},
+        {"colour byte 3", testing_support::ScanBitmapFile(picture), 3},
+        {"colour byte -1", testing_support::ScanBitmapFile(picture), -1},
+    };
+    for (const Case& c : cases) {
+        for (const bool oldFile : {true, false}) {
+            Calibration calibration;
+            const std::vector<uint8_t> old = {'o', 'l', 'd'};
+            if (oldFile) WriteBytes(calibration.OffsetPath(), old);
+            if (!c.scan.empty()) WriteBytes(calibration.ScanPath(), c.scan);
+            const std::vector<std::string> files = calibration.Files();
+            MessageRecorder messages;
+            calibration.Run(c.color);
+            EXPECT_TRUE(messages.Texts().empty()) << c.what;
+            EXPECT_EQ(calibration.Files(), files) << c.what;
+            if (oldFile) {
+                EXPECT_EQ(calibration.OffsetFile(), old) << c.what;
+            }
+        }
+    }
+}
+
+TEST(CalcOffset, ExtremeThresholdsAndFactorsStayWithin32BitArithmetic) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    struct Case {
+        int32_t threshold;
+        int32_t factor;
+    };
+    const Case cases[] = {{kMax, kMax}, {kMin, kMin}, {kMin, -1}, {-1, kMin}, {kMax, -1},
+                          {90, 1639},   {90, -100},   {90, 0},    {200, 100}, {kMax, 100}};
+    Calibration calibration;
+    calibration.WriteScan(ScanPicture{});
+    calibration.Engine().DisableErrorWindow(1);
+    for (const Case& c : cases) {
+        calibration.Engine().SetThreshold(c.threshold);
+        calibration.Engine().SetCorrectionFactor(c.factor);
+        calibration.Run();
+    }
+
+    // Threshold 0 stands for 3500: the whole scan counts as exposed and is measured.
+    std::filesystem::remove(calibration.OffsetPath());
+    calibration.Engine().SetThreshold(0);
+    calibration.Engine().SetCorrectionFactor(100);
+    calibration.Run();
+    EXPECT_EQ(calibration.OffsetFile().size(), kOffsetFileSize);
+}
+
+TEST(CalcOffset, FailedWriteKeepsTheOldOffsetFile) {
+    MessageRecorder messages;
+    Calibration calibration;
+    calibration.WriteScan(GradientScan());
+    calibration.Run();
+    const std::vector<uint8_t> old = calibration.OffsetFile();
+    ASSERT_EQ(old.size(), kOffsetFileSize);
+    {
+        testing_support::WriteFailure failure(100000);
+        calibration.Run();
+    }
+    EXPECT_EQ(calibration.OffsetFile(), old);
+    EXPECT_EQ(calibration.Files(), (std::vector<std::string>{"offset.frm", "scan.bmp"}));
+
+    // A path that cannot be created, and none at all, end the call without a file or a message.
+    const size_t shown = messages.Texts().size();
+    for (const std::string& path :
+         {calibration.OffsetPath() + "-folder/offset.frm", std::string()}) {
+        calibration.Engine().SetOffsetFile(path.c_str());
+        calibration.Run();
+        EXPECT_EQ(calibration.Files(), (std::vector<std::string>{"offset.frm", "scan.bmp"}));
+    }
+    EXPECT_EQ(messages.Texts().size(), shown);
+}
+
+// Every allocation of a calibration, made to fail in turn. The buffers are allocated in this
+// order: scan pixels, new map, scaling table, scan plane, turned scan plane, smoothed map, old map.
+TEST(CalcOffset, FailedAllocationsNeverLeaveAWrongMap) {
+    MessageRecorder messages;
+    Calibration calibration;
+    calibration.WriteScan(GradientScan());
+    calibration.Run();
+    const std::vector<uint8_t> measurementAlone = calibration.OffsetFile();
+
+    // An old map with a pattern of its own, so that adding it shows.
+    CFrame oldMap;
+    oldMap.Fill(0);
+    for (int32_t x = 0; x < 1280; ++x) oldMap.SetPixel(x, 700, x % 50);
+    oldMap.Save(calibration.OffsetPath());
+    const std::vector<uint8_t> old = calibration.OffsetFile();
+
+    int allocations = 0;
+    {
+        testing_support::AllocationFailure count(0);
+        calibration.Run();
+        allocations = count.Allocations();
+    }
+    const std::vector<uint8_t> complete = calibration.OffsetFile();
+    ASSERT_NE(complete, measurementAlone);
+    ASSERT_EQ(allocations, 7);
+
+    for (int failAt = 1; failAt <= allocations; ++failAt) {
+        SCOPED_TRACE(failAt);
+        WriteBytes(calibration.OffsetPath(), old);
+        {
+            testing_support::AllocationFailure failure(failAt);
+            calibration.Run();
+        }
+        const std::vector<uint8_t> written = calibration.OffsetFile();
+        if (failAt <= 5) {
+            EXPECT_EQ(written, old);  // nothing to measure, or nothing right to measure
+        } else if (failAt == 6) {
+            EXPECT_EQ(written.size(), kOffsetFileSize);  // measured without smoothing
+            EXPECT_NE(written, old);
+            EXPECT_NE(written, complete);
+        } else {
+            EXPECT_EQ(written, measurementAlone);  // the old map could not be read
+        }
+    }
+}

@@ -1,0 +1,280 @@
+// Measuring the grid: peak search, resampling, patching, and the steps that turn the measurement
+// into the offset map.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "calibration/OffsetGrid.h"
+#include "image/Frame.h"
+#include "support/SettingsFolder.h"
+
+using namespace kavrel::offset;
+
+namespace {
+
+void Paint(CFrame& plane, int32_t cols, int32_t rows,
+           const std::function<int32_t(int32_t, int32_t)>& value) {
+    plane.m_nCols = cols;
+    plane.m_nRows = rows;
+    plane.m_nCount = cols * rows;
+    plane.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(plane.m_nCount));
+    for (int32_t y = 0; y < rows; ++y)
+        for (int32_t x = 0; x < cols; ++x) plane.SetPixel(x, y, value(x, y));
+}
+
+std::vector<uint16_t> Samples(const CFrame& plane) {
+    return std::vector<uint16_t>(plane.m_pData.get(), plane.m_pData.get() + plane.m_nCount);
+}
+
+// A nominal map of irregular samples in 0..3999, the same every time.
+void FillWithPositions(CFrame& map) {
+    map.Fill(0);
+    for (int32_t y = 0; y < map.m_nRows; ++y)
+        for (int32_t x = 0; x < map.m_nCols; ++x) map.SetPixel(x, y, ((x * 37) ^ (y * 91)) % 4000);
+}
+
+}  // namespace
+
+TEST(FindPeak, ReturnsTheFirstLargestSampleAboveZeroInItsWindow) {
+    struct Case {
+        const char* what;
+        int32_t background;
+        std::vector<std::pair<CPoint, int32_t>> samples;
+        CPoint expected;
+    };
+    // Window of FindPeak(5, 5, 3): columns and rows 2 to 7.
+    const Case cases[] = {
+        {"equal maxima on one row", 0, {{{3, 4}, 50}, {{6, 4}, 50}}, {3, 4}},
+        {"equal maxima on two rows", 0, {{{6, 3}, 50}, {{3, 4}, 50}}, {6, 3}},
+        {"larger one later", 10, {{{3, 4}, 50}, {{6, 6}, 51}}, {6, 6}},
+        {"just outside the window", 0, {{{8, 5}, 90}, {{5, 8}, 90}, {{2, 2}, 1}}, {2, 2}},
+        {"zeros", 0, {}, {0, 0}},
+        {"negatives", -20, {{{4, 4}, -1}}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        CFrame plane;
+        Paint(plane, 10, 10, [&](int32_t, int32_t) { return c.background; });
+        for (const auto& [at, value] : c.samples) plane.SetPixel(at.x, at.y, value);
+        const CPoint peak = plane.FindPeak(5, 5, 3);
+        EXPECT_EQ(peak.x, c.expected.x) << c.what;
+        EXPECT_EQ(peak.y, c.expected.y) << c.what;
+    }
+    const CFrame empty;
+    EXPECT_EQ(empty.FindPeak(0, 0, 5).x, 0);
+}
+
+TEST(Resample, WritesBlockMeansAndLeavesTheLastSourceRowAndColumnUnread) {
+    CFrame source;
+    Paint(source, 5, 5, [](int32_t x, int32_t y) { return x == 4 || y == 4 ? 30000 : x + 10 * y; });
+    CFrame map;
+    map.Fill(999);
+    map.Resample(0, 0, 5, 5, 10, 10, 12, 12, source);
+    EXPECT_EQ(map.GetPixel(10, 10), (0 + 1 + 10 + 11) / 4);
+    EXPECT_EQ(map.GetPixel(11, 10), (2 + 3 + 12 + 13) / 4);
+    EXPECT_EQ(map.GetPixel(10, 11), (20 + 21 + 30 + 31) / 4);
+    EXPECT_EQ(map.GetPixel(11, 11), (22 + 23 + 32 + 33) / 4);
+    EXPECT_EQ(map.GetPixel(12, 10), 999);
+    EXPECT_EQ(map.GetPixel(10, 12), 999);
+    EXPECT_EQ(map.GetPixel(9, 10), 999);
+
+    // A negative block sum is divided toward zero: -1 and -2 give -1.
+    Paint(source, 3, 2, [](int32_t x, int32_t) { return -1 - x; });
+    map.Resample(0, 0, 3, 2, 0, 0, 1, 1, source);
+    EXPECT_EQ(map.GetPixel(0, 0), -1);
+
+    // An empty or inverted destination writes nothing.
+    map.Fill(999);
+    map.Resample(0, 0, 3, 2, 5, 5, 5, 9, source);
+    map.Resample(0, 0, 3, 2, 5, 5, 9, 4, source);
+    EXPECT_EQ(Samples(map), std::vector<uint16_t>(1280 * 1024, 999));
+}
+
+TEST(Resample, EmptyBlocksRepeatAMeasuredValue) {
+    CFrame source;
+    Paint(source, 3, 3, [](int32_t x, int32_t y) { return 100 * (x + 1) + y; });
+    CFrame map;
+    map.Fill(999);
+    // Two source columns for four destination columns: blocks 0 and 2 are empty. Block 0 comes
+    // before any measurement and takes the value of block 1, block 2 repeats block 1.
+    map.Resample(0, 0, 3, 3, 0, 0, 4, 1, source);
+    const int32_t column0 = (100 + 101) / 2;
+    const int32_t column1 = (200 + 201) / 2;
+    EXPECT_EQ(map.GetPixel(0, 0), column0);
+    EXPECT_EQ(map.GetPixel(1, 0), column0);
+    EXPECT_EQ(map.GetPixel(2, 0), column0);
+    EXPECT_EQ(map.GetPixel(3, 0), column1);
+
+    // One source row for two destination rows: row 0 is empty and takes row 1's first value.
+    map.Resample(0, 0, 3, 2, 0, 5, 2, 7, source);
+    EXPECT_EQ(map.GetPixel(0, 5), 100);
+    EXPECT_EQ(map.GetPixel(1, 5), 100);
+    EXPECT_EQ(map.GetPixel(0, 6), 100);
+    EXPECT_EQ(map.GetPixel(1, 6), 200);
+
+    // An inverted source rectangle has no block with samples: the destination keeps its values.
+    map.Resample(3, 3, 0, 0, 0, 10, 4, 12, source);
+    EXPECT_EQ(map.GetPixel(0, 10), 999);
+    EXPECT_EQ(map.GetPixel(3, 11), 999);
+}
+
+TEST(Resample, ExtremeRectanglesWrapWithoutFault) {
+    CFrame source;
+    Paint(source, 4, 4, [](int32_t x, int32_t y) { return x + y; });
+    CFrame map;
+    map.Fill(999);
+    constexpr int32_t kMax = 2147483647;
+    constexpr int32_t kMin = -kMax - 1;
+    map.Resample(kMax, kMax, kMin, kMin, 0, 0, 3, 3, source);
+    map.Resample(0, 0, 4, 4, kMax - 1, kMax - 1, kMax, kMax, source);
+    map.Resample(0, 0, 4, 4, kMin, 0, kMax, 0, source);
+    // Block starts whose products pass the 32-bit range.
+    map.Resample(0, 0, kMax, 4, 0, 0, 3, 1, source);
+    EXPECT_EQ(source.FindPeak(kMax, kMax, 3).x, 0);
+    EXPECT_EQ(source.FindPeak(kMin, kMin, 3).x, 0);
+}
+
+TEST(PatchSample, CopiesFromTenRowsAwayTurningAtRow300) {
+    CFrame map;
+    map.Fill(0);
+    for (int32_t y = 0; y < 1024; ++y) map.SetPixel(7, y, y);
+    map.PatchSample(7, 299);
+    map.PatchSample(7, 300);
+    map.PatchSample(7, 0);
+    map.PatchSample(7, 1023);
+    EXPECT_EQ(map.GetPixel(7, 299), 309);
+    EXPECT_EQ(map.GetPixel(7, 300), 290);
+    EXPECT_EQ(map.GetPixel(7, 0), 10);
+    EXPECT_EQ(map.GetPixel(7, 1023), 1013);
+}
+
+TEST(OffsetMap, GridPositionsAreFormedProductFirst) {
+    CFrame map;
+    const CGridMapping at(map, CBorderBox{100, 200, 2700, 2300});
+    EXPECT_EQ(at.ScanX(31), 162);
+    EXPECT_EQ(at.ScanY(31), 263);
+    EXPECT_EQ(at.dX(31), 62);
+    EXPECT_EQ(at.dY(31), 63);
+    EXPECT_EQ(at.ScanX(31) + at.dX(64), 292);
+    EXPECT_EQ(at.ScanY(31) + at.dY(64), 394);
+    EXPECT_EQ(at.ScanX(1248), 2635);
+    EXPECT_EQ(at.ScanY(992), 2234);
+}
+
+TEST(OffsetMap, MeasuringCoversTheMapButColumn1279AtTheEndsAndRow1023) {
+    CFrame scan;
+    Paint(scan, 2800, 2400, [](int32_t, int32_t) { return 500; });
+    CFrame map;
+    map.Fill(999);
+    MeasureGrid(map, scan, CBorderBox{100, 200, 2700, 2300});
+    for (int32_t y = 0; y < 1024; ++y) {
+        for (int32_t x = 0; x < 1280; ++x) {
+            const bool unmeasured = y == 1023 || (x == 1279 && (y <= 30 || y >= 991));
+            ASSERT_EQ(map.GetPixel(x, y), unmeasured ? 999 : 500) << x << ", " << y;
+        }
+    }
+}
+
+TEST(OffsetMap, MeasurableAreasAreAtLeast100AndFitThe32BitGrid) {
+    const CFrame map;
+    struct Case {
+        CBorderBox box;
+        bool measurable;
+    };
+    const Case cases[] =
+        {
+            {{0, 0, 100, 100}, true},         {{0, 0, 99, 100}, false},
+            {{0, 0, 100, 99}, false},         {{50, 50, 10, 200}, false},
+            {{0, 0, 1677721, 2097151}, true},  // 1677721 x 1280 and 2097151 x 1024 fit in 32 bits
+            {{0, 0, 1677722, 200}, false},    {{0, 0, 200, 2097152}, false},
+        };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsMeasurable(c.box, map), c.measurable) << c.box.right << " x " << c.box.bottom;
+}
+
+TEST(OffsetMap, SmoothingFollowsTheSettingReadOncePerChoice) {
+    CFrame reference;
+    FillWithPositions(reference);
+    CFrame diagonal, vertical;
+    FillWithPositions(diagonal);
+    FillWithPositions(vertical);
+    diagonal.SmoothDiagonal();
+    vertical.SmoothVertical();
+    ASSERT_NE(Samples(diagonal), Samples(reference));
+    ASSERT_NE(Samples(vertical), Samples(reference));
+
+    const std::pair<unsigned, const CFrame*> cases[] = {
+        {0, &reference}, {1, &diagonal}, {2, &vertical}, {3, &reference}, {~0u, &reference}};
+    for (const auto& [setting, expected] : cases) {
+        CFrame map;
+        FillWithPositions(map);
+        int reads = 0;
+        SmoothAsConfigured(map, [&, value = setting] {
+            ++reads;
+            return value;
+        });
+        EXPECT_EQ(reads, 2) << setting;
+        EXPECT_EQ(Samples(map), Samples(*expected)) << setting;
+    }
+}
+
+TEST(OffsetMap, UnsharpenOffsetIsOneWithoutASettingsFile) {
+    // The Windows build finds no settings file of the test program's in the Windows folder.
+    testing_support::SettingsFolder none;
+    EXPECT_EQ(ReadUnsharpenOffset(), 1u);
+}
+
+TEST(OffsetMap, UnsharpenOffsetComesFromTheSettingsFile) {
+    if (!testing_support::SettingsFolder::Supported())
+        GTEST_SKIP() << "a settings file of the test's own is set up natively only";
+    for (const auto& [text, value] :
+         std::vector<std::pair<std::string, unsigned>>{{"[Imaging]\nUnsharpenOffset=2\n", 2},
+                                                       {"[Imaging]\nUnsharpenOffset=0\n", 0},
+                                                       {"[Imaging]\nGamma=200\n", 1},
+                                                       {"[Other]\nUnsharpenOffset=2\n", 1}}) {
+        testing_support::SettingsFolder folder(text);
+        EXPECT_EQ(ReadUnsharpenOffset(), value) << text;
+    }
+}
+
+TEST(OffsetMap, OuterRowsAndColumnsRepeatTheThirdFromTheEdge) {
+    CFrame map;
+    FillWithPositions(map);
+    CFrame original;
+    FillWithPositions(original);
+    RepeatOuterRowsAndColumns(map);
+    const int32_t w = 1280, h = 1024;
+    for (int32_t x = 2; x < w - 2; ++x) {
+        for (const int32_t y : {0, 1}) ASSERT_EQ(map.GetPixel(x, y), original.GetPixel(x, 2));
+        for (const int32_t y : {h - 2, h - 1})
+            ASSERT_EQ(map.GetPixel(x, y), original.GetPixel(x, h - 3));
+    }
+    for (int32_t y = 0; y < h; ++y) {
+        const int32_t row = y < 2 ? 2 : (y >= h - 2 ? h - 3 : y);
+        for (const int32_t x : {0, 1}) ASSERT_EQ(map.GetPixel(x, y), original.GetPixel(2, row));
+        for (const int32_t x : {w - 2, w - 1})
+            ASSERT_EQ(map.GetPixel(x, y), original.GetPixel(w - 3, row));
+    }
+    for (int32_t y = 2; y < h - 2; ++y)
+        for (int32_t x = 2; x < w - 2; ++x) ASSERT_EQ(map.GetPixel(x, y), original.GetPixel(x, y));
+}
+
+TEST(OffsetMap, MarksAreReplacedAroundEveryGridPoint) {
+    CFrame map;
+    map.Fill(0);
+    for (int32_t y = 0; y < 1024; ++y)
+        for (int32_t x = 0; x < 1280; ++x) map.SetPixel(x, y, y);
+    PatchMarks(map);
+    int changed = 0;
+    for (int32_t y = 0; y < 1024; ++y) {
+        for (int32_t x = 0; x < 1280; ++x) {
+            const bool nearGridPoint =
+                x >= 30 && y >= 30 && (x - 30) % 64 <= 2 && (y - 30) % 64 <= 2;
+            const int32_t expected = nearGridPoint ? (y < 300 ? y + 10 : y - 10) : y;
+            ASSERT_EQ(map.GetPixel(x, y), expected) << x << ", " << y;
+            changed += map.GetPixel(x, y) != y;
+        }
+    }
+    EXPECT_EQ(changed, 320 * 9);
+}
