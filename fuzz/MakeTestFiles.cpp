@@ -51,33 +51,33 @@ struct Bitmap {
 
 // A bitmap file whose pixel array has the rows and padding that the header describes, filled
 // with a pattern (an 8-bit file gets a palette).
-Bytes BitmapFile(const Bitmap& spec) {
-    const uint32_t stride = ((static_cast<uint32_t>(spec.width) * spec.bitCount + 31) / 32) * 4;
-    const uint32_t rows = static_cast<uint32_t>(spec.height < 0 ? -spec.height : spec.height);
-    const uint32_t palette = spec.bitCount <= 8 ? 4u << spec.bitCount : 0;
-    const uint32_t offset = 14 + spec.headerSize + palette;
+Bytes BitmapFile(const Bitmap& layout) {
+    const uint32_t stride = ((static_cast<uint32_t>(layout.width) * layout.bitCount + 31) / 32) * 4;
+    const uint32_t rows = static_cast<uint32_t>(layout.height < 0 ? -layout.height : layout.height);
+    const uint32_t palette = layout.bitCount <= 8 ? 4u << layout.bitCount : 0;
+    const uint32_t offset = 14 + layout.headerSize + palette;
     Bytes file = {'B', 'M'};
     Put32(file, offset + stride * rows);
     Put32(file, 0);
     Put32(file, offset);
-    Put32(file, spec.headerSize);
-    if (spec.headerSize == 12) {
-        Put16(file, static_cast<uint32_t>(spec.width));
-        Put16(file, static_cast<uint32_t>(spec.height));
-        Put16(file, spec.planes);
-        Put16(file, spec.bitCount);
+    Put32(file, layout.headerSize);
+    if (layout.headerSize == 12) {
+        Put16(file, static_cast<uint32_t>(layout.width));
+        Put16(file, static_cast<uint32_t>(layout.height));
+        Put16(file, layout.planes);
+        Put16(file, layout.bitCount);
     } else {
-        Put32(file, static_cast<uint32_t>(spec.width));
-        Put32(file, static_cast<uint32_t>(spec.height));
-        Put16(file, spec.planes);
-        Put16(file, spec.bitCount);
-        Put32(file, spec.compression);
+        Put32(file, static_cast<uint32_t>(layout.width));
+        Put32(file, static_cast<uint32_t>(layout.height));
+        Put16(file, layout.planes);
+        Put16(file, layout.bitCount);
+        Put32(file, layout.compression);
         Put32(file, stride * rows);
         Put32(file, 2835);
         Put32(file, 2835);
         Put32(file, 0);
         Put32(file, 0);
-        file.resize(14 + spec.headerSize, 0);
+        file.resize(14 + layout.headerSize, 0);
     }
     file.resize(file.size() + palette, 0x10);
     for (uint32_t i = 0; i < stride * rows; ++i)
@@ -87,27 +87,27 @@ Bytes BitmapFile(const Bitmap& spec) {
 
 // The default 8 x 6 bitmap with one thing changed.
 Bytes Sized(int32_t width, int32_t height) {
-    Bitmap spec;
-    spec.width = width;
-    spec.height = height;
-    return BitmapFile(spec);
+    Bitmap layout;
+    layout.width = width;
+    layout.height = height;
+    return BitmapFile(layout);
 }
 Bytes WithHeader(uint32_t headerSize, uint16_t bitCount = 24) {
-    Bitmap spec;
-    spec.headerSize = headerSize;
-    spec.bitCount = bitCount;
-    return BitmapFile(spec);
+    Bitmap layout;
+    layout.headerSize = headerSize;
+    layout.bitCount = bitCount;
+    return BitmapFile(layout);
 }
 Bytes WithBits(uint16_t bitCount) { return WithHeader(40, bitCount); }
 Bytes WithPlanes(uint16_t planes) {
-    Bitmap spec;
-    spec.planes = planes;
-    return BitmapFile(spec);
+    Bitmap layout;
+    layout.planes = planes;
+    return BitmapFile(layout);
 }
 Bytes Compressed(uint32_t compression) {
-    Bitmap spec;
-    spec.compression = compression;
-    return BitmapFile(spec);
+    Bitmap layout;
+    layout.compression = compression;
+    return BitmapFile(layout);
 }
 
 // A file whose header claims the given size but holds the pixels of the default 8 x 6 bitmap.
@@ -359,6 +359,16 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
         const Bytes scan = Sized(120, 110);
         raw.insert(raw.end(), scan.begin(), scan.end());
         seeds.emplace_back("raw-bitmap.scan", raw);
+    } else if (target == "display-name") {
+        // The drawing number (32 bits), then the pattern.
+        for (const char* pattern : {"out/shown.bmp", "out/shown-%02d.bmp", "shown-%d-%%.bmp",
+                                    "%-+ 099u", "%i%", "%%%%d", "%d%d", "%.3d", "%ld", "%s%n"}) {
+            Bytes b;
+            Put32(b, 1234);
+            const Bytes text = Text(pattern);
+            b.insert(b.end(), text.begin(), text.end());
+            seeds.emplace_back(std::string("pattern-") + std::to_string(seeds.size()), b);
+        }
     } else if (target == "settings") {
         seeds.emplace_back("plain.ini", Text("[Imaging]\nGamma=210\nUnsharpenOffset=2\n"));
         seeds.emplace_back("crlf.ini", Text("; settings\r\n[imaging]\r\n  gamma = 0x1F \r\n"));
@@ -373,8 +383,8 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
     return seeds;
 }
 
-const char* const kSeedTargets[] = {"bitmap",   "offset-file", "lut-file",
-                                    "settings", "calc-lut",    "calc-offset"};
+const char* const kSeedTargets[] = {"bitmap",       "offset-file", "lut-file",   "settings",
+                                    "display-name", "calc-lut",    "calc-offset"};
 
 bool WriteFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

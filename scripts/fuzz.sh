@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(bitmap offset-file lut-file settings calc-lut calc-offset)
+targets=(bitmap offset-file lut-file settings display-name calc-lut calc-offset)
 
 which=${1:-}
 seconds=${2:-60}
@@ -31,6 +31,7 @@ max_len() {
         bitmap|offset-file) echo 4096 ;;
         calc-offset) echo 16384 ;;
         calc-lut) echo 2048 ;;
+        display-name) echo 256 ;;
         *) echo 1024 ;;
     esac
 }

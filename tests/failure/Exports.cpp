@@ -21,15 +21,15 @@ const std::vector<Export>& Exports() {
         {"SetScanFile", [](const Workspace& f) { SetScanFile(f.Scan().c_str()); }, true},
         {"SetColor", [](const Workspace&) { SetColor(1); }, false},
         {"SetPosition", [](const Workspace&) { SetPosition(2); }, false},
-        {"OpenOutputDevice", [](const Workspace&) { OpenOutputDevice(); }, true},
+        {"OpenOutputDevice", [](const Workspace&) { OpenOutputDevice(); }, true, true},
         {"CloseOutputDevice", [](const Workspace&) { CloseOutputDevice(); }, false},
         {"CalcFrame", [](const Workspace&) { CalcFrame(4); }, true},
-        {"OutputFrame", [](const Workspace&) { OutputFrame(0); }, false},
+        {"OutputFrame", [](const Workspace&) { OutputFrame(0); }, true, true},
         {"SetDelayLine", [](const Workspace&) { SetDelayLine(1); }, false},
         {"SetDelayShift", [](const Workspace&) { SetDelayShift(1); }, false},
         {"CalcOffset", [](const Workspace&) { CalcOffset(1); }, true},
         {"SetBitmapPointer", [](const Workspace&) { SetBitmapPointer(pixels.data()); }, false},
-        {"OutputBlankFrame", [](const Workspace&) { OutputBlankFrame(1234); }, true},
+        {"OutputBlankFrame", [](const Workspace&) { OutputBlankFrame(1234); }, true, true},
         {"SetDensiValue", [](const Workspace&) { SetDensiValue(3, 77); }, false},
         {"CalcLut", [](const Workspace&) { CalcLut(); }, true},
         {"SetCorrectionFactor", [](const Workspace&) { SetCorrectionFactor(120); }, false},
@@ -39,9 +39,10 @@ const std::vector<Export>& Exports() {
     return exports;
 }
 
-void PrepareThroughExports(const Workspace& files) {
+void PrepareThroughExports(const Workspace& files, bool display) {
     DisableErrorWindow(0);
-    SetDeviceName("");
+    CloseOutputDevice();
+    SetDeviceName(display ? files.DisplayName().c_str() : "");
     SetColor(0);
     SetPosition(0);
     SetDelayLine(0);
@@ -54,9 +55,11 @@ void PrepareThroughExports(const Workspace& files) {
     SetScanFile(files.Scan().c_str());
     for (int i = 0; i < 48; ++i) SetDensiValue(i, 20 + 5 * i);
     CalcFrame(0);
+    if (display) OpenOutputDevice();
 }
 
 void UseEverything() {
+    CloseOutputDevice();
     for (int index = 0; index < 12; ++index) OutputFrame(index);
     for (int index : {1, 6, 11}) {  // each colour, each table and offset map use
         SetColor(index / 4);

@@ -15,15 +15,19 @@ struct Export {
     // Whether the export allocates: all but the setters that store an integer, and the ones that
     // only release something.
     bool allocates;
+    // Whether it is called with the output display (a file display) open.
+    bool display = false;
 };
 
 const std::vector<Export>& Exports();
 
-// Sets the library's engine up through the exports, as a host does.
-void PrepareThroughExports(const testing_support::Workspace& files);
+// Sets the library's engine up through the exports, as a host does, and with display opens the
+// workspace's file display.
+void PrepareThroughExports(const testing_support::Workspace& files, bool display = false);
 
-// Uses everything the engine holds (every frame computed and shown, the dialog text built), so
-// that an inconsistent plane or table shows under the sanitizers.
+// Closes the display, then uses everything the engine holds (every frame shown, frames computed
+// with each colour, the dialog text built), so that an inconsistent plane or table shows under
+// the sanitizers.
 void UseEverything();
 
 }  // namespace failure_tests

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "engine/FrameEngine.h"
@@ -26,7 +27,7 @@ const std::string& SharedImage() {
     static const TempDir dir;
     static const std::string path = [] {
         const std::string image = dir.Path("image.bmp");
-        WriteBytes(image, BitmapFile(BitmapSpec{2560, 2048}, PatternByte));
+        WriteBytes(image, BitmapFile(BitmapLayout{2560, 2048}, PatternByte));
         return image;
     }();
     return path;
@@ -65,7 +66,19 @@ Workspace::Workspace() : m_image(SharedImage()) {
     m_offsets = offsets;
 }
 
-void Workspace::Prepare(CFrameEngine& engine) const {
+void Workspace::ExpectFilesAsBefore(const std::vector<std::string>& before) const {
+    std::vector<std::string> files = Files();
+    const auto shown = std::find(files.begin(), files.end(), "shown.bmp");
+    if (shown != files.end()) {
+        files.erase(shown);
+        const std::vector<uint8_t> picture = ReadBytes(Shown());
+        EXPECT_EQ(picture.size(), 54u + 1280u * 1024u * 3u);
+        EXPECT_TRUE(picture.size() > 2 && picture[0] == 'B' && picture[1] == 'M');
+    }
+    EXPECT_EQ(files, before);
+}
+
+void Workspace::Prepare(CFrameEngine& engine, bool display) const {
     engine.SetLutFile(Lut().c_str());
     engine.SetOffsetFile(Offsets().c_str());
     EXPECT_EQ(engine.SetImageFile(Image().c_str()), 0);
@@ -73,6 +86,10 @@ void Workspace::Prepare(CFrameEngine& engine) const {
     for (int32_t i = 0; i < CFrameEngine::kDensiValueCount; ++i)
         engine.SetDensiValue(i, 20 + 5 * i);
     engine.CalcFrame(0);
+    if (!display) return;
+    engine.SetDeviceName(DisplayName().c_str());
+    engine.OpenOutputDevice();
+    EXPECT_TRUE(engine.m_OutputDC.HasDC());
 }
 
 void ExpectConsistent(const CFrameEngine& engine) {

@@ -23,12 +23,20 @@ public:
     const std::string& Offsets() const { return m_offsetsPath; }
     const std::string& Scan() const { return m_scan; }
     const std::string& Missing() const { return m_missing; }
+    // The output display's device name: a file display whose picture goes to Shown().
+    const std::string& DisplayName() const { return m_displayName; }
+    const std::string& Shown() const { return m_shown; }
     const std::vector<uint8_t>& OldLut() const { return m_lut; }
     const std::vector<uint8_t>& OldOffsets() const { return m_offsets; }
     std::vector<std::string> Files() const { return m_dir.Files(); }
 
-    // Sets the engine up as a host does: every file loaded, the readings set, frame 0 computed.
-    void Prepare(CFrameEngine& engine) const;
+    // Sets the engine up as a host does: every file loaded, the readings set, frame 0 computed,
+    // and with display the file display opened.
+    void Prepare(CFrameEngine& engine, bool display = false) const;
+
+    // The folder holds the files it held before, and besides them at most the display's picture,
+    // which is then a complete 1280 x 1024 bitmap.
+    void ExpectFilesAsBefore(const std::vector<std::string>& before) const;
 
 private:
     TempDir m_dir;
@@ -37,6 +45,8 @@ private:
     const std::string m_offsetsPath = m_dir.Path("offsets.frm");
     const std::string m_scan = m_dir.Path("scan.bmp");
     const std::string m_missing = m_dir.Path("missing");
+    const std::string m_shown = m_dir.Path("shown.bmp");
+    const std::string m_displayName = "file:" + m_shown;
     std::vector<uint8_t> m_lut;
     std::vector<uint8_t> m_offsets;
 };

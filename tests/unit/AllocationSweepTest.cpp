@@ -21,6 +21,8 @@ struct Operation {
     std::function<int32_t(CFrameEngine&, const Workspace&)> run;
     // What the operation must leave, and return, when one of its allocations failed; may be empty.
     std::function<void(const CFrameEngine&, int32_t result)> expect;
+    // Whether the output display (a file display) is open.
+    bool display = false;
 };
 
 // Runs the operation once without failures, then once with each of its allocations failing.
@@ -32,7 +34,7 @@ void Sweep(const Operation& op) {
     {
         Workspace files;
         CFrameEngine engine;
-        files.Prepare(engine);
+        files.Prepare(engine, op.display);
         {
             AllocationFailure counter(0);
             op.run(engine, files);
@@ -41,6 +43,7 @@ void Sweep(const Operation& op) {
         newLut = ReadBytes(files.Lut());
         newOffsets = ReadBytes(files.Offsets());
     }
+    EXPECT_GT(allocations, 0);
     std::printf("  %s: %d allocations, each made to fail\n", op.name, allocations);
     for (int n = 1; n <= allocations; ++n) {
         SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(allocations) +
@@ -48,7 +51,7 @@ void Sweep(const Operation& op) {
         Workspace files;
         const std::vector<std::string> before = files.Files();
         CFrameEngine engine;
-        files.Prepare(engine);
+        files.Prepare(engine, op.display);
         int32_t result = 0;
         {
             AllocationFailure failure(n);
@@ -60,7 +63,7 @@ void Sweep(const Operation& op) {
         const std::vector<uint8_t> offsets = ReadBytes(files.Offsets());
         EXPECT_TRUE(lut == files.OldLut() || lut == newLut);
         EXPECT_TRUE(offsets == files.OldOffsets() || offsets == newOffsets);
-        EXPECT_EQ(files.Files(), before);
+        files.ExpectFilesAsBefore(before);
     }
 }
 
@@ -109,18 +112,27 @@ TEST(AllocationSweep, ComputingAndShowingFrames) {
                EXPECT_EQ(e.m_Frames[3].m_nCols, 1280);
                EXPECT_TRUE(e.m_Frames[0].HasData());
            }});
+    // Through the file display: a picture that is drawn is written whole, or not at all.
+    Sweep({"OpenOutputDevice",
+           [](CFrameEngine& e, const Workspace&) {
+               e.OpenOutputDevice();
+               return 0;
+           },
+           [](const CFrameEngine& e, int32_t) { EXPECT_FALSE(e.m_OutputDC.HasDC()); }, true});
     Sweep({"OutputFrame",
            [](CFrameEngine& e, const Workspace&) {
                e.OutputFrame(0);
                return 0;
            },
-           {}});
+           {},
+           true});
     Sweep({"OutputBlankFrame",
            [](CFrameEngine& e, const Workspace&) {
                e.OutputBlankFrame(2000);
                return 0;
            },
-           {}});
+           {},
+           true});
 }
 
 TEST(AllocationSweep, Calibrations) {

@@ -89,7 +89,7 @@ TEST(MalformedFiles, EveryFileHasOneExpectation) {
 TEST(MalformedFiles, BitmapsGiveTheirLoadAndExtractionResults) {
     TempDir dir;
     const std::string good = dir.Path("good.bmp");
-    WriteBytes(good, BitmapFile(BitmapSpec{6, 4}, PatternByte));
+    WriteBytes(good, BitmapFile(BitmapLayout{6, 4}, PatternByte));
     const std::vector<Expectation> bitmaps = ExpectationsFor(".bmp");
     ASSERT_GT(bitmaps.size(), 30u);
     for (const Expectation& e : bitmaps) {

@@ -70,3 +70,66 @@ HOST_CHECK(MalformedFilesGiveTheirResultsThroughTheDll) {
     k.SetLutFile("");
     k.SetImageFile("");
 }
+
+// What the offset and LUT files give, seen on the file display: a frame of the good bitmap is
+// drawn with the table and the offset map that the file leaves in force. "plane unchanged" draws
+// as the map loaded before it, "default table" as the table of a missing file; a file that was
+// taken draws otherwise.
+HOST_CHECK(MalformedOffsetAndLutFilesDrawAsExpected) {
+    const Kavrel& k = Library();
+    HostTempDir dir;
+    const std::string shown = dir.Path("shown.bmp");
+    const std::string missing = dir.Path("missing.lut");
+    // The map in force before each offset file: 4 x 3 like the frames, every offset +500.
+    const std::string previous = dir.Path("previous.frm");
+    std::vector<uint8_t> map = {'F', 'R', 'A', 'M', 'E', 0, 12, 0, 0, 0, 4, 0, 0, 0, 3, 0, 0, 0};
+    for (int i = 0; i < 12; ++i) map.insert(map.end(), {0xF4, 0x01});
+    WriteFileBytes(previous, map);
+
+    k.DisableErrorWindow(1);
+    EXPECT_EQ(k.SetImageFile((MalformedDir() + "/bmp-good-8x6.bmp").c_str()), 0);
+    k.SetColor(1);
+    k.SetPosition(3);
+    k.SetDeviceName(("file:" + shown).c_str());
+    k.OpenOutputDevice();
+    auto draw = [&](const std::string& lut, const std::string& offsets) {
+        k.SetLutFile(lut.c_str());
+        k.SetOffsetFile(previous.c_str());
+        k.SetOffsetFile(offsets.c_str());
+        k.CalcFrame(0);
+        k.OutputFrame(0);
+        return ReadFileBytes(shown);
+    };
+    const std::vector<uint8_t> reference = draw(missing, previous);
+    EXPECT_EQ(reference.size(), 54u + 1280u * 1024u * 3u);
+
+    size_t checked = 0;
+    for (const Expectation& e : ReadExpectations()) {
+        const std::string path = MalformedDir() + "/" + e.file;
+        const std::string outcome = e.outcome.empty() ? "" : e.outcome[0] + " " + e.outcome.back();
+        bool same = false;
+        if (EndsWith(e.file, ".frm")) {
+            same = draw(missing, path) == reference;
+            if (same != (outcome == "plane unchanged"))
+                ReportFailure(__FILE__, __LINE__,
+                              e.file + (same ? " drew as the previous map" : " drew otherwise"));
+        } else if (EndsWith(e.file, ".lut")) {
+            same = draw(path, previous) == reference;
+            if (same != (outcome == "default table"))
+                ReportFailure(__FILE__, __LINE__,
+                              e.file + (same ? " drew as the default table" : " drew otherwise"));
+        } else {
+            continue;
+        }
+        ++checked;
+    }
+    EXPECT_TRUE(checked > 25);
+    k.CloseOutputDevice();
+    k.SetDeviceName("");
+    k.SetLutFile("");
+    k.SetOffsetFile("");
+    k.SetImageFile("");
+    k.SetColor(0);
+    k.SetPosition(0);
+    k.DisableErrorWindow(0);
+}

@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/FrameEngine.h"
+#include "fuzz/ScanPicture.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
+#include "support/Hooks.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -124,4 +127,63 @@ TEST(FullDisk, SavesKeepTheOldFilesAndLeaveNoTemporary) {
     EXPECT_NE(ReadBytes(lutPath), lutBefore);
     EXPECT_EQ(ReadBytes(offsetPath).size(), 10018u);
     EXPECT_NE(ReadBytes(offsetPath), offsetsBefore);
+}
+
+// The calibrations and the file display on a full disk: the calibration files keep what they
+// held, and no picture is left half written.
+TEST(FullDisk, CalibrationsAndTheFileDisplayLeaveNothingHalfWritten) {
+    SmallTmpfs disk("16m");
+    if (!disk.Mounted()) {
+        if (InCi())
+            FAIL() << "cannot mount a tmpfs (" << disk.Error()
+                   << "); CI must run this test as root";
+        GTEST_SKIP() << "SKIPPED: cannot mount a small tmpfs here (" << disk.Error()
+                     << "); the full-disk test needs root or CAP_SYS_ADMIN";
+    }
+    MessageRecorder messages;
+    TempDir dir;
+    const uint8_t scan[] = {139, 119, 10, 8, 125, 113, 100, 255, 220, 3, 0, 0, 9, 3};
+    WriteBytes(dir.Path("scan.bmp"), fuzzing::DrawScan(scan, sizeof scan, 1));
+    const std::string lutPath = disk.Path("table.lut");
+    const std::string offsetPath = disk.Path("offsets.frm");
+    CLut oldLut;
+    oldLut.MakeInverse(4095);
+    oldLut.Save(lutPath);
+    CFrame oldMap;
+    oldMap.Fill(3);
+    oldMap.Save(offsetPath);
+    const std::vector<uint8_t> lutBefore = ReadBytes(lutPath);
+    const std::vector<uint8_t> offsetsBefore = ReadBytes(offsetPath);
+
+    CFrameEngine engine;
+    engine.SetLutFile(lutPath.c_str());
+    engine.SetOffsetFile(offsetPath.c_str());
+    engine.SetScanFile(dir.Path("scan.bmp").c_str());
+    for (int32_t i = 0; i < CFrameEngine::kDensiValueCount; ++i)
+        engine.SetDensiValue(i, 1000 - 20 * i);
+    engine.SetDeviceName(("file:" + disk.Path("shown-%d.bmp")).c_str());
+    engine.OpenOutputDevice();
+    ASSERT_TRUE(engine.m_OutputDC.HasDC());
+
+    ASSERT_GT(disk.Fill(), 0u);
+    engine.CalcLut();
+    engine.CalcOffset(1);
+    engine.OutputBlankFrame(2000);
+    EXPECT_EQ(ReadBytes(lutPath), lutBefore);
+    EXPECT_EQ(ReadBytes(offsetPath), offsetsBefore);
+    EXPECT_FALSE(FileExists(disk.Path("shown-0.bmp")));
+    EXPECT_FALSE(FileExists(lutPath + ".kavrel-new"));
+    EXPECT_FALSE(FileExists(offsetPath + ".kavrel-new"));
+    EXPECT_FALSE(FileExists(disk.Path("shown-0.bmp.kavrel-new")));
+
+    // With room again the same calls write complete files.
+    disk.Unfill();
+    engine.CalcLut();
+    engine.CalcOffset(1);
+    engine.OutputBlankFrame(2000);
+    EXPECT_EQ(ReadBytes(lutPath).size(), 528u);
+    EXPECT_NE(ReadBytes(lutPath), lutBefore);
+    EXPECT_EQ(ReadBytes(offsetPath).size(), 18u + 2u * 1280u * 1024u);
+    EXPECT_NE(ReadBytes(offsetPath), offsetsBefore);
+    EXPECT_EQ(ReadBytes(disk.Path("shown-1.bmp")).size(), 54u + 3u * 1280u * 1024u);
 }
