@@ -295,16 +295,15 @@ void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box) {
 }
 
 bool SmoothAsConfigured(CFrame& map, const std::function<unsigned()>& readSetting) {
-    // Smoothing replaces the buffer; the same buffer afterwards means it could not get one.
-    const uint16_t* before = map.m_pData.get();
-    if (readSetting() == 1) {
-        map.SmoothDiagonal();
-        if (map.m_pData.get() == before) return false;
-    }
-    if (readSetting() == 2) {
-        map.SmoothVertical();
-        if (map.m_pData.get() == before) return false;
-    }
+    // Smoothing builds a new buffer while the old one still exists; the same buffer afterwards
+    // means that it could not get one.
+    auto smoothed = [&map](void (CFrame::*smooth)()) {
+        const uint16_t* before = map.m_pData.get();
+        (map.*smooth)();
+        return map.m_pData.get() != before;
+    };
+    if (readSetting() == 1 && !smoothed(&CFrame::SmoothDiagonal)) return false;
+    if (readSetting() == 2 && !smoothed(&CFrame::SmoothVertical)) return false;
     return true;
 }
 

@@ -3,7 +3,8 @@
 // The image holds a good bitmap before the input is loaded into it, so that the inputs that
 // are refused after the header was read (result 4, the old pixels kept under the new header)
 // reach the frame computation too. The one-pass computation with a table and an offset map must
-// agree with extraction, Apply and AddFrame done one after the other.
+// agree with extraction, Apply and AddFrame done one after the other. The frame is then packed
+// for the display in every delay-line mode.
 #include <cstring>
 
 #include "fuzz/FuzzSupport.h"
@@ -11,6 +12,7 @@
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "output/FrameComputation.h"
+#include "platform/DisplayContext.h"
 
 namespace {
 
@@ -122,5 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int32_t i = 0; i < combined.m_nCount; ++i) FUZZ_CHECK(combined.m_pData[i] <= 4095);
     }
     FUZZ_CHECK(SameSamples(combined, plain));
+
+    // Packed for the display (there is none: everything but the drawing), in each delay mode.
+    CDC noDisplay;
+    for (int32_t mode = 0; mode < 3; ++mode) {
+        combined.SetDelayLine(mode > 0);
+        combined.SetDelayShift(mode > 1);
+        combined.Output(noDisplay);
+    }
     return 0;
 }

@@ -3,12 +3,14 @@
 // Load either takes the file whole (sizes and samples exactly as stored) or leaves the plane as
 // it was; either way m_nCount == m_nRows * m_nCols and every sample can be read. A plane that
 // was loaded saves to the same bytes (the magic aside, which Load does not compare). The magic's
-// six bytes, which the reader ignores, steer the operations that follow.
+// six bytes, which the reader ignores, steer the operations that follow; the plane is also packed
+// for the display.
 #include <cstring>
 
 #include "fuzz/FuzzSupport.h"
 #include "image/ByteIO.h"
 #include "image/Frame.h"
+#include "platform/DisplayContext.h"
 
 namespace {
 
@@ -141,6 +143,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CFrame reloaded;
     reloaded.Load(saved);
     FUZZ_CHECK(SameSamples(reloaded, plane));
+
+    // Packed for the display (there is none: everything but the drawing), in each delay mode.
+    CDC noDisplay;
+    for (int32_t mode = 0; mode < 3; ++mode) {
+        plane.SetDelayLine(mode > 0);
+        plane.SetDelayShift(mode > 1);
+        plane.Output(noDisplay);
+    }
 
     ExerciseOperations(plane, data);
     return 0;
