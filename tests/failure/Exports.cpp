@@ -60,14 +60,14 @@ void PrepareThroughExports(const Workspace& files, bool display) {
 
 void UseEverything() {
     CloseOutputDevice();
-    for (int index = 0; index < 12; ++index) OutputFrame(index);
-    for (int index : {1, 6, 11}) {  // each colour, each table and offset map use
-        SetColor(index / 4);
-        SetPosition(index % 4);
-        CalcFrame(index);
-        OutputFrame(index);
-    }
-    OutputBlankFrame(100);
+    // The frames that the exports compute, then a frame computed with the table, the offset map
+    // and the image in force, and the dialog's text.
+    OutputFrame(0);
+    OutputFrame(4);
+    SetColor(2);
+    SetPosition(1);
+    CalcFrame(6);
+    OutputFrame(6);
     ShowDialog();
 }
 

@@ -25,9 +25,9 @@ const std::vector<Export>& Exports();
 // workspace's file display.
 void PrepareThroughExports(const testing_support::Workspace& files, bool display = false);
 
-// Closes the display, then uses everything the engine holds (every frame shown, frames computed
-// with each colour, the dialog text built), so that an inconsistent plane or table shows under
-// the sanitizers.
+// Closes the display, then uses what the engine holds (the frames the exports compute shown, a
+// frame computed, the dialog text built), so that an inconsistent plane or table shows under the
+// sanitizers.
 void UseEverything();
 
 }  // namespace failure_tests

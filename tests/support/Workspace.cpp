@@ -27,7 +27,7 @@ const std::string& SharedImage() {
     static const TempDir dir;
     static const std::string path = [] {
         const std::string image = dir.Path("image.bmp");
-        WriteBytes(image, BitmapFile(BitmapLayout{2560, 2048}, PatternByte));
+        WriteBytes(image, BitmapFile(BitmapLayout{64, 48}, PatternByte));
         return image;
     }();
     return path;

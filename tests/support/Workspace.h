@@ -11,9 +11,10 @@ class CFrameEngine;
 
 namespace testing_support {
 
-// A folder with a LUT file, an offset file of the nominal 1280 x 1024 and a scan that the offset
-// calculation can measure, written anew for every object, and an image of the nominal 2560 x 2048
-// that the library only reads, written once for all.
+// A folder with a LUT file, an offset file of the nominal 1280 x 1024 (the old map of the offset
+// calculation) and a scan that the calculation can measure, written anew for every object, and an
+// image of 64 x 48 (frames of 32 x 24) that the library only reads, written once for all. Frames
+// of the nominal size would only make every run slower: no allocation depends on their size.
 class Workspace {
 public:
     Workspace();

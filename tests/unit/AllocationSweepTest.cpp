@@ -75,7 +75,7 @@ TEST(AllocationSweep, LoadingFiles) {
            [](const CFrameEngine& e, int32_t result) {
                EXPECT_EQ(result, 3);
                EXPECT_EQ(e.m_Image.Pixels(), nullptr);
-               EXPECT_EQ(e.m_Image.Header().biWidth, 2560);
+               EXPECT_EQ(e.m_Image.Header().biWidth, 64);
            }});
     Sweep({"SetLutFile",
            [](CFrameEngine& e, const Workspace& f) {
@@ -109,7 +109,7 @@ TEST(AllocationSweep, ComputingAndShowingFrames) {
            },
            [](const CFrameEngine& e, int32_t) {
                EXPECT_FALSE(e.m_Frames[3].HasData());
-               EXPECT_EQ(e.m_Frames[3].m_nCols, 1280);
+               EXPECT_EQ(e.m_Frames[3].m_nCols, 32);
                EXPECT_TRUE(e.m_Frames[0].HasData());
            }});
     // Through the file display: a picture that is drawn is written whole, or not at all.
