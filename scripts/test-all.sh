@@ -2,7 +2,7 @@
 # Every test from a fresh clone: installs what is missing, then builds and runs the native tests,
 # the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the 32-bit Windows DLL's
 # tests under Wine with a virtual X display, the native tests under valgrind, and every fuzz
-# target for a short while (KAVREL_FUZZ_SECONDS each, default 50).
+# target for a short while (KAVREL_FUZZ_SECONDS each, default 45).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,4 +28,4 @@ echo "== valgrind"
 bash scripts/valgrind.sh
 
 echo "== fuzzing"
-bash scripts/fuzz.sh all "${KAVREL_FUZZ_SECONDS:-50}"
+bash scripts/fuzz.sh all "${KAVREL_FUZZ_SECONDS:-45}"
