@@ -1,11 +1,15 @@
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "bench/FloorRatio.h"
+#include "calibration/ColumnShift.h"
 #include "engine/FrameEngine.h"
 #include "image/Frame.h"
 #include "tests/support/ScanPicture.h"
@@ -54,7 +58,69 @@ void PaintScanPlane(CFrame& plane) {
     for (int32_t i = 0; i < plane.m_nCount; ++i) plane.m_pData[i] = static_cast<uint16_t>(i % 2001);
 }
 
+// The floor of a calibration: the passes it must make, each as a plain loop over buffers of its
+// size. Over the scan: the file read (a copy of the bitmap), one colour byte into the plane, the
+// table, the quarter turn (a copy), the row shifts, the column shifts, the block averages (a read).
+// Over the map: the fill, the smoothing (a copy), the old map's read and its addition, the mean,
+// the constant added, the file written.
+class COffsetFloor {
+public:
+    COffsetFloor()
+        : m_File(static_cast<size_t>(kScanWidth) * kScanHeight * 3, 9),
+          m_Bitmap(m_File.size()),
+          m_Plane(static_cast<size_t>(kScanWidth) * kScanHeight),
+          m_Turned(m_Plane.size()),
+          m_Map(1280 * 1024),
+          m_Smoothed(m_Map.size()),
+          m_OldMap(m_Map.size() * 2, 1),
+          m_Saved(m_Map.size() * 2) {}
+    virtual ~COffsetFloor() = default;
+
+    void Pass() {
+        std::copy(m_File.begin(), m_File.end(), m_Bitmap.begin());
+        for (size_t i = 0; i < m_Plane.size(); ++i) m_Plane[i] = m_Bitmap[3 * i + 1];
+        for (uint16_t& s : m_Plane) s = static_cast<uint16_t>(s * 20);
+        std::copy(m_Plane.begin(), m_Plane.end(), m_Turned.begin());
+        for (uint16_t& s : m_Turned) s = static_cast<uint16_t>(s + 1);
+        for (uint16_t& s : m_Turned) s = static_cast<uint16_t>(s + 1);
+        uint32_t sum = 0;
+        for (uint16_t s : m_Turned) sum += s;
+        std::fill(m_Map.begin(), m_Map.end(), static_cast<uint16_t>(sum));
+        std::copy(m_Map.begin(), m_Map.end(), m_Smoothed.begin());
+        for (size_t i = 0; i < m_Map.size(); ++i)
+            m_Smoothed[i] = static_cast<uint16_t>(m_Smoothed[i] + m_OldMap[2 * i]);
+        for (uint16_t s : m_Smoothed) sum += s;
+        for (uint16_t& s : m_Smoothed) s = static_cast<uint16_t>(s + sum);
+        for (size_t i = 0; i < m_Map.size(); ++i) {
+            m_Saved[2 * i] = static_cast<uint8_t>(m_Smoothed[i]);
+            m_Saved[2 * i + 1] = static_cast<uint8_t>(m_Smoothed[i] >> 8);
+        }
+        benchmark::DoNotOptimize(m_Saved.data());
+        benchmark::ClobberMemory();
+    }
+
+private:
+    std::vector<uint8_t> m_File, m_Bitmap;
+    std::vector<uint16_t> m_Plane, m_Turned, m_Map, m_Smoothed;
+    std::vector<uint8_t> m_OldMap, m_Saved;
+};
+
+double OffsetFloorSeconds() {
+    static const double seconds = [] {
+        COffsetFloor floor;
+        return bench_floor::MedianCpuSeconds([&] { floor.Pass(); }, 7);
+    }();
+    return seconds;
+}
+
 }  // namespace
+
+static void BM_CalcOffsetFloor(benchmark::State& state) {
+    COffsetFloor floor;
+    for (auto _ : state) floor.Pass();
+    bench_floor::SetRatioToFloor(state, OffsetFloorSeconds());
+}
+BENCHMARK(BM_CalcOffsetFloor)->Unit(benchmark::kMillisecond);
 
 // A whole calibration: load the scan, prepare it, measure the grid, add the previous map (the
 // file written by the call before) and save.
@@ -70,6 +136,7 @@ static void BM_CalcOffset(benchmark::State& state) {
     engine.SetScanFile(scan.c_str());
     engine.SetOffsetFile(folder.Path("offset.frm").c_str());
     for (auto _ : state) engine.CalcOffset(1);
+    bench_floor::SetRatioToFloor(state, OffsetFloorSeconds());
 }
 BENCHMARK(BM_CalcOffset)->Unit(benchmark::kMillisecond);
 
@@ -106,3 +173,16 @@ static void BM_ShiftColumns(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * plane.m_nCount * 2 * 2);
 }
 BENCHMARK(BM_ShiftColumns)->Unit(benchmark::kMillisecond);
+
+// The same column shifts as straightening makes them: along the rows, strip by strip.
+static void BM_ShiftColumnsAlongRows(benchmark::State& state) {
+    CFrame plane;
+    PaintScanPlane(plane);
+    int32_t shift = 5;
+    for (auto _ : state) {
+        kavrel::ShiftColumns(plane, [&](int32_t) { return shift; });
+        shift = -shift;
+    }
+    state.SetBytesProcessed(state.iterations() * plane.m_nCount * 2 * 2);
+}
+BENCHMARK(BM_ShiftColumnsAlongRows)->Unit(benchmark::kMillisecond);

@@ -47,6 +47,17 @@ uint32_t SignedTerm(uint16_t sample) {
     return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(sample)));
 }
 
+// Div(n, count), with the counts of the usual blocks (2 or 3 samples a side) as constant divisors
+// that compile to multiplications.
+int32_t DivideByCount(int32_t n, int32_t count) {
+    switch (count) {
+        case 4: return n / 4;
+        case 6: return n / 6;
+        case 9: return n / 9;
+        default: return Div(n, count);
+    }
+}
+
 // Mean of the source samples in columns x0 .. x1 - 1 and rows y0 .. y1 - 1 (x0 < x1, y0 < y1),
 // read as GetPixel reads them: by linear index, 0 outside the buffer. Each row's stretch of
 // indexes is cut to the buffer, and only rows whose stretch can meet it are visited. Sum and
@@ -54,7 +65,13 @@ uint32_t SignedTerm(uint16_t sample) {
 int32_t BlockMean(const CFrame& source, int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
     uint32_t sum = 0;
     const int64_t cols = source.m_nCols;
-    if (source.HasData() && cols > 0) {
+    if (source.HasData() && cols > 0 && x0 >= 0 && x1 <= cols && y0 >= 0 &&
+        int64_t{y1} * cols <= source.m_nCount) {
+        // The block lies inside the plane: its rows are plain stretches of samples.
+        const uint16_t* row = source.m_pData.get() + static_cast<size_t>(y0) * cols;
+        for (int32_t y = y0; y < y1; ++y, row += cols)
+            for (int32_t x = x0; x < x1; ++x) sum += SignedTerm(row[x]);
+    } else if (source.HasData() && cols > 0) {
         const uint16_t* samples = source.m_pData.get();
         const int64_t firstRow = std::max<int64_t>(y0, FloorDiv(-int64_t{x1}, cols));
         const int64_t endRow =
@@ -66,7 +83,7 @@ int32_t BlockMean(const CFrame& source, int32_t x0, int32_t x1, int32_t y0, int3
         }
     }
     const uint32_t count = static_cast<uint32_t>(Sub(x1, x0)) * static_cast<uint32_t>(Sub(y1, y0));
-    return Div(static_cast<int32_t>(sum), static_cast<int32_t>(count));
+    return DivideByCount(static_cast<int32_t>(sum), static_cast<int32_t>(count));
 }
 
 // The window bounds of FindPeak, kept inside the range of a 32-bit position.
@@ -238,13 +255,17 @@ void CFrame::Resample(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0
     int32_t value = BlockMean(source, columns.Start(firstColumn), columns.Start(firstColumn + 1),
                               rows.Start(firstRow), rows.Start(firstRow + 1));
 
+    // Each block's end is the next block's start: every start is computed once per row.
     for (int32_t i = 0; i < height; ++i) {
-        const bool rowHasSamples = rows.HasSamples(i);
+        const int32_t rowStart = rows.Start(i);
+        const int32_t rowEnd = rows.Start(i + 1);
+        int32_t columnStart = columns.Start(0);
         for (int32_t j = 0; j < width; ++j) {
-            if (rowHasSamples && columns.HasSamples(j))
-                value = BlockMean(source, columns.Start(j), columns.Start(j + 1), rows.Start(i),
-                                  rows.Start(i + 1));
+            const int32_t columnEnd = columns.Start(j + 1);
+            if (rowStart < rowEnd && columnStart < columnEnd)
+                value = BlockMean(source, columnStart, columnEnd, rowStart, rowEnd);
             SetPixel(Add(X0, j), Add(Y0, i), value);
+            columnStart = columnEnd;
         }
     }
 }

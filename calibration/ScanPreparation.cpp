@@ -2,6 +2,7 @@
 // into a plane, the edges of the exposed (dark) area, straightening it, and its border box.
 #include <cstdint>
 
+#include "calibration/ColumnShift.h"
 #include "calibration/OffsetGrid.h"
 #include "calibration/Wrap32.h"
 #include "image/BitmapImage.h"
@@ -113,8 +114,9 @@ void CFrame::CorrectGeometry() {
     for (int32_t y = 0; y < rows; ++y)
         ShiftRow(StraighteningShift(cols / 2, y, leftDrift, bottom - top), y);
     const int32_t topDrift = Sub(topB, topA);
-    for (int32_t x = 0; x < cols; ++x)
-        ShiftColumn(x, StraighteningShift(rows / 2, x, topDrift, right - left));
+    kavrel::ShiftColumns(*this, [&](int32_t x) {
+        return StraighteningShift(rows / 2, x, topDrift, right - left);
+    });
 }
 
 void CFrame::CalcOffsetMap(CFrame& scan) {

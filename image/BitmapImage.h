@@ -7,20 +7,8 @@
 #include <memory>
 #include <string>
 
-// The 40-byte information header of the bitmap format, field for field.
-struct CBitmapInfoHeader {
-    uint32_t biSize;
-    int32_t biWidth;
-    int32_t biHeight;
-    uint16_t biPlanes;
-    uint16_t biBitCount;
-    uint32_t biCompression;
-    uint32_t biSizeImage;
-    int32_t biXPelsPerMeter;
-    int32_t biYPelsPerMeter;
-    uint32_t biClrUsed;
-    uint32_t biClrImportant;
-};
+#include "image/BitmapInfoHeader.h"
+
 
 class CBitmapImage {
 public:

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "image/Allocation.h"
 #include "image/ByteIO.h"
 #include "platform/File.h"
@@ -97,20 +101,83 @@ int16_t CFrame::Mean() const {
     return static_cast<int16_t>(sum / m_nCount);
 }
 
+namespace {
+
+#ifdef __SSE2__
+// The 8 x 8 samples at src (rows sstride apart) turned clockwise into dst (rows dstride apart):
+// row k of dst is column k of src read from the bottom up.
+void TurnEightByEight(const uint16_t* src, size_t sstride, uint16_t* dst, size_t dstride) {
+    __m128i r[8];
+    for (int k = 0; k < 8; ++k)
+        r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (7 - k) * sstride));
+    __m128i a[8], b[8];
+    for (int k = 0; k < 4; ++k) {
+        a[2 * k] = _mm_unpacklo_epi16(r[2 * k], r[2 * k + 1]);
+        a[2 * k + 1] = _mm_unpackhi_epi16(r[2 * k], r[2 * k + 1]);
+    }
+    for (int k = 0; k < 2; ++k) {
+        b[4 * k] = _mm_unpacklo_epi32(a[4 * k], a[4 * k + 2]);
+        b[4 * k + 1] = _mm_unpackhi_epi32(a[4 * k], a[4 * k + 2]);
+        b[4 * k + 2] = _mm_unpacklo_epi32(a[4 * k + 1], a[4 * k + 3]);
+        b[4 * k + 3] = _mm_unpackhi_epi32(a[4 * k + 1], a[4 * k + 3]);
+    }
+    for (int k = 0; k < 4; ++k) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * k * dstride),
+                         _mm_unpacklo_epi64(b[k], b[k + 4]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (2 * k + 1) * dstride),
+                         _mm_unpackhi_epi64(b[k], b[k + 4]));
+    }
+}
+#endif
+
+// The samples of columns x0 .. x1 - 1 and rows y0 .. y1 - 1, one by one.
+void TurnSamples(const uint16_t* source, int32_t width, int32_t height, uint16_t* turned,
+                 int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+        const uint16_t* row = source + static_cast<size_t>(y) * width;
+        uint16_t* column = turned + (height - 1 - y);
+        for (int32_t x = x0; x < x1; ++x) column[static_cast<size_t>(x) * height] = row[x];
+    }
+}
+
+// The sample at (x, y) goes to column height - 1 - y, row x: a clockwise quarter turn. Tile by
+// tile, so that the lines read and the lines written stay in the cache while they are used; inside
+// a tile in blocks of 8 x 8 where the processor has the vector operations.
+void QuarterTurn(const uint16_t* source, int32_t width, int32_t height, uint16_t* turned) {
+    constexpr int32_t kTile = 64;
+    int32_t wholeWidth = 0, wholeHeight = 0;  // the part covered by 8 x 8 blocks
+#ifdef __SSE2__
+    wholeWidth = width & ~7;
+    wholeHeight = height & ~7;
+    const size_t sstride = static_cast<size_t>(width), dstride = static_cast<size_t>(height);
+    for (int32_t y0 = 0; y0 < wholeHeight; y0 += kTile) {
+        const int32_t y1 = std::min(y0 + kTile, wholeHeight);
+        for (int32_t x0 = 0; x0 < wholeWidth; x0 += kTile) {
+            const int32_t x1 = std::min(x0 + kTile, wholeWidth);
+            for (int32_t y = y0; y < y1; y += 8)
+                for (int32_t x = x0; x < x1; x += 8)
+                    TurnEightByEight(source + y * sstride + x, sstride,
+                                     turned + x * dstride + (height - 8 - y), dstride);
+        }
+    }
+#endif
+    TurnSamples(source, width, height, turned, wholeWidth, width, 0, wholeHeight);
+    for (int32_t y0 = wholeHeight; y0 < height; y0 += kTile)
+        for (int32_t x0 = 0; x0 < width; x0 += kTile)
+            TurnSamples(source, width, height, turned, x0, std::min(x0 + kTile, width), y0,
+                        std::min(y0 + kTile, height));
+}
+
+}  // namespace
+
 void CFrame::Rotate90() {
     if (!HasData()) return;
     std::unique_ptr<uint16_t[]> turned = kavrel::TryAllocate<uint16_t>(static_cast<size_t>(m_nCount));
     if (!turned) return;
     const int32_t height = m_nRows;
     const int32_t width = m_nCols;
-    const uint16_t* source = m_pData.get();
-    // The sample at (x, y) goes to column height - 1 - y, row x: a clockwise quarter turn.
     // Only a plane with samples has rows to move: one 0 samples wide may claim 2^31 - 1 rows.
-    for (int32_t y = 0; y < height && m_nCount > 0; ++y) {
-        const uint16_t* row = source + static_cast<size_t>(y) * width;
-        uint16_t* column = turned.get() + (height - 1 - y);
-        for (int32_t x = 0; x < width; ++x) column[static_cast<size_t>(x) * height] = row[x];
-    }
+    if (m_nCount > 0) QuarterTurn(m_pData.get(), width, height, turned.get());
     m_nCols = height;
     m_nRows = width;
     m_pData = std::move(turned);

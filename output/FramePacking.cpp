@@ -3,21 +3,148 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#if defined(__SSE2__) && defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+#include <immintrin.h>
+#define KAVREL_BYTE_SHUFFLES 1
+#endif
+
 #include "image/Frame.h"
 
 namespace kavrel {
 
 namespace {
 
-void PackSamples(const uint16_t* samples, size_t count, uint8_t* out) {
-    for (size_t i = 0; i < count; ++i, out += 3) PackSample(samples[i], out);
+#ifdef __SSE2__
+// Eight samples, the even ones from evenFrom and the odd ones from oddFrom, as the low 16 bits
+// (blue and green) and the high 8 bits (red, in the low byte) of their pixels.
+inline void SplitEight(const uint16_t* evenFrom, const uint16_t* oddFrom, __m128i& low,
+                       __m128i& high) {
+    const __m128i oddLanes = _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+    const __m128i even = _mm_loadu_si128(reinterpret_cast<const __m128i*>(evenFrom));
+    const __m128i odd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(oddFrom));
+    const __m128i s = _mm_or_si128(_mm_andnot_si128(oddLanes, even), _mm_and_si128(oddLanes, odd));
+    const __m128i up = _mm_slli_epi16(s, 4);
+    low = _mm_or_si128(_mm_and_si128(s, _mm_set1_epi16(0x00F0)),
+                       _mm_and_si128(up, _mm_set1_epi16(static_cast<int16_t>(0xF000))));
+    high = _mm_and_si128(up, _mm_set1_epi16(0x00F0));
 }
 
-// One buffer row of the delay-line mode: the even columns from one frame row and the odd
-// columns from another.
+// Eight packed pixels (24 bytes) of eight samples; writes 28 bytes, the last 4 of them to be
+// overwritten by the next pixels.
+inline void PackEight(const uint16_t* evenFrom, const uint16_t* oddFrom, uint8_t* out) {
+    __m128i low, high;
+    SplitEight(evenFrom, oddFrom, low, high);
+    const __m128i firstFour = _mm_unpacklo_epi16(low, high);  // one 24-bit pixel per 32-bit lane
+    const __m128i lastFour = _mm_unpackhi_epi16(low, high);
+    // Two pixels per 64-bit lane, 6 bytes; then the upper lane's 6 bytes moved next to the lower's.
+    const __m128i lowPixel = _mm_set_epi32(0, -1, 0, -1);
+    const __m128i highPixel = _mm_set_epi32(0xFFFF, static_cast<int32_t>(0xFF000000u), 0xFFFF,
+                                            static_cast<int32_t>(0xFF000000u));
+    const __m128i lowSix = _mm_set_epi32(0, 0, 0xFFFF, -1);
+    const __m128i nextSix = _mm_set_epi32(0, -1, static_cast<int32_t>(0xFFFF0000u), 0);
+    auto twelveBytes = [&](__m128i pixels) {
+        const __m128i pairs = _mm_or_si128(_mm_and_si128(pixels, lowPixel),
+                                           _mm_and_si128(_mm_srli_epi64(pixels, 8), highPixel));
+        return _mm_or_si128(_mm_and_si128(pairs, lowSix),
+                            _mm_and_si128(_mm_srli_si128(pairs, 2), nextSix));
+    };
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), twelveBytes(firstFour));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), twelveBytes(lastFour));
+}
+#endif
+
+#ifdef KAVREL_BYTE_SHUFFLES
+// The same eight pixels placed by byte shuffles, on processors that have them; writes exactly
+// 24 bytes. Byte 15 of the first store and bytes 16..23 take pixel 5's three bytes across both.
+__attribute__((target("ssse3"))) void PackColumnPairsShuffled(const uint16_t* evenFrom,
+                                                              const uint16_t* oddFrom,
+                                                              int32_t cols, uint8_t* out) {
+    const __m128i lowFirst = _mm_setr_epi8(0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10);
+    const __m128i highFirst = _mm_setr_epi8(-1, -1, 0, -1, -1, 2, -1, -1, 4, -1, -1, 6, -1, -1, 8, -1);
+    const __m128i lowLast = _mm_setr_epi8(11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i highLast = _mm_setr_epi8(-1, 10, -1, -1, 12, -1, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1);
+    int32_t c = 0;
+    for (; c + 8 <= cols; c += 8, out += 24) {
+        __m128i low, high;
+        SplitEight(evenFrom + c, oddFrom + c, low, high);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_or_si128(_mm_shuffle_epi8(low, lowFirst), _mm_shuffle_epi8(high, highFirst)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16),
+                         _mm_or_si128(_mm_shuffle_epi8(low, lowLast), _mm_shuffle_epi8(high, highLast)));
+    }
+    for (; c < cols; c += 2, out += 6) {
+        PackSample(evenFrom[c], out);
+        PackSample(oddFrom[c + 1], out + 3);
+    }
+}
+
+// Sixteen pixels per step with the 32-byte registers: each 16-byte half shuffles its own eight
+// samples exactly as above, and the halves are stored 24 bytes apart.
+__attribute__((target("avx2"))) void PackColumnPairsWide(const uint16_t* evenFrom,
+                                                         const uint16_t* oddFrom, int32_t cols,
+                                                         uint8_t* out) {
+    const __m256i lowFirst = _mm256_setr_epi8(0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10,
+                                              0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10);
+    const __m256i highFirst = _mm256_setr_epi8(-1, -1, 0, -1, -1, 2, -1, -1, 4, -1, -1, 6, -1, -1, 8, -1,
+                                               -1, -1, 0, -1, -1, 2, -1, -1, 4, -1, -1, 6, -1, -1, 8, -1);
+    const __m256i lowLast = _mm256_setr_epi8(11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                             11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i highLast = _mm256_setr_epi8(-1, 10, -1, -1, 12, -1, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1,
+                                              -1, 10, -1, -1, 12, -1, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i oddLanes = _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+    int32_t c = 0;
+    for (; c + 16 <= cols; c += 16, out += 48) {
+        const __m256i even = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(evenFrom + c));
+        const __m256i odd = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(oddFrom + c));
+        const __m256i v = _mm256_blendv_epi8(even, odd, oddLanes);
+        const __m256i up = _mm256_slli_epi16(v, 4);
+        const __m256i low = _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi16(0x00F0)),
+                                            _mm256_and_si256(up, _mm256_set1_epi16(static_cast<int16_t>(0xF000))));
+        const __m256i high = _mm256_and_si256(up, _mm256_set1_epi16(0x00F0));
+        const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(low, lowFirst), _mm256_shuffle_epi8(high, highFirst));
+        const __m256i last = _mm256_or_si256(_mm256_shuffle_epi8(low, lowLast), _mm256_shuffle_epi8(high, highLast));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(first));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_castsi256_si128(last));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), _mm256_extracti128_si256(first, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 40), _mm256_extracti128_si256(last, 1));
+    }
+    PackColumnPairsShuffled(evenFrom + c, oddFrom + c, cols - c, out);
+}
+
+int32_t g_nWidestShuffles = 2;  // 0: none, 1: 16-byte, 2: 32-byte
+
+// 0, 1 or 2: the widest byte shuffles that both the processor and g_nWidestShuffles allow.
+int32_t ShuffleWidth() {
+    static const int32_t available = [] {
+        __builtin_cpu_init();
+        if (__builtin_cpu_supports("avx2")) return 2;
+        return __builtin_cpu_supports("ssse3") ? 1 : 0;
+    }();
+    return available < g_nWidestShuffles ? available : g_nWidestShuffles;
+}
+
+#endif
+
+// One buffer row: the even columns from one frame row and the odd columns from another (the
+// same row without the delay-line mode). Eight samples at a time while their 28-byte store
+// stays inside the row.
 void PackColumnPairs(const uint16_t* evenFrom, const uint16_t* oddFrom, int32_t cols,
                      uint8_t* out) {
-    for (int32_t c = 0; c < cols; c += 2, out += 6) {
+#ifdef KAVREL_BYTE_SHUFFLES
+    switch (ShuffleWidth()) {
+        case 2: PackColumnPairsWide(evenFrom, oddFrom, cols, out); return;
+        case 1: PackColumnPairsShuffled(evenFrom, oddFrom, cols, out); return;
+        default: break;
+    }
+#endif
+    int32_t c = 0;
+#ifdef __SSE2__
+    for (; c + 10 <= cols; c += 8, out += 24) PackEight(evenFrom + c, oddFrom + c, out);
+#endif
+    for (; c < cols; c += 2, out += 6) {
         PackSample(evenFrom[c], out);
         PackSample(oddFrom[c + 1], out + 3);
     }
@@ -38,17 +165,26 @@ bool CanPackFrame(const CFrame& frame) {
            static_cast<uint64_t>(frame.m_nCount) <= SIZE_MAX / 3;
 }
 
+void LimitByteShuffles(int32_t widest) {
+#ifdef KAVREL_BYTE_SHUFFLES
+    g_nWidestShuffles = widest;
+#else
+    static_cast<void>(widest);
+#endif
+}
+
 size_t PackedFrameBytes(const CFrame& frame) { return 3 * static_cast<size_t>(frame.m_nCount); }
 
 void PackFrame(const CFrame& frame, uint8_t* out) {
     const uint16_t* samples = frame.m_pData.get();
+    const int32_t cols = frame.m_nCols;
+    const size_t rowBytes = 3 * static_cast<size_t>(cols);
     if (frame.m_nDelayLine == 0) {
-        PackSamples(samples, static_cast<size_t>(frame.m_nCount), out);
+        for (int32_t r = 0; r < frame.m_nRows; ++r, out += rowBytes, samples += cols)
+            PackColumnPairs(samples, samples, cols, out);
         return;
     }
-    const int32_t cols = frame.m_nCols;
     const int32_t last = frame.m_nRows - 1;
-    const size_t rowBytes = 3 * static_cast<size_t>(cols);
     const bool oddStraight = frame.m_nDelayShift != 0;
     for (int32_t r = 0; r < last; ++r, out += rowBytes) {
         const uint16_t* row = samples + static_cast<size_t>(r) * cols;

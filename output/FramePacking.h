@@ -32,4 +32,9 @@ size_t PackedFrameBytes(const CFrame& frame);
 // sample and are black.
 void PackFrame(const CFrame& frame, uint8_t* out);
 
+// PackFrame places the bytes with the widest byte shuffles the processor has: 32-byte (2),
+// 16-byte (1) or none (0). A lower limit makes it take the narrower paths, so that every path can
+// be checked on one machine.
+void LimitByteShuffles(int32_t widest);
+
 }  // namespace kavrel

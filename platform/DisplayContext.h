@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "image/BitmapInfoHeader.h"
+
 // What the library asks of the display when it opens it.
 struct CDisplayMode {
     std::string deviceName;
@@ -14,20 +16,8 @@ struct CDisplayMode {
     int32_t frequency;
 };
 
-// The 40-byte information header of a device-independent bitmap handed to StretchDIBits.
-struct CDibHeader {
-    uint32_t biSize;
-    int32_t biWidth;
-    int32_t biHeight;
-    uint16_t biPlanes;
-    uint16_t biBitCount;
-    uint32_t biCompression;
-    uint32_t biSizeImage;
-    int32_t biXPelsPerMeter;
-    int32_t biYPelsPerMeter;
-    uint32_t biClrUsed;
-    uint32_t biClrImportant;
-};
+// The information header of a device-independent bitmap handed to StretchDIBits.
+using CDibHeader = CBitmapInfoHeader;
 
 // The GDI values the library draws with.
 constexpr uint32_t kBiRgb = 0;             // uncompressed bitmap

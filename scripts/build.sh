@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the library: natively (build/native/libkavrel.so) and as the 32-bit Windows DLL
-# (build/win32/kavrel.dll with its import library kavrel.lib). Installs what is missing first.
+# Builds the library and its host: natively (build/native/libkavrel.so, kavrel-host) and as the
+# 32-bit Windows DLL (build/win32/kavrel.dll with its import library kavrel.lib, kavrel-host.exe).
+# Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset native >/dev/null && cmake --build --preset native -j "$(nproc)"
 cmake --preset win32 >/dev/null && cmake --build --preset win32 -j "$(nproc)"
-echo "built: build/native/libkavrel.so build/win32/kavrel.dll build/win32/kavrel.lib"
+echo "built: build/native/libkavrel.so build/native/kavrel-host build/win32/kavrel.dll build/win32/kavrel.lib build/win32/kavrel-host.exe"

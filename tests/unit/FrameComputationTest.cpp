@@ -235,7 +235,7 @@ TEST(ExtractSubPixel, OnePassEqualsExtractionThenTableThenOffsets) {
         return std::uniform_int_distribution<int32_t>(low, high)(random);
     };
     for (int round = 0; round < 60; ++round) {
-        const int32_t width = next(1, 41), height = next(1, 23);
+        const int32_t width = next(1, 97), height = next(1, 23);
         std::vector<uint8_t> pixels = PixelArray(width, height, [&](int32_t, int32_t, int32_t) {
             return static_cast<uint8_t>(next(0, 255));
         });

@@ -1,0 +1,146 @@
+#include "Bitmap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "Errors.h"
+#include "Files.h"
+
+namespace host {
+
+namespace {
+
+constexpr uint32_t kFileHeaderSize = 14;
+constexpr uint32_t kInfoHeaderSize = 40;
+constexpr int32_t kPixelsPerMetre = 3780;  // 96 pixels per inch
+
+size_t StrideFor(int32_t width) { return (3 * static_cast<size_t>(width) + 3) & ~size_t{3}; }
+
+struct CHeader {
+    uint32_t pixelOffset;
+    uint32_t infoSize;
+    int32_t width;
+    int32_t height;
+    uint16_t planes;
+    uint16_t bitCount;
+    uint32_t compression;
+};
+
+CHeader ParseHeader(const std::string& path, const uint8_t* bytes, size_t size) {
+    if (size < kFileHeaderSize + 16 || bytes[0] != 'B' || bytes[1] != 'M')
+        throw CHostError(path + ": not a bitmap file");
+    CHeader h;
+    h.pixelOffset = LE32(bytes + 10);
+    h.infoSize = LE32(bytes + 14);
+    if (h.infoSize < kInfoHeaderSize || size < kFileHeaderSize + kInfoHeaderSize)
+        throw CHostError(path + ": bitmap with an old or damaged header (save it as a 24-bit BMP)");
+    h.width = static_cast<int32_t>(LE32(bytes + 18));
+    h.height = static_cast<int32_t>(LE32(bytes + 22));
+    h.planes = LE16(bytes + 26);
+    h.bitCount = LE16(bytes + 28);
+    h.compression = LE32(bytes + 30);
+    return h;
+}
+
+void CheckTwentyFourBit(const std::string& path, const CHeader& h) {
+    if (h.planes != 1 || h.bitCount != 24)
+        throw CHostError(path + ": a " + std::to_string(h.bitCount) +
+                         "-bit bitmap; only 24-bit bitmaps can be used");
+    if (h.compression != 0) throw CHostError(path + ": compressed bitmap; save it uncompressed");
+    if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN || h.width > 100000 ||
+        std::abs(h.height) > 100000)
+        throw CHostError(path + ": bitmap of an unusable size " + std::to_string(h.width) + " x " +
+                         std::to_string(h.height));
+}
+
+}  // namespace
+
+CPicture::CPicture(int32_t width, int32_t height, uint8_t grey)
+    : m_nWidth(width), m_nHeight(height), m_Bytes(static_cast<size_t>(width) * height * 3, grey) {}
+
+void CPicture::SetGrey(int32_t x, int32_t y, uint8_t value) {
+    SetColour(x, y, value, value, value);
+}
+
+void CPicture::SetColour(int32_t x, int32_t y, uint8_t blue, uint8_t green, uint8_t red) {
+    uint8_t* p = Pixel(x, y);
+    p[0] = blue;
+    p[1] = green;
+    p[2] = red;
+}
+
+void CPicture::FillGrey(int32_t x, int32_t y, int32_t width, int32_t height, uint8_t value) {
+    const int32_t x0 = std::max(x, 0), x1 = std::min(x + width, m_nWidth);
+    const int32_t y0 = std::max(y, 0), y1 = std::min(y + height, m_nHeight);
+    for (int32_t row = y0; row < y1; ++row)
+        if (x1 > x0) std::memset(Pixel(x0, row), value, 3 * static_cast<size_t>(x1 - x0));
+}
+
+CBitmapSize ReadBitmapSize(const std::string& path) {
+    if (!FileExists(path)) throw CHostError(path + ": no such file");
+    std::ifstream in(path, std::ios::binary);
+    uint8_t bytes[kFileHeaderSize + kInfoHeaderSize] = {};
+    in.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+    const CHeader h = ParseHeader(path, bytes, static_cast<size_t>(in.gcount()));
+    return CBitmapSize{h.width, h.height, h.bitCount};
+}
+
+CPicture ReadBitmap(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    const CHeader h = ParseHeader(path, bytes.data(), bytes.size());
+    CheckTwentyFourBit(path, h);
+    const int32_t rows = std::abs(h.height);
+    const size_t stride = StrideFor(h.width);
+    // The last row needs no padding.
+    const size_t needed = stride * static_cast<size_t>(rows - 1) + 3 * static_cast<size_t>(h.width);
+    if (h.pixelOffset > bytes.size() || bytes.size() - h.pixelOffset < needed)
+        throw CHostError(path + ": bitmap cut short (its pixels are incomplete)");
+    CPicture picture(h.width, rows);
+    const bool bottomUp = h.height > 0;
+    for (int32_t y = 0; y < rows; ++y) {
+        const int32_t stored = bottomUp ? rows - 1 - y : y;
+        std::memcpy(picture.Pixel(0, y),
+                    &bytes[h.pixelOffset + stride * static_cast<size_t>(stored)],
+                    3 * static_cast<size_t>(h.width));
+    }
+    return picture;
+}
+
+std::vector<uint8_t> BitmapBytes(const CPicture& picture) {
+    const size_t stride = StrideFor(picture.Width());
+    const uint32_t pixelBytes =
+        static_cast<uint32_t>(stride * static_cast<size_t>(picture.Height()));
+    std::vector<uint8_t> bytes;
+    bytes.reserve(kFileHeaderSize + kInfoHeaderSize + pixelBytes);
+    bytes.push_back('B');
+    bytes.push_back('M');
+    PutLE32(bytes, kFileHeaderSize + kInfoHeaderSize + pixelBytes);
+    PutLE32(bytes, 0);
+    PutLE32(bytes, kFileHeaderSize + kInfoHeaderSize);
+    PutLE32(bytes, kInfoHeaderSize);
+    PutLE32(bytes, static_cast<uint32_t>(picture.Width()));
+    PutLE32(bytes, static_cast<uint32_t>(picture.Height()));
+    PutLE16(bytes, 1);
+    PutLE16(bytes, 24);
+    PutLE32(bytes, 0);
+    PutLE32(bytes, pixelBytes);
+    PutLE32(bytes, kPixelsPerMetre);
+    PutLE32(bytes, kPixelsPerMetre);
+    PutLE32(bytes, 0);
+    PutLE32(bytes, 0);
+    const size_t rowBytes = 3 * static_cast<size_t>(picture.Width());
+    for (int32_t y = picture.Height() - 1; y >= 0; --y) {
+        const uint8_t* row = picture.Pixel(0, y);
+        bytes.insert(bytes.end(), row, row + rowBytes);
+        bytes.insert(bytes.end(), stride - rowBytes, 0);
+    }
+    return bytes;
+}
+
+void WriteBitmap(const std::string& path, const CPicture& picture) {
+    WriteFileSafely(path, BitmapBytes(picture));
+}
+
+}  // namespace host

@@ -1,0 +1,112 @@
+// calc-lut: a new LUT from the densitometer readings of the exposed grey scale.
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "Arguments.h"
+#include "Commands.h"
+#include "Errors.h"
+#include "Files.h"
+#include "Kavrel.h"
+#include "Pictures.h"
+#include "Readings.h"
+
+namespace host {
+
+namespace {
+
+std::string Summary(const CLutTable& table) {
+    std::string text;
+    for (int input : {0, 64, 128, 192, 224, 255})
+        if (input < static_cast<int>(table.entries.size()))
+            text += (text.empty() ? "" : ", ") + std::to_string(input) + " -> " +
+                    std::to_string(table.entries[input]);
+    return text;
+}
+
+// A file's contents and time of last change, to tell whether the library rewrote it.
+struct CFileState {
+    std::optional<std::vector<uint8_t>> bytes;
+    std::filesystem::file_time_type time{};
+
+    static CFileState Of(const std::string& path) {
+        CFileState state;
+        state.bytes = FileExists(path) ? TryReadWholeFile(path) : std::nullopt;
+        std::error_code error;
+        if (state.bytes)
+            state.time = std::filesystem::last_write_time(std::filesystem::path(path), error);
+        return state;
+    }
+    bool operator==(const CFileState& other) const {
+        return bytes == other.bytes && time == other.time;
+    }
+};
+
+}  // namespace
+
+int RunCalcLut(const CArgs& args) {
+    CArguments arguments(
+        "calc-lut", "READINGS --lut FILE [options]",
+        "Hands the densitometer readings of the exposed grey scale (see 'targets') to the\n"
+        "library, which computes a new table from them and the table in the LUT file and writes\n"
+        "it back to that file. A LUT file that does not exist yet is created; the calculation\n"
+        "then starts from the library's default table. Afterwards 'expose --lut FILE' uses it.\n"
+        "\n"
+        "READINGS is a text or CSV file of 48 readings in the order of the patch numbers: reading\n"
+        "0 the reference patch, 1 to 46 the grey patches, 47 unused (it may be left out). One\n"
+        "value per line or several separated by commas; '#' starts a comment. Values are\n"
+        "hundredths of a density (150 for 1.50), or densities with --density.",
+        {{"lut", "FILE", "the LUT file to recalibrate (required)"},
+         {"density", "", "the readings are densities (1.50) instead of hundredths (150)"},
+         {"plot", "FILE.svg", "draw the table before and after as an SVG plot"}},
+        1, 1, true);
+    arguments.Parse(args);
+    if (arguments.HelpWanted()) {
+        std::cout << arguments.Help();
+        return 0;
+    }
+    if (!arguments.Has("lut")) throw CUsageError("calc-lut: --lut FILE is required");
+    const std::string readingsFile = arguments.Positionals()[0];
+    const std::string lut = arguments.Text("lut");
+    RequireFile(readingsFile, "readings");
+    RequireFolderOf(lut, "--lut");
+    const std::vector<uint16_t> readings =
+        ReadDensitometerFile(readingsFile, arguments.Has("density"));
+
+    const CFileState before = CFileState::Of(lut);
+    const CLutTable old = before.bytes ? ParseLutFile(lut, *before.bytes) : DefaultLutTable();
+    if (before.bytes && old.entries.size() != 256)
+        throw CHostError(lut + ": a LUT file of " + std::to_string(old.entries.size()) +
+                         " entries; the calculation needs one of 256");
+
+    CKavrel kavrel(arguments.Text("library"));
+    kavrel.DisableErrorWindow(1);
+    kavrel.SetLutFile(lut.c_str());
+    for (int i = 0; i < kReadingCount; ++i) kavrel.SetDensiValue(i, readings[i]);
+    kavrel.CalcLut();
+    // Take the new table into the library as a host does; the library itself keeps the old one.
+    kavrel.SetLutFile(lut.c_str());
+
+    const CFileState after = CFileState::Of(lut);
+    if (!after.bytes || after == before)
+        throw CHostError(lut +
+                         ": the library wrote no new table (can the file be written? is Gamma "
+                         "in the [Imaging] section of kavrel.INI a positive number?)");
+    const CLutTable table = ParseLutFile(lut, *after.bytes);
+
+    std::cout << "readings: " << readingsFile << ": reference " << readings[0] << ", patches "
+              << readings[1] << " (value 252) .. " << readings[46] << " (value 4)\n"
+              << "before: "
+              << (before.bytes ? lut : "the library's default table (no " + lut + " yet)") << ": "
+              << Summary(old) << "\n"
+              << "after:  " << lut << ": " << Summary(table) << "\n";
+    if (arguments.Has("plot")) {
+        const std::string plot = arguments.Text("plot");
+        const std::string svg = LutPlotSvg(old, table, "LUT " + lut + " before and after calc-lut");
+        WriteFileSafely(plot, std::vector<uint8_t>(svg.begin(), svg.end()));
+        std::cout << "plot: " << plot << "\n";
+    }
+    return 0;
+}
+
+}  // namespace host

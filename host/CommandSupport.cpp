@@ -1,0 +1,41 @@
+// Small helpers shared by the commands.
+#include <cstdio>
+#include <filesystem>
+
+#include "Commands.h"
+#include "Errors.h"
+#include "Files.h"
+
+namespace host {
+
+const char* ColourName(int colour) {
+    static const char* const names[] = {"blue", "green", "red"};
+    return colour >= 0 && colour < 3 ? names[colour] : "?";
+}
+
+const char* PositionName(int position) {
+    static const char* const names[] = {"upper left", "upper right", "lower right", "lower left"};
+    return position >= 0 && position < 4 ? names[position] : "?";
+}
+
+std::string Milliseconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds * 1000);
+    return text;
+}
+
+void RequireFile(const std::string& path, const std::string& what) {
+    if (path.empty()) throw CUsageError(what + ": the file name is empty");
+    if (!FileExists(path)) throw CHostError(path + ": no such file (" + what + ")");
+}
+
+void RequireFolderOf(const std::string& path, const std::string& what) {
+    if (path.empty()) throw CUsageError(what + ": the file name is empty");
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+        throw CHostError(path + ": the folder " + folder.string() + " does not exist (" + what +
+                         ")");
+}
+
+}  // namespace host

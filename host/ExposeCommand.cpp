@@ -1,0 +1,278 @@
+// expose: the twelve frames of an image on the output display.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <thread>
+
+#include "Arguments.h"
+#include "Bitmap.h"
+#include "Commands.h"
+#include "Errors.h"
+#include "Files.h"
+#include "Kavrel.h"
+#include "Targets.h"
+
+namespace host {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Keeps the current picture on the display for the given time, or until Ctrl+C.
+void Hold(double seconds) {
+    const Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                     std::chrono::duration<double>(seconds));
+    while (!g_interrupted && Clock::now() < end)
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(std::chrono::milliseconds(20), end - Clock::now()));
+}
+
+// The name of the file that drawing n of a file display goes to, formatted as the display
+// formats it; nothing when the pattern is not one the host can format safely (more than one
+// conversion, or one that is not a plain integer conversion).
+std::optional<std::string> DrawingFile(const std::string& pattern, unsigned n) {
+    int conversions = 0;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%') continue;
+        if (++i < pattern.size() && pattern[i] == '%') continue;
+        while (i < pattern.size() && std::string("0-+ ").find(pattern[i]) != std::string::npos) ++i;
+        size_t digits = 0;
+        while (i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i])))
+            ++i, ++digits;
+        if (digits > 2 || i == pattern.size() ||
+            std::string("diu").find(pattern[i]) == std::string::npos)
+            return std::nullopt;
+        ++conversions;
+    }
+    if (conversions > 1) return std::nullopt;
+    char name[4096];
+    const int length = std::snprintf(name, sizeof name, pattern.c_str(), static_cast<int>(n));
+    if (length < 0 || static_cast<size_t>(length) >= sizeof name) return std::nullopt;
+    return std::string(name);
+}
+
+// Counts the drawings on the display and, for a file display, checks that each one reached
+// its file, since the library reports no result for a display it could not open or write.
+class CDisplayCheck {
+public:
+    explicit CDisplayCheck(const std::string& device) {
+        if (device.compare(0, 5, "file:") == 0) m_strPattern = device.substr(5);
+        m_bFileDisplay = !m_strPattern.empty() && DrawingFile(m_strPattern, 0).has_value();
+    }
+    bool IsFileDisplay() const { return m_bFileDisplay; }
+
+    // Before a drawing: its file, if the display is a file display, is removed so that the
+    // check afterwards sees the new picture and not one from an earlier run.
+    void BeforeDrawing() {
+        if (!m_bFileDisplay) return;
+        std::error_code error;
+        std::filesystem::remove(std::filesystem::path(*DrawingFile(m_strPattern, m_nDrawings)),
+                                error);
+    }
+    // After a drawing: the file it went to, or an empty string for another display.
+    std::string AfterDrawing(const std::string& device) {
+        const unsigned n = m_nDrawings++;
+        if (!m_bFileDisplay) return std::string();
+        const std::string file = *DrawingFile(m_strPattern, n);
+        if (!FileExists(file))
+            throw CHostError("the display " + device + " drew nothing into " + file +
+                             " (can the folder be written?)");
+        if (n == 0) m_strFirst = file;
+        m_strLast = file;
+        return file;
+    }
+    const std::string& FirstFile() const { return m_strFirst; }
+    const std::string& LastFile() const { return m_strLast; }
+
+private:
+    std::string m_strPattern;
+    bool m_bFileDisplay = false;
+    unsigned m_nDrawings = 0;
+    std::string m_strFirst, m_strLast;
+};
+
+void CheckImage(const std::string& path) {
+    RequireFile(path, "image");
+    const CBitmapSize size = ReadBitmapSize(path);
+    if (size.bitCount != 24 || size.width != kImageWidth || std::abs(size.height) != kImageHeight)
+        throw CHostError(path + ": a " + std::to_string(size.width) + " x " +
+                         std::to_string(std::abs(size.height)) + " bitmap of " +
+                         std::to_string(size.bitCount) + " bits per pixel; expose needs " +
+                         std::to_string(kImageWidth) + " x " + std::to_string(kImageHeight) +
+                         " pixels of 24 bits");
+    if (size.height < 0)
+        throw CHostError(path +
+                         ": a top-down bitmap; expose needs one stored bottom-up, as most "
+                         "programs save them");
+}
+
+}  // namespace
+
+int RunExpose(const CArgs& args) {
+    CArguments arguments(
+        "expose", "IMAGE [options]",
+        "Shows the twelve frames of IMAGE, a 2560 x 2048 24-bit bitmap, on the output display:\n"
+        "for colour 0, 1, 2 (the blue, green and red byte of each pixel) and within each colour\n"
+        "for position 0, 1, 2, 3 (the upper left, upper right, lower right and lower left pixel\n"
+        "of every 2 x 2 block). Frame n (0..11) is colour n / 4, position n % 4. Each frame is\n"
+        "mapped through the LUT, corrected with the offset map, drawn, and kept on the display\n"
+        "for --seconds. Without --device the display is a file display that writes every\n"
+        "drawing as a bitmap into --out: frame-00.bmp, frame-01.bmp, ...",
+        {{"device", "NAME", "output display device (default: file:DIR/frame-%02d.bmp)"},
+         {"out", "DIR", "folder of the default file display (default: frames)"},
+         {"lut", "FILE", "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)"},
+         {"offset", "FILE", "offset file (default: no offset map)"},
+         {"delay-line", "N", "delay-line mode, 0 off or 1 on (default 0)"},
+         {"delay-shift", "N", "delay-shift flag, 0 off or 1 on (default 0)"},
+         {"seconds", "S", "how long each frame stays on the display (default 0: a dry run)"},
+         {"blank", "VALUE",
+          "after every frame show a uniform frame of this exposure level\n"
+          "0..4095 (0 is dark), so that no frame stays on longer than asked\n"
+          "while the next one is computed"}},
+        1, 1, true);
+    arguments.Parse(args);
+    if (arguments.HelpWanted()) {
+        std::cout << arguments.Help();
+        return 0;
+    }
+    const std::string image = arguments.Positionals()[0];
+    if (arguments.Has("device") && arguments.Has("out"))
+        throw CUsageError("expose: give either --device or --out, not both");
+    const int delayLine = arguments.Integer("delay-line", 0, 0, 1);
+    const int delayShift = arguments.Integer("delay-shift", 0, 0, 1);
+    const double seconds = arguments.Number("seconds", 0, 0, 86400);
+    const bool blank = arguments.Has("blank");
+    const int blankValue = arguments.Integer("blank", 0, 0, 4095);
+    const std::string lut = arguments.Text("lut");
+    const std::string offset = arguments.Text("offset");
+
+    CheckImage(image);
+    if (arguments.Has("lut")) {
+        RequireFile(lut, "--lut");
+        ParseLutFile(lut, ReadWholeFile(lut));
+    }
+    if (arguments.Has("offset")) {
+        RequireFile(offset, "--offset");
+        const COffsetMap map = ParseOffsetFile(offset, ReadWholeFile(offset));
+        if (map.width != kDisplayWidth || map.height != kDisplayHeight)
+            throw CHostError(offset + ": an offset map of " + std::to_string(map.width) + " x " +
+                             std::to_string(map.height) +
+                             " samples; the display needs 1280 x 1024");
+    }
+    std::string device = arguments.Text("device");
+    if (device.empty()) {
+        const std::string folder = arguments.Text("out", "frames");
+        MakeFolder(folder);
+        device = "file:" + folder + "/frame-%02d.bmp";
+    }
+
+    CKavrel kavrel(arguments.Text("library"));
+    CDisplayCheck display(device);
+    // A file display is checked by the host; for a real display the library's message is the
+    // only report of a display that cannot be opened.
+    kavrel.DisableErrorWindow(display.IsFileDisplay() ? 1 : 0);
+    kavrel.SetDeviceName(device.c_str());
+    // Without a LUT file the library's default table; without any table frames would carry raw
+    // image values.
+    kavrel.SetLutFile(lut.c_str());
+    if (arguments.Has("offset")) kavrel.SetOffsetFile(offset.c_str());
+    const int code = kavrel.SetImageFile(image.c_str());
+    if (code != 0)
+        throw CHostError(image + ": the library cannot load it (result " + std::to_string(code) +
+                         ")");
+    kavrel.SetDelayLine(delayLine);
+    kavrel.SetDelayShift(delayShift);
+
+    std::cout << "exposing " << image << " on " << device << "\n"
+              << "  LUT: " << (lut.empty() ? "the library's default table" : lut)
+              << ", offset map: " << (offset.empty() ? "none" : offset) << ", delay line "
+              << (delayLine ? "on" : "off") << ", delay shift " << (delayShift ? "on" : "off")
+              << ", " << seconds << " s a frame"
+              << (blank ? ", blank " + std::to_string(blankValue) + " after each frame" : "")
+              << "\n"
+              << std::flush;
+
+    g_interrupted = 0;
+    void (*previous)(int) = std::signal(SIGINT, OnInterrupt);
+    double computing = 0, drawing = 0, shown = 0;
+    int frames = 0, drawings = 0;
+    kavrel.OpenOutputDevice();
+    try {
+        for (int index = 0; index < 12 && !g_interrupted; ++index) {
+            const int colour = index / 4, position = index % 4;
+            kavrel.SetColor(colour);
+            kavrel.SetPosition(position);
+            Clock::time_point start = Clock::now();
+            kavrel.CalcFrame(index);
+            const double computed = SecondsSince(start);
+            display.BeforeDrawing();
+            start = Clock::now();
+            kavrel.OutputFrame(index);
+            const double drawn = SecondsSince(start);
+            const std::string file = display.AfterDrawing(device);
+            char line[200];
+            std::snprintf(line, sizeof line,
+                          "frame %2d/12  colour %d (%-5s)  position %d (%-11s)  computed in %s ms, "
+                          "drawn in %s ms",
+                          index + 1, colour, ColourName(colour), position, PositionName(position),
+                          Milliseconds(computed).c_str(), Milliseconds(drawn).c_str());
+            std::cout << line << (file.empty() ? "" : " -> " + file) << "\n" << std::flush;
+            computing += computed;
+            drawing += drawn;
+            ++drawings;
+            start = Clock::now();
+            Hold(seconds);
+            shown += SecondsSince(start);
+            ++frames;
+            if (blank) {
+                display.BeforeDrawing();
+                start = Clock::now();
+                kavrel.OutputBlankFrame(blankValue);
+                drawing += SecondsSince(start);
+                ++drawings;
+                const std::string blankFile = display.AfterDrawing(device);
+                std::cout << "            blank " << blankValue
+                          << (blankFile.empty() ? "" : " -> " + blankFile) << "\n"
+                          << std::flush;
+            }
+        }
+    } catch (...) {
+        kavrel.CloseOutputDevice();
+        std::signal(SIGINT, previous);
+        throw;
+    }
+    kavrel.CloseOutputDevice();
+    std::signal(SIGINT, previous);
+
+    char held[32];
+    std::snprintf(held, sizeof held, "%.1f", shown);
+    std::cout << "shown " << frames << " of 12 frames: computing " << Milliseconds(computing)
+              << " ms (" << Milliseconds(frames ? computing / frames : 0)
+              << " ms a frame), drawing " << Milliseconds(drawing) << " ms ("
+              << Milliseconds(drawings ? drawing / drawings : 0)
+              << " ms a drawing), on the display " << held << " s\n";
+    if (display.IsFileDisplay() && frames > 0)
+        std::cout << "display pictures: " << display.FirstFile() << " .. " << display.LastFile()
+                  << "\n";
+    else if (!display.IsFileDisplay())
+        std::cout << "(the library tells no host whether a display opened: only its message "
+                     "\"Can't open Output Display\" would have said so)\n";
+    if (g_interrupted)
+        throw CHostError("interrupted after " + std::to_string(frames) + " of 12 frames");
+    return 0;
+}
+
+}  // namespace host

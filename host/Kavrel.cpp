@@ -1,0 +1,59 @@
+#include "Kavrel.h"
+
+#include "Errors.h"
+#include "Platform.h"
+
+namespace host {
+
+std::string CKavrel::DefaultPath() { return BesideProgram(LibraryFileName()); }
+
+CKavrel::CKavrel(const std::string& path)
+    : m_strPath(path.empty() ? DefaultPath() : path), m_pLibrary(nullptr) {
+    std::string error;
+    m_pLibrary = OpenLibrary(m_strPath, error);
+    if (m_pLibrary == nullptr)
+        throw CHostError("cannot load the library " + m_strPath + ": " + error +
+                         " (give its path with --library PATH)");
+#define KAVREL_RESOLVE(name) Resolve(name, #name)
+    KAVREL_RESOLVE(ShowDialog);
+    KAVREL_RESOLVE(SetDeviceName);
+    KAVREL_RESOLVE(SetLutFile);
+    KAVREL_RESOLVE(SetOffsetFile);
+    KAVREL_RESOLVE(SetImageFile);
+    KAVREL_RESOLVE(SetScanFile);
+    KAVREL_RESOLVE(SetColor);
+    KAVREL_RESOLVE(SetPosition);
+    KAVREL_RESOLVE(OpenOutputDevice);
+    KAVREL_RESOLVE(CloseOutputDevice);
+    KAVREL_RESOLVE(CalcFrame);
+    KAVREL_RESOLVE(OutputFrame);
+    KAVREL_RESOLVE(SetDelayLine);
+    KAVREL_RESOLVE(SetDelayShift);
+    KAVREL_RESOLVE(CalcOffset);
+    KAVREL_RESOLVE(SetBitmapPointer);
+    KAVREL_RESOLVE(OutputBlankFrame);
+    KAVREL_RESOLVE(SetDensiValue);
+    KAVREL_RESOLVE(CalcLut);
+    KAVREL_RESOLVE(SetCorrectionFactor);
+    KAVREL_RESOLVE(SetThreshold);
+    KAVREL_RESOLVE(DisableErrorWindow);
+#undef KAVREL_RESOLVE
+}
+
+CKavrel::~CKavrel() {
+    if (m_pLibrary != nullptr) CloseLibrary(m_pLibrary);
+}
+
+template <class Function>
+void CKavrel::Resolve(Function& function, const char* name) {
+    void* address = FindFunction(m_pLibrary, name);
+    if (address == nullptr) {
+        CloseLibrary(m_pLibrary);
+        m_pLibrary = nullptr;
+        throw CHostError("the library " + m_strPath + " has no function " + name +
+                         ": it is not a kavrel library");
+    }
+    function = reinterpret_cast<Function>(address);
+}
+
+}  // namespace host

@@ -1,0 +1,78 @@
+// The host's only operating-system code: run-time library loading and the program's own folder.
+#include "Platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+#endif
+
+namespace host {
+
+#ifdef _WIN32
+
+const char* LibraryFileName() { return "kavrel.dll"; }
+
+void* OpenLibrary(const std::string& path, std::string& error) {
+    // No "cannot find DLL" box from the system: the host reports the failure itself.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryA(path.c_str());
+    const DWORD code = GetLastError();
+    SetErrorMode(oldMode);
+    if (module != nullptr) return reinterpret_cast<void*>(module);
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                   text, sizeof text, nullptr);
+    error = text;
+    while (!error.empty() && (error.back() == '\n' || error.back() == '\r' || error.back() == '.'))
+        error.pop_back();
+    if (error.empty()) error = "error " + std::to_string(code);
+    return nullptr;
+}
+
+void* FindFunction(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+std::string BesideProgram(const std::string& name) {
+    char path[MAX_PATH + 1];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return name;
+    const std::string program(path, length);
+    const size_t slash = program.find_last_of("\\/");
+    return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
+}
+
+#else
+
+const char* LibraryFileName() { return "libkavrel.so"; }
+
+void* OpenLibrary(const std::string& path, std::string& error) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* reason = dlerror();
+        error = reason != nullptr ? reason : "cannot be loaded";
+    }
+    return library;
+}
+
+void* FindFunction(void* library, const char* name) { return dlsym(library, name); }
+
+void CloseLibrary(void* library) { dlclose(library); }
+
+std::string BesideProgram(const std::string& name) {
+    char path[PATH_MAX + 1];
+    const ssize_t length = readlink("/proc/self/exe", path, PATH_MAX);
+    if (length <= 0) return name;
+    const std::string program(path, static_cast<size_t>(length));
+    const size_t slash = program.rfind('/');
+    return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
+}
+
+#endif
+
+}  // namespace host

@@ -1,0 +1,82 @@
+// kavrel-host: the command-line host of the kavrel exposure-display library.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "Commands.h"
+#include "Errors.h"
+#include "Files.h"
+
+namespace host {
+
+namespace {
+
+constexpr const char* kHelp =
+    "kavrel-host: exposes images on the output display through the kavrel library and\n"
+    "calibrates it\n"
+    "\n"
+    "usage: kavrel-host COMMAND [arguments] [options]\n"
+    "       kavrel-host COMMAND --help     the arguments and options of one command\n"
+    "\n"
+    "commands:\n"
+    "  expose        show the twelve frames of an image on the output display\n"
+    "  calc-lut      compute a new LUT from the densitometer readings of the grey scale\n"
+    "  calc-offset   compute a new offset map from a scan of the offset test pattern\n"
+    "  targets       write the grey scale and the offset test pattern to expose and print\n"
+    "  sample-image  write a 2560 x 2048 sample image to try expose with\n"
+    "  show          load files into the library and print what it holds\n"
+    "\n"
+    "The library is loaded from beside this program, or from --library PATH.\n"
+    "Exit status: 0 done, 1 failed (the message names the file or argument at fault),\n"
+    "2 wrong command line.\n";
+
+struct CCommand {
+    const char* name;
+    int (*run)(const CArgs&);
+};
+
+constexpr CCommand kCommands[] = {
+    {"expose", RunExpose},   {"calc-lut", RunCalcLut},         {"calc-offset", RunCalcOffset},
+    {"targets", RunTargets}, {"sample-image", RunSampleImage}, {"show", RunShow},
+};
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << kHelp;
+        return 2;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        std::cout << kHelp;
+        return 0;
+    }
+    const CArgs args(argv + 2, argv + argc);
+    for (const CCommand& command : kCommands) {
+        if (name != command.name) continue;
+        try {
+            return command.run(args);
+        } catch (const CUsageError& e) {
+            std::cerr << "kavrel-host: " << e.what() << " (see kavrel-host " << name
+                      << " --help)\n";
+            return 2;
+        } catch (const CHostError& e) {
+            std::cerr << "kavrel-host " << name << ": " << e.what() << "\n";
+            return 1;
+        } catch (const std::bad_alloc&) {
+            std::cerr << "kavrel-host " << name << ": out of memory\n";
+            return 1;
+        } catch (const std::exception& e) {
+            std::cerr << "kavrel-host " << name << ": " << e.what() << "\n";
+            return 1;
+        }
+    }
+    std::cerr << "kavrel-host: unknown command '" << name << "' (see kavrel-host --help)\n";
+    return 2;
+}
+
+}  // namespace host
+
+int main(int argc, char** argv) { return host::Main(argc, argv); }

@@ -1,0 +1,379 @@
+// Every command of kavrel-host run end to end, as a user types it, on small real files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "Bitmap.h"
+#include "Files.h"
+#include "Targets.h"
+#include "support/HostRun.h"
+#include "support/PrintSimulation.h"
+
+namespace {
+
+using host_tests::CFolder;
+using host_tests::CRun;
+using host_tests::RunHost;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<uint8_t> Bytes(const std::string& path) { return host::ReadWholeFile(path); }
+
+int DefaultTable(int input) { return (255 - input) * 4095 / 255; }
+
+#define EXPECT_RUN(run, status_) \
+    EXPECT_EQ((run).status, status_) << "out: " << (run).out << "\nerr: " << (run).err
+
+TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
+    CFolder folder;
+    CRun run = RunHost(folder, {});
+    EXPECT_RUN(run, 2);
+    EXPECT_TRUE(Contains(run.err, "commands:"));
+    run = RunHost(folder, {"--help"});
+    EXPECT_RUN(run, 0);
+    for (const char* command :
+         {"expose", "calc-lut", "calc-offset", "targets", "sample-image", "show"}) {
+        EXPECT_TRUE(Contains(run.out, command)) << command;
+        const CRun help = RunHost(folder, {command, "--help"});
+        EXPECT_RUN(help, 0);
+        EXPECT_TRUE(Contains(help.out, std::string("usage: kavrel-host ") + command)) << help.out;
+    }
+    struct CCase {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"develop"}, 2, "unknown command 'develop'"},
+        {{"targets", "--colour", "1"}, 2, "unknown option --colour"},
+        {{"targets", "--field"}, 2, "--field needs a value"},
+        {{"targets", "--field", "300"},
+         2,
+         "--field must be a whole number from 1 to 250, not '300'"},
+        {{"targets", "--field", "12x"}, 2, "not '12x'"},
+        {{"expose"}, 2, "missing argument"},
+        {{"expose", "a.bmp", "b.bmp"}, 2, "unexpected argument 'b.bmp'"},
+        {{"expose", "a.bmp", "--seconds", "-1"}, 2, "--seconds must be a number from 0 to 86400"},
+        {{"expose", "a.bmp", "--out", "x", "--device", "file:y.bmp"},
+         2,
+         "either --device or --out"},
+        {{"calc-lut", "r.txt"}, 2, "--lut FILE is required"},
+        {{"show", "--library", "no-such-library.so"},
+         1,
+         "cannot load the library no-such-library.so"},
+    };
+    for (const CCase& c : cases) {
+        run = RunHost(folder, c.args);
+        EXPECT_RUN(run, c.status);
+        EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+        // One line.
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+}
+
+TEST(HostTargets, WritesBothTargetsAndTheSampleImage) {
+    CFolder folder;
+    CRun run = RunHost(folder, {"targets", "--out", "t"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "t/grey-scale.bmp")) << run.out;
+    run = RunHost(folder, {"sample-image", "sample.bmp"});
+    EXPECT_RUN(run, 0);
+    for (const char* name : {"t/grey-scale.bmp", "t/offset-pattern.bmp", "sample.bmp"}) {
+        const host::CPicture picture = host::ReadBitmap(folder.Path(name));
+        EXPECT_EQ(picture.Width(), 2560) << name;
+        EXPECT_EQ(picture.Height(), 2048) << name;
+    }
+    // The pattern's field level is the one asked for; no temporary file is left behind.
+    run = RunHost(folder, {"targets", "--out", "t", "--field", "100"});
+    EXPECT_RUN(run, 0);
+    EXPECT_EQ(host::ReadBitmap(folder.Path("t/offset-pattern.bmp")).Pixel(1000, 1000)[1], 100);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path("t")),
+                            std::filesystem::directory_iterator()),
+              2);
+    // An output in a folder that cannot be made.
+    WriteText(folder.Path("file"), "x");
+    run = RunHost(folder, {"targets", "--out", "file/t"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "file/t: cannot create this folder")) << run.err;
+}
+
+TEST(HostShow, PrintsWhatTheLibraryHolds) {
+    CFolder folder;
+    ASSERT_EQ(RunHost(folder, {"sample-image", "s.bmp"}).status, 0);
+    WriteText(folder.Path("bad.lut"), "not a table");
+    CRun run = RunHost(folder, {"show", "--device", "file:x-%d.bmp", "--lut", "none.lut", "--color",
+                                "2", "--image", "s.bmp"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out,
+                         "device name: file:x-%d.bmp\nLUT file: none.lut\noffset file: \n"
+                         "color = 2\n"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "LUT: no such file: the library uses its default table"));
+    EXPECT_TRUE(Contains(run.out, "image: s.bmp: loaded (0)"));
+    run = RunHost(folder, {"show", "--lut", "bad.lut"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "bad.lut: not a LUT file")) << run.err;
+    run = RunHost(folder, {"show", "--image", "bad.lut"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "bad.lut: cannot be opened or is not a bitmap file")) << run.err;
+}
+
+TEST(HostExpose, TwelveFramesInTheDocumentedOrderOntoTheFileDisplay) {
+    CFolder folder;
+    ASSERT_EQ(RunHost(folder, {"sample-image", "sample.bmp"}).status, 0);
+    CRun run = RunHost(folder, {"expose", "sample.bmp", "--out", "shown"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "frame 12/12  colour 2 (red  )  position 3 (lower left )"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "shown 12 of 12 frames")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "display pictures: shown/frame-00.bmp .. shown/frame-11.bmp"));
+    // Frame n is colour n / 4 at position n % 4, through the default table.
+    const host::CPicture image = host::ReadBitmap(folder.Path("sample.bmp"));
+    const int dx[4] = {0, 1, 1, 0}, dy[4] = {0, 0, 1, 1};  // picture rows counted from the top
+    for (int n = 0; n < 12; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "shown/frame-%02d.bmp", n);
+        const simulation::CExposure shown =
+            simulation::UnpackDisplayPicture(host::ReadBitmap(folder.Path(name)));
+        int wrong = 0;
+        for (int line = 0; line < 1024; ++line)
+            for (int column = 0; column < 1280; ++column) {
+                const int value = image.Pixel(2 * column + dx[n % 4], 2 * line + dy[n % 4])[n / 4];
+                wrong += shown[line * 1280 + column] != DefaultTable(value);
+            }
+        EXPECT_EQ(wrong, 0) << name;
+    }
+}
+
+TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
+    CFolder folder;
+    ASSERT_EQ(RunHost(folder, {"sample-image", "sample.bmp"}).status, 0);
+    // A table that keeps every value and an offset map of +100 everywhere.
+    host::CLutTable keep;
+    keep.lastInput = 255;
+    for (int i = 0; i < 256; ++i) keep.entries.push_back(static_cast<int16_t>(i));
+    host::WriteFileSafely(folder.Path("keep.lut"), host::LutFileBytes(keep));
+    host::COffsetMap plus;
+    plus.width = 1280;
+    plus.height = 1024;
+    plus.samples.assign(1280 * 1024, 100);
+    host::WriteFileSafely(folder.Path("plus.frm"), host::OffsetFileBytes(plus));
+    CRun run =
+        RunHost(folder, {"expose", "sample.bmp", "--device", "file:d-%02d.bmp", "--lut", "keep.lut",
+                         "--offset", "plus.frm", "--blank", "7", "--seconds", "0.01"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "blank 7 -> d-23.bmp")) << run.out;
+    const host::CPicture image = host::ReadBitmap(folder.Path("sample.bmp"));
+    const simulation::CExposure first =
+        simulation::UnpackDisplayPicture(host::ReadBitmap(folder.Path("d-00.bmp")));
+    EXPECT_EQ(first[0], image.Pixel(0, 0)[0] + 100);
+    EXPECT_EQ(first[1023 * 1280 + 1279], image.Pixel(2558, 2046)[0] + 100);
+    const simulation::CExposure blank =
+        simulation::UnpackDisplayPicture(host::ReadBitmap(folder.Path("d-01.bmp")));
+    EXPECT_EQ(std::count(blank.begin(), blank.end(), 7), 1280 * 1024);
+
+    // Bad input: one line naming the file, no display pictures.
+    host::CPicture small(640, 480);
+    host::WriteBitmap(folder.Path("small.bmp"), small);
+    WriteText(folder.Path("text.bmp"), "hello");
+    plus.width = 1000;
+    plus.samples.resize(1000 * 1024);
+    host::WriteFileSafely(folder.Path("narrow.frm"), host::OffsetFileBytes(plus));
+    const std::string device = "file:bad-%d.bmp";
+    struct CCase {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"missing.bmp", "--device", device}, "missing.bmp: no such file"},
+        {{"small.bmp", "--device", device},
+         "small.bmp: a 640 x 480 bitmap of 24 bits per pixel; expose needs 2560 x 2048"},
+        {{"text.bmp", "--device", device}, "text.bmp: not a bitmap file"},
+        {{"sample.bmp", "--device", device, "--lut", "missing.lut"},
+         "missing.lut: no such file (--lut)"},
+        {{"sample.bmp", "--device", device, "--lut", "text.bmp"}, "text.bmp: not a LUT file"},
+        {{"sample.bmp", "--device", device, "--offset", "narrow.frm"},
+         "narrow.frm: an offset map of 1000 x 1024 samples"},
+        {{"sample.bmp", "--device", "file:no-folder/x-%d.bmp"},
+         "drew nothing into no-folder/x-0.bmp"},
+    };
+    for (const CCase& c : cases) {
+        std::vector<std::string> args = {"expose"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        run = RunHost(folder, args);
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(host::FileExists(folder.Path("bad-0.bmp")));
+    }
+}
+
+std::string Readings(int reference, int step, int count = 48, const std::string& separator = "\n") {
+    std::string text;
+    for (int r = 0; r < count; ++r)
+        text += std::to_string(r == 0 || r == 47 ? reference : reference + step * r) + separator;
+    return text;
+}
+
+TEST(HostCalcLut, NewTableFromReadingsWithPlot) {
+    CFolder folder;
+    WriteText(folder.Path("readings.txt"), Readings(10, 5));
+    CRun run =
+        RunHost(folder, {"calc-lut", "readings.txt", "--lut", "lab.lut", "--plot", "lut.svg"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "before: the library's default table (no lab.lut yet)"))
+        << run.out;
+    const host::CLutTable table = host::ParseLutFile("lab.lut", Bytes(folder.Path("lab.lut")));
+    ASSERT_EQ(table.entries.size(), 256u);
+    EXPECT_EQ(table.entries[0], 4095);
+    EXPECT_EQ(table.entries[64], 1846);
+    EXPECT_EQ(table.entries[128], 674);
+    EXPECT_EQ(table.entries[255], 0);
+    EXPECT_TRUE(Contains(run.out, "after:  lab.lut: 0 -> 4095, 64 -> 1846, 128 -> 674")) << run.out;
+    const std::vector<uint8_t> svg = Bytes(folder.Path("lut.svg"));
+    const std::string plot(svg.begin(), svg.end());
+    EXPECT_EQ(plot.compare(0, 4, "<svg"), 0);
+    EXPECT_EQ(std::count(plot.begin(), plot.end(), '\n') > 10, true);
+    EXPECT_TRUE(Contains(plot, "polyline"));
+
+    // The same readings as a CSV of densities, without the unused last reading, with a comment:
+    // the library calibrates the table it wrote once more.
+    std::string csv = "# grey scale, densities\n0.10";
+    for (int r = 1; r <= 46; ++r)
+        csv += (r % 8 == 0 ? ",\r\n" : ", ") + std::to_string((10 + 5 * r) / 100.0);
+    WriteText(folder.Path("readings.csv"), csv + "\n");
+    run = RunHost(folder, {"calc-lut", "readings.csv", "--lut", "lab.lut", "--density"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "before: lab.lut: 0 -> 4095, 64 -> 1846")) << run.out;
+    EXPECT_NE(Bytes(folder.Path("lab.lut")), host::LutFileBytes(table));
+}
+
+TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
+    CFolder folder;
+    WriteText(folder.Path("good.txt"), Readings(10, 5));
+    ASSERT_EQ(RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut"}).status, 0);
+    const std::vector<uint8_t> before = Bytes(folder.Path("lab.lut"));
+    WriteText(folder.Path("short.txt"), Readings(10, 5, 45));
+    WriteText(folder.Path("long.txt"), Readings(10, 5, 49));
+    WriteText(folder.Path("word.txt"), "10\n15\nabc\n");
+    WriteText(folder.Path("point.txt"), "10, 1.5\n");
+    WriteText(folder.Path("negative.txt"), "10\n\n-3\n");
+    WriteText(folder.Path("bad.lut"), "LUTFILE");
+    struct CCase {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"short.txt", "--lut", "lab.lut"}, "short.txt: 45 readings; 48 are needed"},
+        {{"long.txt", "--lut", "lab.lut"}, "long.txt line 49: more than 48 readings"},
+        {{"word.txt", "--lut", "lab.lut"}, "word.txt line 3: 'abc' is not a number"},
+        {{"point.txt", "--lut", "lab.lut"},
+         "point.txt line 1: '1.5' is not a whole number of hundredths"},
+        {{"negative.txt", "--lut", "lab.lut"}, "negative.txt line 3: reading -3 is out of range"},
+        {{"missing.txt", "--lut", "lab.lut"}, "missing.txt: no such file (readings)"},
+        {{"good.txt", "--lut", "bad.lut"}, "bad.lut: not a LUT file"},
+        {{"good.txt", "--lut", "none/lab.lut"}, "none/lab.lut: the folder none does not exist"},
+    };
+    for (const CCase& c : cases) {
+        std::vector<std::string> args = {"calc-lut"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CRun run = RunHost(folder, args);
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+    EXPECT_EQ(Bytes(folder.Path("lab.lut")), before);
+
+    // The library writes nothing with a Gamma of 0; the host says so.
+    WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=0\n");
+    const CRun run = RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut"},
+                             {"KAVREL_INI_DIR=" + folder.Path()});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "lab.lut: the library wrote no new table")) << run.err;
+    EXPECT_EQ(Bytes(folder.Path("lab.lut")), before);
+}
+
+// A scan of the offset test pattern, exposed on the simulated uneven display without a library.
+void WritePatternScan(const std::string& path, simulation::CPlacement placement) {
+    static const simulation::CExposure exposure =
+        simulation::IdealExposure(host::MakeOffsetPattern());
+    host::WriteBitmap(path, simulation::ExposeAndScan(exposure, placement));
+}
+
+TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
+    CFolder folder;
+    WritePatternScan(folder.Path("scan.bmp"), simulation::kRightPlacement);
+    CRun run =
+        RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm", "--map", "map.bmp"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "notch on the right side, near the top: placed right"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "(first calibration)")) << run.out;
+    const host::COffsetMap map = host::ParseOffsetFile("lab.frm", Bytes(folder.Path("lab.frm")));
+    EXPECT_EQ(map.width, 1280);
+    EXPECT_EQ(map.height, 1024);
+    // Where the display is brighter the map lowers the exposure: the bright spot near display
+    // column 900, line 300 (map row 723) against the dim lower left corner.
+    EXPECT_LT(map.At(900, 723), map.At(100, 100));
+    const host::CPicture picture = host::ReadBitmap(folder.Path("map.bmp"));
+    EXPECT_EQ(picture.Width(), 1280);
+    EXPECT_EQ(picture.Height(), 1024);
+    // The spot (less exposure) is blue in the picture, as the display shows it.
+    EXPECT_GT(picture.Pixel(900, 300)[0], picture.Pixel(900, 300)[2]);
+
+    run = RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "change from the old map")) << run.out;
+}
+
+TEST(HostCalcOffset, RefusesAWronglyPlacedOrUnusableScanAndLeavesTheMap) {
+    CFolder folder;
+    WritePatternScan(folder.Path("right.bmp"), simulation::kRightPlacement);
+    WritePatternScan(folder.Path("turned.bmp"), {3, false});
+    WritePatternScan(folder.Path("mirrored.bmp"), {1, true});
+    host::WriteBitmap(folder.Path("blank.bmp"), host::CPicture(800, 1000, 250));
+    ASSERT_EQ(RunHost(folder, {"calc-offset", "right.bmp", "--offset", "lab.frm"}).status, 0);
+    const std::vector<uint8_t> before = Bytes(folder.Path("lab.frm"));
+    WriteText(folder.Path("bad.frm"), "FRAME");
+    struct CCase {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"turned.bmp"},
+         "turned.bmp: the scan shows the orientation notch on the left side, near "
+         "the bottom; it must lie on the right side, near the top"},
+        {{"turned.bmp"}, "turn the print half a turn on the scanner"},
+        {{"mirrored.bmp"}, "mirror image"},
+        {{"blank.bmp"}, "blank.bmp: the scan shows no exposed field"},
+        {{"right.bmp", "--color", "3"}, "--color must be a whole number from 0 to 2"},
+        {{"missing.bmp"}, "missing.bmp: no such file (scan)"},
+        {{"right.bmp", "--offset", "bad.frm"}, "bad.frm: not an offset file"},
+        {{"right.bmp", "--offset", "none/lab.frm"}, "none/lab.frm: the folder none does not exist"},
+        // Unchecked, a scan without an exposed field reaches the library, which writes nothing.
+        {{"blank.bmp", "--skip-orientation-check"}, "lab.frm: the library wrote no new offset map"},
+    };
+    for (const CCase& c : cases) {
+        std::vector<std::string> args = {"calc-offset"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        if (std::find(args.begin(), args.end(), "--offset") == args.end())
+            args.insert(args.end(), {"--offset", "lab.frm"});
+        const CRun run = RunHost(folder, args);
+        EXPECT_NE(run.status, 0);
+        EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+    EXPECT_EQ(Bytes(folder.Path("lab.frm")), before);
+    // Unchecked, the library measures the turned scan without complaint.
+    const CRun run = RunHost(
+        folder, {"calc-offset", "turned.bmp", "--offset", "lab.frm", "--skip-orientation-check"});
+    EXPECT_RUN(run, 0);
+    EXPECT_NE(Bytes(folder.Path("lab.frm")), before);
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+#include "HostRun.h"
+
+#include <sys/wait.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace host_tests {
+
+namespace {
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+CFolder::CFolder() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    m_path = std::filesystem::temp_directory_path() /
+             ("kavrel-host-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(m_path);
+}
+
+CFolder::~CFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(m_path, error);
+}
+
+std::string CFolder::Path(const std::string& name) const {
+    return name.empty() ? m_path.string() : (m_path / name).string();
+}
+
+CRun RunHost(const CFolder& folder, const std::vector<std::string>& args,
+             const std::vector<std::string>& environment) {
+    std::string command = "cd " + Quote(folder.Path()) + " && env";
+    for (const std::string& setting : environment) command += " " + Quote(setting);
+    command += " " + Quote(KAVREL_HOST_PATH);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    const std::filesystem::path out = folder.Path(".host-out"), err = folder.Path(".host-err");
+    command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
+    const int status = std::system(command.c_str());
+    CRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return run;
+}
+
+const char* LibraryPath() { return KAVREL_LIBRARY_PATH; }
+
+}  // namespace host_tests

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Runs one command of the Windows program kavrel-host.exe under Wine, end to end on small real
+# files, and checks what it wrote. The program loads kavrel.dll from its own folder.
+# Usage: wine-commands.sh expose|calc-lut WINE PATH/kavrel-host.exe
+set -euo pipefail
+command=$1
+wine=$2
+exe=$3
+work=$(mktemp -d "${TMPDIR:-/tmp}/kavrel-host-wine.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+fail() { echo "FAIL: $*" >&2; [ -f out.txt ] && cat out.txt >&2; [ -f err.txt ] && cat err.txt >&2; exit 1; }
+# Runs the program; its exit status in $status, its output (without CR) in out.txt and err.txt.
+run() {
+    status=0
+    "$wine" "$exe" "$@" >out.raw 2>err.raw || status=$?
+    tr -d '\r' <out.raw >out.txt
+    tr -d '\r' <err.raw >err.txt
+}
+expect_status() { [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"; }
+expect_out() { grep -qF -- "$1" out.txt || fail "output lacks: $1"; }
+expect_err() { grep -qF -- "$1" err.txt || fail "message lacks: $1"; [ "$(wc -l <err.txt)" -eq 1 ] || fail "message of more than one line"; }
+size() { stat -c %s "$1"; }
+# The 16-bit little-endian number at a byte offset of a file.
+le16() { od -An -tu2 -j "$2" -N2 "$1" | tr -d ' '; }
+
+case $command in
+expose)
+    run sample-image sample.bmp
+    expect_status 0
+    [ "$(size sample.bmp)" -eq $((54 + 2560 * 2048 * 3)) ] || fail "sample image size"
+    run expose sample.bmp --out shown --blank 0
+    expect_status 0
+    expect_out "frame 12/12  colour 2 (red  )  position 3 (lower left )"
+    expect_out "display pictures: shown/frame-00.bmp .. shown/frame-23.bmp"
+    for n in $(seq -w 0 23); do
+        [ "$(size "shown/frame-$n.bmp")" -eq $((54 + 1280 * 1024 * 3)) ] || fail "picture $n"
+    done
+    # A frame carries the image, a blank frame of level 0 is black.
+    [ "$(tail -c +55 shown/frame-00.bmp | tr -d '\0' | wc -c)" -gt 1000000 ] || fail "frame 0 is dark"
+    [ "$(tail -c +55 shown/frame-01.bmp | tr -d '\0' | wc -c)" -eq 0 ] || fail "blank frame is not black"
+    run expose missing.bmp --out shown
+    expect_status 1
+    expect_err "missing.bmp: no such file"
+    ;;
+calc-lut)
+    for r in $(seq 0 47); do
+        if [ "$r" -eq 0 ] || [ "$r" -eq 47 ]; then echo 10; else echo $((10 + 5 * r)); fi
+    done >readings.txt
+    run calc-lut readings.txt --lut lab.lut --plot lut.svg
+    expect_status 0
+    expect_out "after:  lab.lut: 0 -> 4095, 64 -> 1846, 128 -> 674"
+    [ "$(size lab.lut)" -eq 528 ] || fail "LUT file size"
+    [ "$(head -c 7 lab.lut)" = LUTFILE ] || fail "LUT file magic"
+    [ "$(le16 lab.lut $((16 + 2 * 64)))" -eq 1846 ] || fail "entry 64"
+    head -c 4 lut.svg | grep -q '<svg' || fail "plot"
+    printf '10\n15\nabc\n' >bad.txt
+    cp lab.lut before.lut
+    run calc-lut bad.txt --lut lab.lut
+    expect_status 1
+    expect_err "bad.txt line 3: 'abc' is not a number"
+    cmp -s lab.lut before.lut || fail "the LUT file changed after bad readings"
+    ;;
+*)
+    fail "unknown command $command"
+    ;;
+esac
+echo "kavrel-host.exe $command: ok"
