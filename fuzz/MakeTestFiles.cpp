@@ -369,6 +369,30 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
             b.insert(b.end(), text.begin(), text.end());
             seeds.emplace_back(std::string("pattern-") + std::to_string(seeds.size()), b);
         }
+    } else if (target == "host-files") {
+        // A byte that chooses (0 a bitmap, 1 readings, 3 readings as densities), then the file.
+        auto with = [](uint8_t choice, const Bytes& file) {
+            Bytes b = {choice};
+            b.insert(b.end(), file.begin(), file.end());
+            return b;
+        };
+        std::string hundredths = "# reading 0 is the paper\n";
+        std::string densities;
+        for (int i = 0; i < 48; ++i) {
+            hundredths += std::to_string(5 + 45 * i) + (i % 8 == 7 ? "\n" : ", ");
+            densities += std::to_string(i / 10) + "." + std::to_string(i % 10) + "5;";
+        }
+        seeds.emplace_back("bitmap.host", with(0, Sized(5, 3)));
+        seeds.emplace_back("bitmap-top-down.host", with(0, Sized(4, -2)));
+        seeds.emplace_back("bitmap-truncated.host", with(0, Cut(Sized(6, 4), 60)));
+        seeds.emplace_back("readings.host", with(1, Text(hundredths.c_str())));
+        seeds.emplace_back("densities.host", with(3, Text(("\xEF\xBB\xBF" + densities).c_str())));
+        seeds.emplace_back("readings-47.host",
+                           with(1, Text("1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 "
+                                        "17 18 19 20 21 22 23 24 25 26 27 28 29 "
+                                        "30 31 32 33 34 35 36 37 38 39 40 41 42 "
+                                        "43 44 45 46 47\r\n")));
+        seeds.emplace_back("readings-bad.host", with(1, Text("1.5\n-3\n70000\nx\n")));
     } else if (target == "settings") {
         seeds.emplace_back("plain.ini", Text("[Imaging]\nGamma=210\nUnsharpenOffset=2\n"));
         seeds.emplace_back("crlf.ini", Text("; settings\r\n[imaging]\r\n  gamma = 0x1F \r\n"));
@@ -383,8 +407,8 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
     return seeds;
 }
 
-const char* const kSeedTargets[] = {"bitmap",       "offset-file", "lut-file",   "settings",
-                                    "display-name", "calc-lut",    "calc-offset"};
+const char* const kSeedTargets[] = {"bitmap",       "offset-file", "lut-file",    "settings",
+                                    "display-name", "calc-lut",    "calc-offset", "host-files"};
 
 bool WriteFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(bitmap offset-file lut-file settings display-name calc-lut calc-offset)
+targets=(bitmap offset-file lut-file settings display-name calc-lut calc-offset host-files)
 
 which=${1:-}
 seconds=${2:-60}
@@ -28,7 +28,7 @@ fi
 # Inputs larger than this are of no more use to a target and only slow it down.
 max_len() {
     case $1 in
-        bitmap|offset-file) echo 4096 ;;
+        bitmap|offset-file|host-files) echo 4096 ;;
         calc-offset) echo 16384 ;;
         calc-lut) echo 2048 ;;
         display-name) echo 256 ;;
