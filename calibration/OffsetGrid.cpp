@@ -315,17 +315,28 @@ void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box) {
     measurement.Corners();
 }
 
-void SmoothAsConfigured(CFrame& map, const std::function<unsigned()>& readSetting) {
-    if (readSetting() == 1) map.SmoothDiagonal();
-    if (readSetting() == 2) map.SmoothVertical();
+bool SmoothAsConfigured(CFrame& map, const std::function<unsigned()>& readSetting) {
+    // Smoothing builds a new buffer while the old one still exists; the same buffer afterwards
+    // means that it could not get one.
+    auto smoothed = [&map](void (CFrame::*smooth)()) {
+        const uint16_t* before = map.m_pData.get();
+        (map.*smooth)();
+        return map.m_pData.get() != before;
+    };
+    if (readSetting() == 1 && !smoothed(&CFrame::SmoothDiagonal)) return false;
+    if (readSetting() == 2 && !smoothed(&CFrame::SmoothVertical)) return false;
+    return true;
 }
 
 unsigned ReadUnsharpenOffset() { return platform::GetProfileInt("Imaging", "UnsharpenOffset", 1); }
 
-void AddOldMap(CFrame& map) {
+bool AddOldMap(CFrame& map) {
     CFrame old;
     old.Load(map.m_strFileName);
+    // Sizes without samples: the file holds a map but no buffer could be had for it.
+    if (!old.HasData() && old.m_nCount > 0) return false;
     map.AddFrame(old);
+    return true;
 }
 
 void RepeatOuterRowsAndColumns(CFrame& map) {
@@ -358,8 +369,9 @@ void PatchMarks(CFrame& map) {
 
 void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box) {
     MeasureGrid(map, scan, box);
-    SmoothAsConfigured(map, ReadUnsharpenOffset);
-    AddOldMap(map);
+    // Without the smoothing asked for, or without the old map that the file holds, the map would
+    // replace the file as something else than the calibration: the file stays as it was instead.
+    if (!SmoothAsConfigured(map, ReadUnsharpenOffset) || !AddOldMap(map)) return;
     RepeatOuterRowsAndColumns(map);
     PatchMarks(map);
     map.AddConstant(-map.Mean());

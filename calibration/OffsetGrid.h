@@ -42,14 +42,16 @@ bool IsMeasurable(const CBorderBox& box, const CFrame& map);
 void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box);
 
 // Smooths the map as the setting says: 1 diagonally, 2 vertically, anything else not at all.
-// The setting is read once for each of the two choices.
-void SmoothAsConfigured(CFrame& map, const std::function<unsigned()>& readSetting);
+// The setting is read once for each of the two choices. False when the smoothing asked for could
+// not get its buffer (the map is then as it was).
+bool SmoothAsConfigured(CFrame& map, const std::function<unsigned()>& readSetting);
 // "UnsharpenOffset" in section "Imaging" of the settings file, 1 when missing.
 unsigned ReadUnsharpenOffset();
 
 // Adds the map stored in the file that the map is named after (reporting "Add"); a file that is
-// missing, unreadable or of another size adds nothing.
-void AddOldMap(CFrame& map);
+// missing, unreadable or of another size adds nothing. False, with nothing added, when the file
+// holds a map but no buffer could be had to read it.
+bool AddOldMap(CFrame& map);
 
 // The two outermost rows and columns take the values of the third row or column in from the edge.
 void RepeatOuterRowsAndColumns(CFrame& map);

@@ -26,7 +26,15 @@ bool SaveFileSafely(const std::string& path, const std::function<bool(platform::
     const std::string temporary = TemporaryPathFor(path);
     platform::CFile file;
     if (!file.Create(temporary)) return false;
-    bool complete = writer(file);
+    bool complete = false;
+    try {
+        complete = writer(file);
+    } catch (...) {
+        // The exception goes on to the caller, the half-written file does not stay behind.
+        file.Close();
+        platform::RemoveFile(temporary);
+        throw;
+    }
     complete = file.Close() && complete;
     if (complete && platform::MoveFileOver(temporary, path)) return true;
     platform::RemoveFile(temporary);

@@ -176,7 +176,8 @@ void CFrame::Rotate90() {
     if (!turned) return;
     const int32_t height = m_nRows;
     const int32_t width = m_nCols;
-    QuarterTurn(m_pData.get(), width, height, turned.get());
+    // Only a plane with samples has rows to move: one 0 samples wide may claim 2^31 - 1 rows.
+    if (m_nCount > 0) QuarterTurn(m_pData.get(), width, height, turned.get());
     m_nCols = height;
     m_nRows = width;
     m_pData = std::move(turned);
@@ -192,7 +193,8 @@ void CFrame::Smooth(Weights weights) {
     const uint16_t* old = m_pData.get();
     std::copy_n(old, m_nCount, smoothed.get());
     const int32_t width = m_nCols;
-    for (int32_t y = 1; y < m_nRows - 1; ++y) {
+    // Inner samples need 3 columns: a narrower plane may still claim 2^31 - 1 rows.
+    for (int32_t y = 1; y < m_nRows - 1 && width >= 3; ++y) {
         for (int32_t x = 1; x < width - 1; ++x) {
             const int32_t i = y * width + x;
             smoothed[i] = static_cast<uint16_t>(static_cast<uint16_t>(weights(old, i, width)) >> 3);

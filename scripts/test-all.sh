@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test from a fresh clone: installs what is missing, then builds and runs the native tests,
-# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the 32-bit Windows
-# DLL's tests under Wine with a virtual X display.
+# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the 32-bit Windows DLL's
+# tests under Wine with a virtual X display, the native tests under valgrind, and every fuzz
+# target for a short while (KAVREL_FUZZ_SECONDS each, default 45).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +23,9 @@ echo "== win32 under Wine"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
 scripts/with-wine.sh ctest --preset win32
+
+echo "== valgrind"
+bash scripts/valgrind.sh
+
+echo "== fuzzing"
+bash scripts/fuzz.sh all "${KAVREL_FUZZ_SECONDS:-45}"

@@ -19,6 +19,11 @@ bool CountAndFail(size_t) {
 bool FailWrite(int64_t offset, size_t size) {
     return offset + static_cast<int64_t>(size) > g_failWriteAt;
 }
+
+int g_writeCalls = 0;
+int g_failWriteCall = 0;
+
+bool FailWriteCall(int64_t, size_t) { return ++g_writeCalls == g_failWriteCall; }
 }  // namespace
 
 MessageRecorder::MessageRecorder() {
@@ -52,5 +57,15 @@ WriteFailure::WriteFailure(int64_t failAtOffset) {
 }
 
 WriteFailure::~WriteFailure() { platform::SetWriteFailureHook(nullptr); }
+
+WriteCallFailure::WriteCallFailure(int failAtCall) {
+    g_writeCalls = 0;
+    g_failWriteCall = failAtCall;
+    platform::SetWriteFailureHook(FailWriteCall);
+}
+
+WriteCallFailure::~WriteCallFailure() { platform::SetWriteFailureHook(nullptr); }
+
+int WriteCallFailure::Calls() const { return g_writeCalls; }
 
 }  // namespace testing_support

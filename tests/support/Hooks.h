@@ -42,4 +42,13 @@ public:
     ~WriteFailure();
 };
 
+// While it exists, write call number n (counting from 1, over all files) fails, and the calls
+// are counted.
+class WriteCallFailure {
+public:
+    explicit WriteCallFailure(int failAtCall);
+    ~WriteCallFailure();
+    int Calls() const;
+};
+
 }  // namespace testing_support

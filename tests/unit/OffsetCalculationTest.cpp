@@ -343,15 +343,8 @@ TEST(CalcOffset, FailedAllocationsNeverLeaveAWrongMap) {
             testing_support::AllocationFailure failure(failAt);
             calibration.Run();
         }
-        const std::vector<uint8_t> written = calibration.OffsetFile();
-        if (failAt <= 5) {
-            EXPECT_EQ(written, old);  // nothing to measure, or nothing right to measure
-        } else if (failAt == 6) {
-            EXPECT_EQ(written.size(), kOffsetFileSize);  // measured without smoothing
-            EXPECT_NE(written, old);
-            EXPECT_NE(written, complete);
-        } else {
-            EXPECT_EQ(written, measurementAlone);  // the old map could not be read
-        }
+        // Nothing to measure, nothing right to measure, the smoothing or the old map missing:
+        // the file keeps the calibration it held.
+        EXPECT_EQ(calibration.OffsetFile(), old);
     }
 }

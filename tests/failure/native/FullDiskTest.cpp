@@ -1,0 +1,189 @@
+// Saving the calibration files on a file system that is really full: a small tmpfs, mounted for
+// the test. Mounting needs root (or CAP_SYS_ADMIN); without it the test says so and is skipped,
+// except in CI (CI=true), where it must run.
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/FrameEngine.h"
+#include "fuzz/ScanPicture.h"
+#include "image/Frame.h"
+#include "image/Lut.h"
+#include "support/Hooks.h"
+#include "support/TestFiles.h"
+
+using namespace testing_support;
+
+namespace {
+
+// A tmpfs of the given size on a fresh folder, unmounted and removed with the object.
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(const std::string& size) {
+        char folder[] = "/tmp/kavrel-full-disk.XXXXXX";
+        if (::mkdtemp(folder) == nullptr) {
+            m_error = std::strerror(errno);
+            return;
+        }
+        m_path = folder;
+        if (::mount("kavrel-full-disk", folder, "tmpfs", MS_NOSUID | MS_NODEV,
+                    ("size=" + size).c_str()) != 0) {
+            m_error = std::strerror(errno);
+            ::rmdir(folder);
+            m_path.clear();
+            return;
+        }
+        m_mounted = true;
+    }
+    ~SmallTmpfs() {
+        if (m_mounted) ::umount2(m_path.c_str(), MNT_DETACH);
+        if (!m_path.empty()) ::rmdir(m_path.c_str());
+    }
+    bool Mounted() const { return m_mounted; }
+    const std::string& Error() const { return m_error; }
+    std::string Path(const std::string& name) const { return m_path + "/" + name; }
+
+    // Fills the file system to the last byte with one file; returns its size.
+    size_t Fill() const {
+        const int fd = ::open(Path("filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) return 0;
+        size_t total = 0;
+        static const char block[4096] = {};
+        for (size_t chunk = sizeof block; chunk > 0; chunk /= 2) {
+            ssize_t n;
+            while ((n = ::write(fd, block, chunk)) > 0) total += static_cast<size_t>(n);
+        }
+        ::close(fd);
+        return total;
+    }
+    void Unfill() const { ::unlink(Path("filler").c_str()); }
+
+private:
+    std::string m_path;
+    std::string m_error;
+    bool m_mounted = false;
+};
+
+bool InCi() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}
+
+}  // namespace
+
+TEST(FullDisk, SavesKeepTheOldFilesAndLeaveNoTemporary) {
+    SmallTmpfs disk("1m");
+    if (!disk.Mounted()) {
+        if (InCi())
+            FAIL() << "cannot mount a tmpfs (" << disk.Error()
+                   << "); CI must run this test as root";
+        GTEST_SKIP() << "SKIPPED: cannot mount a small tmpfs here (" << disk.Error()
+                     << "); the full-disk test needs root or CAP_SYS_ADMIN";
+    }
+    const std::string lutPath = disk.Path("table.lut");
+    const std::string offsetPath = disk.Path("offsets.frm");
+    CLut oldLut;
+    oldLut.MakeInverse(3000);
+    oldLut.Save(lutPath);
+    CFrame oldMap;
+    oldMap.m_nCols = 100;
+    oldMap.m_nRows = 50;
+    oldMap.m_nCount = 5000;
+    oldMap.m_pData = std::make_unique<uint16_t[]>(5000);
+    for (int32_t i = 0; i < 5000; ++i) oldMap.m_pData[i] = static_cast<uint16_t>(i);
+    oldMap.Save(offsetPath);
+    const std::vector<uint8_t> lutBefore = ReadBytes(lutPath);
+    const std::vector<uint8_t> offsetsBefore = ReadBytes(offsetPath);
+    ASSERT_EQ(lutBefore.size(), 528u);
+    ASSERT_EQ(offsetsBefore.size(), 10018u);
+
+    // A full map (2.6 MB) does not fit into 1 MB even when the disk is empty.
+    CFrame map;
+    map.Fill(-7);
+    map.Save(offsetPath);
+    EXPECT_EQ(ReadBytes(offsetPath), offsetsBefore);
+
+    ASSERT_GT(disk.Fill(), 0u);
+    CLut lut;
+    lut.MakeLinear(2000);
+    lut.Save(lutPath);
+    oldMap.m_pData[0] = 4095;
+    oldMap.Save(offsetPath);
+    EXPECT_EQ(ReadBytes(lutPath), lutBefore);
+    EXPECT_EQ(ReadBytes(offsetPath), offsetsBefore);
+    EXPECT_FALSE(FileExists(lutPath + ".kavrel-new"));
+    EXPECT_FALSE(FileExists(offsetPath + ".kavrel-new"));
+
+    // With room again, the same saves go through.
+    disk.Unfill();
+    lut.Save(lutPath);
+    oldMap.Save(offsetPath);
+    EXPECT_EQ(ReadBytes(lutPath).size(), 528u);
+    EXPECT_NE(ReadBytes(lutPath), lutBefore);
+    EXPECT_EQ(ReadBytes(offsetPath).size(), 10018u);
+    EXPECT_NE(ReadBytes(offsetPath), offsetsBefore);
+}
+
+// The calibrations and the file display on a full disk: the calibration files keep what they
+// held, and no picture is left half written.
+TEST(FullDisk, CalibrationsAndTheFileDisplayLeaveNothingHalfWritten) {
+    SmallTmpfs disk("16m");
+    if (!disk.Mounted()) {
+        if (InCi())
+            FAIL() << "cannot mount a tmpfs (" << disk.Error()
+                   << "); CI must run this test as root";
+        GTEST_SKIP() << "SKIPPED: cannot mount a small tmpfs here (" << disk.Error()
+                     << "); the full-disk test needs root or CAP_SYS_ADMIN";
+    }
+    MessageRecorder messages;
+    TempDir dir;
+    const uint8_t scan[] = {139, 119, 10, 8, 125, 113, 100, 255, 220, 3, 0, 0, 9, 3};
+    WriteBytes(dir.Path("scan.bmp"), fuzzing::DrawScan(scan, sizeof scan, 1));
+    const std::string lutPath = disk.Path("table.lut");
+    const std::string offsetPath = disk.Path("offsets.frm");
+    CLut oldLut;
+    oldLut.MakeInverse(4095);
+    oldLut.Save(lutPath);
+    CFrame oldMap;
+    oldMap.Fill(3);
+    oldMap.Save(offsetPath);
+    const std::vector<uint8_t> lutBefore = ReadBytes(lutPath);
+    const std::vector<uint8_t> offsetsBefore = ReadBytes(offsetPath);
+
+    CFrameEngine engine;
+    engine.SetLutFile(lutPath.c_str());
+    engine.SetOffsetFile(offsetPath.c_str());
+    engine.SetScanFile(dir.Path("scan.bmp").c_str());
+    for (int32_t i = 0; i < CFrameEngine::kDensiValueCount; ++i)
+        engine.SetDensiValue(i, 1000 - 20 * i);
+    engine.SetDeviceName(("file:" + disk.Path("shown-%d.bmp")).c_str());
+    engine.OpenOutputDevice();
+    ASSERT_TRUE(engine.m_OutputDC.HasDC());
+
+    ASSERT_GT(disk.Fill(), 0u);
+    engine.CalcLut();
+    engine.CalcOffset(1);
+    engine.OutputBlankFrame(2000);
+    EXPECT_EQ(ReadBytes(lutPath), lutBefore);
+    EXPECT_EQ(ReadBytes(offsetPath), offsetsBefore);
+    EXPECT_FALSE(FileExists(disk.Path("shown-0.bmp")));
+    EXPECT_FALSE(FileExists(lutPath + ".kavrel-new"));
+    EXPECT_FALSE(FileExists(offsetPath + ".kavrel-new"));
+    EXPECT_FALSE(FileExists(disk.Path("shown-0.bmp.kavrel-new")));
+
+    // With room again the same calls write complete files.
+    disk.Unfill();
+    engine.CalcLut();
+    engine.CalcOffset(1);
+    engine.OutputBlankFrame(2000);
+    EXPECT_EQ(ReadBytes(lutPath).size(), 528u);
+    EXPECT_NE(ReadBytes(lutPath), lutBefore);
+    EXPECT_EQ(ReadBytes(offsetPath).size(), 18u + 2u * 1280u * 1024u);
+    EXPECT_NE(ReadBytes(offsetPath), offsetsBefore);
+    EXPECT_EQ(ReadBytes(disk.Path("shown-1.bmp")).size(), 54u + 3u * 1280u * 1024u);
+}

@@ -1,0 +1,135 @@
+// The files of tests/data/malformed through the DLL, against tests/data/malformed/expected.txt.
+#include <cstdlib>
+#include <fstream>
+
+#include "win32/Host.h"
+
+namespace {
+
+std::string MalformedDir() {
+    const char* dir = std::getenv("KAVREL_TEST_DATA_DIR");
+    return std::string(dir != nullptr && *dir != '\0' ? dir : KAVREL_TEST_DATA_DIR) + "/malformed";
+}
+
+struct Expectation {
+    std::string file;
+    std::vector<std::string> outcome;
+};
+
+std::vector<Expectation> ReadExpectations() {
+    std::ifstream table(MalformedDir() + "/expected.txt");
+    std::vector<Expectation> expectations;
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream words(line);
+        Expectation e;
+        if (!(words >> e.file) || e.file[0] == '#') continue;
+        for (std::string word; words >> word;) e.outcome.push_back(word);
+        expectations.push_back(e);
+    }
+    return expectations;
+}
+
+bool EndsWith(const std::string& s, const char* end) {
+    const std::string e(end);
+    return s.size() >= e.size() && s.compare(s.size() - e.size(), e.size(), e) == 0;
+}
+
+}  // namespace
+
+// "load N ...": SetImageFile over a good image returns N. Every file, loaded as what its name
+// says, computes a frame without a message box, and nothing is written beside it.
+HOST_CHECK(MalformedFilesGiveTheirResultsThroughTheDll) {
+    const Kavrel& k = Library();
+    const std::vector<Expectation> expectations = ReadExpectations();
+    EXPECT_TRUE(expectations.size() > 50);
+    const std::string good = MalformedDir() + "/bmp-good-8x6.bmp";
+    k.DisableErrorWindow(0);
+    size_t bitmaps = 0;
+    for (const Expectation& e : expectations) {
+        const std::string path = MalformedDir() + "/" + e.file;
+        const std::vector<CapturedBox> boxes = CaptureMessageBoxes([&] {
+            if (EndsWith(e.file, ".bmp")) {
+                EXPECT_EQ(k.SetImageFile(good.c_str()), 0);
+                const int code = k.SetImageFile(path.c_str());
+                if (e.outcome.size() < 2 || code != std::atoi(e.outcome[1].c_str()))
+                    ReportFailure(__FILE__, __LINE__,
+                                  e.file + ": SetImageFile returned " + std::to_string(code));
+                ++bitmaps;
+            } else if (EndsWith(e.file, ".frm")) {
+                k.SetOffsetFile(path.c_str());
+            } else if (EndsWith(e.file, ".lut")) {
+                k.SetLutFile(path.c_str());
+            }
+            k.CalcFrame(0);
+        });
+        if (!boxes.empty()) ReportFailure(__FILE__, __LINE__, e.file + " showed a message box");
+    }
+    EXPECT_TRUE(bitmaps > 30);
+    k.SetOffsetFile("");
+    k.SetLutFile("");
+    k.SetImageFile("");
+}
+
+// What the offset and LUT files give, seen on the file display: a frame of the good bitmap is
+// drawn with the table and the offset map that the file leaves in force. "plane unchanged" draws
+// as the map loaded before it, "default table" as the table of a missing file; a file that was
+// taken draws otherwise.
+HOST_CHECK(MalformedOffsetAndLutFilesDrawAsExpected) {
+    const Kavrel& k = Library();
+    HostTempDir dir;
+    const std::string shown = dir.Path("shown.bmp");
+    const std::string missing = dir.Path("missing.lut");
+    // The map in force before each offset file: 4 x 3 like the frames, every offset +500.
+    const std::string previous = dir.Path("previous.frm");
+    std::vector<uint8_t> map = {'F', 'R', 'A', 'M', 'E', 0, 12, 0, 0, 0, 4, 0, 0, 0, 3, 0, 0, 0};
+    for (int i = 0; i < 12; ++i) map.insert(map.end(), {0xF4, 0x01});
+    WriteFileBytes(previous, map);
+
+    k.DisableErrorWindow(1);
+    EXPECT_EQ(k.SetImageFile((MalformedDir() + "/bmp-good-8x6.bmp").c_str()), 0);
+    k.SetColor(1);
+    k.SetPosition(3);
+    k.SetDeviceName(("file:" + shown).c_str());
+    k.OpenOutputDevice();
+    auto draw = [&](const std::string& lut, const std::string& offsets) {
+        k.SetLutFile(lut.c_str());
+        k.SetOffsetFile(previous.c_str());
+        k.SetOffsetFile(offsets.c_str());
+        k.CalcFrame(0);
+        k.OutputFrame(0);
+        return ReadFileBytes(shown);
+    };
+    const std::vector<uint8_t> reference = draw(missing, previous);
+    EXPECT_EQ(reference.size(), 54u + 1280u * 1024u * 3u);
+
+    size_t checked = 0;
+    for (const Expectation& e : ReadExpectations()) {
+        const std::string path = MalformedDir() + "/" + e.file;
+        const std::string outcome = e.outcome.empty() ? "" : e.outcome[0] + " " + e.outcome.back();
+        bool same = false;
+        if (EndsWith(e.file, ".frm")) {
+            same = draw(missing, path) == reference;
+            if (same != (outcome == "plane unchanged"))
+                ReportFailure(__FILE__, __LINE__,
+                              e.file + (same ? " drew as the previous map" : " drew otherwise"));
+        } else if (EndsWith(e.file, ".lut")) {
+            same = draw(path, previous) == reference;
+            if (same != (outcome == "default table"))
+                ReportFailure(__FILE__, __LINE__,
+                              e.file + (same ? " drew as the default table" : " drew otherwise"));
+        } else {
+            continue;
+        }
+        ++checked;
+    }
+    EXPECT_TRUE(checked > 25);
+    k.CloseOutputDevice();
+    k.SetDeviceName("");
+    k.SetLutFile("");
+    k.SetOffsetFile("");
+    k.SetImageFile("");
+    k.SetColor(0);
+    k.SetPosition(0);
+    k.DisableErrorWindow(0);
+}
