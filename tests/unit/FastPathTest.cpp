@@ -10,7 +10,10 @@
 
 #include "calibration/ColumnShift.h"
 #include "image/Frame.h"
+#include "support/Planes.h"
 #include "output/FramePacking.h"
+
+using testing_support::Samples;
 
 namespace {
 
@@ -33,10 +36,6 @@ void RandomPlane(CFrame& plane, int32_t cols, int32_t rows, CRandom& random) {
     plane.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(plane.m_nCount));
     for (int32_t i = 0; i < plane.m_nCount; ++i)
         plane.m_pData[i] = static_cast<uint16_t>(random.Next(0, 65535));
-}
-
-std::vector<uint16_t> Samples(const CFrame& plane) {
-    return std::vector<uint16_t>(plane.m_pData.get(), plane.m_pData.get() + plane.m_nCount);
 }
 
 }  // namespace

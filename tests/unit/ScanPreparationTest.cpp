@@ -7,6 +7,7 @@
 
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
+#include "support/Planes.h"
 #include "image/Lut.h"
 #include "output/FrameComputation.h"
 #include "support/Hooks.h"
@@ -15,22 +16,10 @@
 
 using testing_support::MessageRecorder;
 
+using testing_support::Samples;
+using testing_support::Paint;
+
 namespace {
-
-// A plane cols x rows with the samples value(x, y).
-void Paint(CFrame& plane, int32_t cols, int32_t rows,
-           const std::function<int32_t(int32_t, int32_t)>& value) {
-    plane.m_nCols = cols;
-    plane.m_nRows = rows;
-    plane.m_nCount = cols * rows;
-    plane.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(plane.m_nCount));
-    for (int32_t y = 0; y < rows; ++y)
-        for (int32_t x = 0; x < cols; ++x) plane.SetPixel(x, y, value(x, y));
-}
-
-std::vector<uint16_t> Samples(const CFrame& plane) {
-    return std::vector<uint16_t>(plane.m_pData.get(), plane.m_pData.get() + plane.m_nCount);
-}
 
 }  // namespace
 
