@@ -32,8 +32,13 @@ private:
     int32_t m_nMapHeight;
 };
 
-// Whether the exposed area can be measured: at least 100 samples wide and high (one less than the
-// number of exposed columns and rows), and small enough that its products with the map's size fit
+// The smallest extent of the exposed area, in scan samples, that measures a map extent: 1.1 scan
+// samples per map sample. Coarser scans lose the marks between samples and the blocks between
+// them, and calibration after calibration would drift.
+int32_t MinimumScanExtent(int32_t mapExtent);
+
+// Whether the exposed area can be measured: at least MinimumScanExtent wide and high (one less
+// than the number of exposed columns and rows), and small enough that its products with the map's size fit
 // in 32 bits, so that no predicted grid position wraps around.
 bool IsMeasurable(const CBorderBox& box, const CFrame& map);
 
@@ -59,9 +64,12 @@ void RepeatOuterRowsAndColumns(CFrame& map);
 // Replaces the 3 x 3 samples around every grid point, where the marks were measured, by samples
 // ten rows away.
 void PatchMarks(CFrame& map);
+// "RepairMarksFirst" in section "Imaging" of the settings file, 1 when missing: the marks are
+// repaired in the measured map before the smoothing; 0 repairs them in the finished map.
+unsigned ReadRepairMarksFirst();
 
-// Everything after the border box: measure, smooth, add the old map, repair, remove the mean and
-// save the map to the file that it is named after.
+// Everything after the border box: measure, repair the marks, smooth, add the old map, repair the
+// outer rows and columns, remove the mean and save the map to the file that it is named after.
 void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box);
 
 }  // namespace kavrel::offset

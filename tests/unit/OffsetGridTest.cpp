@@ -87,7 +87,8 @@ TEST(Resample, EmptyBlocksRepeatAMeasuredValue) {
     CFrame map;
     map.Fill(999);
     // Two source columns for four destination columns: blocks 0 and 2 are empty. Block 0 comes
-    // before any measurement and takes the value of block 1, block 2 repeats block 1.
+    // before any measurement and, its column holding none, takes the call's first measured
+    // block, block 1; block 2 repeats block 1.
     map.Resample(0, 0, 3, 3, 0, 0, 4, 1, source);
     const int32_t column0 = (100 + 101) / 2;
     const int32_t column1 = (200 + 201) / 2;
@@ -96,14 +97,31 @@ TEST(Resample, EmptyBlocksRepeatAMeasuredValue) {
     EXPECT_EQ(map.GetPixel(2, 0), column0);
     EXPECT_EQ(map.GetPixel(3, 0), column1);
 
-    // One source row for two destination rows: row 0 is empty and takes row 1's first value.
-    map.Resample(0, 0, 3, 2, 0, 5, 2, 7, source);
+    // One source row for three destination rows: rows 0 and 1 are empty. Before the first
+    // measurement each sample takes the first measured block below it in its own column, not the
+    // call's first block (which would spread one column's value, a mark's, along the row).
+    map.Resample(0, 0, 3, 2, 0, 5, 2, 8, source);
     EXPECT_EQ(map.GetPixel(0, 5), 100);
-    EXPECT_EQ(map.GetPixel(1, 5), 100);
+    EXPECT_EQ(map.GetPixel(1, 5), 200);
     EXPECT_EQ(map.GetPixel(0, 6), 100);
     EXPECT_EQ(map.GetPixel(1, 6), 200);
+    EXPECT_EQ(map.GetPixel(0, 7), 100);
+    EXPECT_EQ(map.GetPixel(1, 7), 200);
+
+    // Both at once: of four columns only 1 and 3 hold samples, of three rows only row 2. Columns
+    // 0 and 2 above row 2 and column 0 of row 2 have no block below them and take the call's
+    // first block (row 2, column 1); after it, column 2 repeats the value written before it.
+    Paint(source, 3, 2, [](int32_t x, int32_t y) { return 10 * (x + 1) + y; });
+    map.Fill(999);
+    map.Resample(0, 0, 3, 2, 0, 0, 4, 3, source);
+    const std::vector<std::vector<int32_t>> expected = {
+        {10, 10, 10, 20}, {10, 10, 10, 20}, {10, 10, 10, 20}};
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(map.GetPixel(x, y), expected[y][x]) << x << ", " << y;
 
     // An inverted source rectangle has no block with samples: the destination keeps its values.
+    map.Fill(999);
     map.Resample(3, 3, 0, 0, 0, 10, 4, 12, source);
     EXPECT_EQ(map.GetPixel(0, 10), 999);
     EXPECT_EQ(map.GetPixel(3, 11), 999);
@@ -166,7 +184,7 @@ TEST(OffsetMap, MeasuringCoversTheMapButColumn1279AtTheEndsAndRow1023) {
     }
 }
 
-TEST(OffsetMap, MeasurableAreasAreAtLeast100AndFitThe32BitGrid) {
+TEST(OffsetMap, MeasurableAreasHave1Point1SamplesPerMapSampleAndFitThe32BitGrid) {
     const CFrame map;
     struct Case {
         CBorderBox box;
@@ -174,10 +192,11 @@ TEST(OffsetMap, MeasurableAreasAreAtLeast100AndFitThe32BitGrid) {
     };
     const Case cases[] =
         {
-            {{0, 0, 100, 100}, true},         {{0, 0, 99, 100}, false},
-            {{0, 0, 100, 99}, false},         {{50, 50, 10, 200}, false},
+            {{0, 0, 1408, 1127}, true},       {{0, 0, 1407, 1127}, false},
+            {{0, 0, 1408, 1126}, false},      {{5, 7, 1413, 1134}, true},
+            {{0, 0, 100, 100}, false},        {{1500, 50, 10, 2000}, false},
             {{0, 0, 1677721, 2097151}, true},  // 1677721 x 1280 and 2097151 x 1024 fit in 32 bits
-            {{0, 0, 1677722, 200}, false},    {{0, 0, 200, 2097152}, false},
+            {{0, 0, 1677722, 2000}, false},   {{0, 0, 2000, 2097152}, false},
         };
     for (const Case& c : cases)
         EXPECT_EQ(IsMeasurable(c.box, map), c.measurable) << c.box.right << " x " << c.box.bottom;
