@@ -10,6 +10,7 @@
 #include "platform/Settings.h"
 
 using namespace kavrel::wrap32;
+using kavrel::offset::EPeaks;
 
 namespace {
 
@@ -152,8 +153,8 @@ struct CGrid {
 // of the scan between the marks found around it.
 class CGridMeasurement {
 public:
-    CGridMeasurement(CFrame& map, const CFrame& scan, const CBorderBox& box)
-        : m_Map(map), m_Scan(scan), m_At(map, box), m_Grid(map) {}
+    CGridMeasurement(CFrame& map, const CFrame& scan, const CBorderBox& box, EPeaks peaks)
+        : m_Map(map), m_Scan(scan), m_At(map, box), m_Grid(map), m_ePeaks(peaks) {}
     virtual ~CGridMeasurement() = default;
 
     void InteriorCells() const;
@@ -167,7 +168,8 @@ private:
     // The mark found near (x, y), or (x, y) itself, the predicted place, where none is found.
     CPoint Peak(int32_t x, int32_t y, int32_t radius) const {
         const CPoint peak = m_Scan.FindPeak(x, y, radius);
-        return IsMark(m_Scan, x, y, radius, peak) ? peak : CPoint{x, y};
+        if (m_ePeaks == EPeaks::AsFound || IsMark(m_Scan, x, y, radius, peak)) return peak;
+        return CPoint{x, y};
     }
     void Measure(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0, int32_t X1,
                  int32_t Y1) const {
@@ -178,6 +180,7 @@ private:
     const CFrame& m_Scan;
     const kavrel::offset::CGridMapping m_At;
     const CGrid m_Grid;
+    const EPeaks m_ePeaks;
 };
 
 void CGridMeasurement::InteriorCells() const {
@@ -364,8 +367,8 @@ bool IsMeasurable(const CBorderBox& box, const CFrame& map) {
     return width * map.m_nNominalWidth <= kLargest && height * map.m_nNominalHeight <= kLargest;
 }
 
-void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box) {
-    const CGridMeasurement measurement(map, scan, box);
+void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box, EPeaks peaks) {
+    const CGridMeasurement measurement(map, scan, box, peaks);
     measurement.InteriorCells();
     measurement.LeftStrip();
     measurement.RightStrip();

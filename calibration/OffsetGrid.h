@@ -42,9 +42,16 @@ int32_t MinimumScanExtent(int32_t mapExtent);
 // in 32 bits, so that no predicted grid position wraps around.
 bool IsMeasurable(const CBorderBox& box, const CFrame& map);
 
+// Which peaks the grid measurement takes as marks: only those that can be one (a small spot well
+// inside its search window, clearly above the window around it), the predicted point standing in
+// for any other; or every peak as found, which a scan with all its marks present and sharp
+// measures alike.
+enum class EPeaks { MarksOnly, AsFound };
+
 // Fills the map cell by cell from the scan: the interior cells, the four strips and the four
 // corners, each resampled from between the marks found around it.
-void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box);
+void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box,
+                 EPeaks peaks = EPeaks::MarksOnly);
 
 // Smooths the map as the setting says: 1 diagonally, 2 vertically, anything else not at all.
 // The setting is read once for each of the two choices. False when the smoothing asked for could
