@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 #include "calibration/Wrap32.h"
 #include "platform/Settings.h"
 
 using namespace kavrel::wrap32;
+using kavrel::offset::EPeaks;
 
 namespace {
 
@@ -92,6 +94,43 @@ int64_t WindowBound(int64_t position) {
                                int64_t{std::numeric_limits<int32_t>::max()} + 1);
 }
 
+// Whether the brightest sample of a FindPeak window can be a grid mark. A mark is a small bright
+// spot well inside its window: a sample on the window's outer rows or columns is the edge of
+// something larger (or of a mark predicted too far off to measure from), and one that does not
+// stand at least kMarkSigmas standard deviations, and kMarkContrast levels, above the mean of the
+// window around it is noise where a mark is missing (dust, a faint mark). The samples within
+// radius / 4 of the peak, where a mark's own light lies, are left out of the mean. Integer
+// arithmetic, so that every build decides alike.
+constexpr int64_t kMarkSigmas = 6;
+constexpr int64_t kMarkContrast = 8;
+
+bool IsMark(const CFrame& scan, int32_t x, int32_t y, int32_t radius, CPoint peak) {
+    if (radius <= 0) return false;
+    const int64_t peakValue = scan.GetPixel(peak.x, peak.y);
+    if (peakValue <= 0) return false;
+    const int64_t left = int64_t{x} - radius, right = int64_t{x} + radius - 1;
+    const int64_t top = int64_t{y} - radius, bottom = int64_t{y} + radius - 1;
+    if (peak.x <= left || peak.x >= right || peak.y <= top || peak.y >= bottom) return false;
+
+    const int64_t spot = radius / 4;
+    int64_t count = 0, sum = 0, squares = 0;
+    for (int64_t v = top; v <= bottom; ++v)
+        for (int64_t u = left; u <= right; ++u) {
+            if (std::abs(u - peak.x) <= spot && std::abs(v - peak.y) <= spot) continue;
+            const int64_t value = scan.GetPixel(static_cast<int32_t>(u), static_cast<int32_t>(v));
+            ++count;
+            sum += value;
+            squares += value * value;
+        }
+    if (count == 0) return false;
+    // With mean = sum / count and variance = (count * squares - sum^2) / count^2:
+    // peak - mean >= kMarkContrast and (peak - mean)^2 >= kMarkSigmas^2 * variance.
+    const int64_t excess = peakValue * count - sum;  // (peak - mean) * count
+    if (excess < kMarkContrast * count) return false;
+    const int64_t spread = count * squares - sum * sum;  // variance * count^2
+    return excess * excess >= kMarkSigmas * kMarkSigmas * spread;
+}
+
 // The grid of the map, from its members.
 struct CGrid {
     explicit CGrid(const CFrame& map)
@@ -114,8 +153,8 @@ struct CGrid {
 // of the scan between the marks found around it.
 class CGridMeasurement {
 public:
-    CGridMeasurement(CFrame& map, const CFrame& scan, const CBorderBox& box)
-        : m_Map(map), m_Scan(scan), m_At(map, box), m_Grid(map) {}
+    CGridMeasurement(CFrame& map, const CFrame& scan, const CBorderBox& box, EPeaks peaks)
+        : m_Map(map), m_Scan(scan), m_At(map, box), m_Grid(map), m_ePeaks(peaks) {}
     virtual ~CGridMeasurement() = default;
 
     void InteriorCells() const;
@@ -126,8 +165,11 @@ public:
     void Corners() const;
 
 private:
+    // The mark found near (x, y), or (x, y) itself, the predicted place, where none is found.
     CPoint Peak(int32_t x, int32_t y, int32_t radius) const {
-        return m_Scan.FindPeak(x, y, radius);
+        const CPoint peak = m_Scan.FindPeak(x, y, radius);
+        if (m_ePeaks == EPeaks::AsFound || IsMark(m_Scan, x, y, radius, peak)) return peak;
+        return CPoint{x, y};
     }
     void Measure(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0, int32_t X1,
                  int32_t Y1) const {
@@ -138,6 +180,7 @@ private:
     const CFrame& m_Scan;
     const kavrel::offset::CGridMapping m_At;
     const CGrid m_Grid;
+    const EPeaks m_ePeaks;
 };
 
 void CGridMeasurement::InteriorCells() const {
@@ -247,23 +290,36 @@ void CFrame::Resample(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0
     const CBlockSpans rows{y0, Sub(Sub(y1, y0), 1), height};
 
     // An empty block repeats the value written just before it. The samples before the first block
-    // that holds any take that block's value, so that every sample written is a measurement; when
-    // no block holds any, nothing is written and the destination keeps what it held.
+    // that holds any take the first measured block below them in their own column, or, in a column
+    // without any, the first measured block of the call: a value from the same source columns
+    // wherever there is one, so that a mark at the start of the rectangle is not spread along it.
+    // When no block holds any, nothing is written and the destination keeps what it held.
     const int32_t firstRow = rows.FirstWithSamples();
     const int32_t firstColumn = columns.FirstWithSamples();
     if (firstRow < 0 || firstColumn < 0) return;
-    int32_t value = BlockMean(source, columns.Start(firstColumn), columns.Start(firstColumn + 1),
-                              rows.Start(firstRow), rows.Start(firstRow + 1));
+    const int32_t firstRowStart = rows.Start(firstRow);
+    const int32_t firstRowEnd = rows.Start(firstRow + 1);
+    const int32_t firstMeasured = BlockMean(source, columns.Start(firstColumn),
+                                            columns.Start(firstColumn + 1), firstRowStart,
+                                            firstRowEnd);
 
     // Each block's end is the next block's start: every start is computed once per row.
+    int32_t value = firstMeasured;
     for (int32_t i = 0; i < height; ++i) {
         const int32_t rowStart = rows.Start(i);
         const int32_t rowEnd = rows.Start(i + 1);
         int32_t columnStart = columns.Start(0);
         for (int32_t j = 0; j < width; ++j) {
             const int32_t columnEnd = columns.Start(j + 1);
-            if (rowStart < rowEnd && columnStart < columnEnd)
+            const bool columnHasSamples = columnStart < columnEnd;
+            if (rowStart < rowEnd && columnHasSamples)
                 value = BlockMean(source, columnStart, columnEnd, rowStart, rowEnd);
+            else if (i < firstRow)
+                value = columnHasSamples
+                            ? BlockMean(source, columnStart, columnEnd, firstRowStart, firstRowEnd)
+                            : firstMeasured;
+            else if (i == firstRow && j < firstColumn)
+                value = firstMeasured;
             SetPixel(Add(X0, j), Add(Y0, i), value);
             columnStart = columnEnd;
         }
@@ -296,17 +352,23 @@ int32_t CGridMapping::dY(int32_t distance) const {
     return Div(Mul(m_nScanHeight, distance), m_nMapHeight);
 }
 
+int32_t MinimumScanExtent(int32_t mapExtent) {
+    // 1.1 scan samples per map sample, rounded up.
+    return static_cast<int32_t>((int64_t{mapExtent} * 11 + 9) / 10);
+}
+
 bool IsMeasurable(const CBorderBox& box, const CFrame& map) {
-    constexpr int64_t kMinimumExtent = 100;
     constexpr int64_t kLargest = std::numeric_limits<int32_t>::max();
     const int64_t width = int64_t{box.right} - box.left;
     const int64_t height = int64_t{box.bottom} - box.top;
-    if (width < kMinimumExtent || height < kMinimumExtent) return false;
+    if (width < MinimumScanExtent(map.m_nNominalWidth) ||
+        height < MinimumScanExtent(map.m_nNominalHeight))
+        return false;
     return width * map.m_nNominalWidth <= kLargest && height * map.m_nNominalHeight <= kLargest;
 }
 
-void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box) {
-    const CGridMeasurement measurement(map, scan, box);
+void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box, EPeaks peaks) {
+    const CGridMeasurement measurement(map, scan, box, peaks);
     measurement.InteriorCells();
     measurement.LeftStrip();
     measurement.RightStrip();
@@ -367,13 +429,22 @@ void PatchMarks(CFrame& map) {
                 for (const int32_t dx : kColumns) map.PatchSample(X + dx, Y + dy);
 }
 
+unsigned ReadRepairMarksFirst() {
+    return platform::GetProfileInt("Imaging", "RepairMarksFirst", 1);
+}
+
 void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box) {
     MeasureGrid(map, scan, box);
+    // The marks are repaired in the measurement itself, before the smoothing could spread their
+    // light to samples that the repair does not reach and every calibration would add again. The
+    // setting at 0 repairs them in the finished map instead, as maps were once made.
+    const bool repairMarksFirst = ReadRepairMarksFirst() != 0;
+    if (repairMarksFirst) PatchMarks(map);
     // Without the smoothing asked for, or without the old map that the file holds, the map would
     // replace the file as something else than the calibration: the file stays as it was instead.
     if (!SmoothAsConfigured(map, ReadUnsharpenOffset) || !AddOldMap(map)) return;
     RepeatOuterRowsAndColumns(map);
-    PatchMarks(map);
+    if (!repairMarksFirst) PatchMarks(map);
     map.AddConstant(-map.Mean());
     map.Save(map.m_strFileName);
 }

@@ -32,14 +32,26 @@ private:
     int32_t m_nMapHeight;
 };
 
-// Whether the exposed area can be measured: at least 100 samples wide and high (one less than the
-// number of exposed columns and rows), and small enough that its products with the map's size fit
+// The smallest extent of the exposed area, in scan samples, that measures a map extent: 1.1 scan
+// samples per map sample. Coarser scans lose the marks between samples and the blocks between
+// them, and calibration after calibration would drift.
+int32_t MinimumScanExtent(int32_t mapExtent);
+
+// Whether the exposed area can be measured: at least MinimumScanExtent wide and high (one less
+// than the number of exposed columns and rows), and small enough that its products with the map's size fit
 // in 32 bits, so that no predicted grid position wraps around.
 bool IsMeasurable(const CBorderBox& box, const CFrame& map);
 
+// Which peaks the grid measurement takes as marks: only those that can be one (a small spot well
+// inside its search window, clearly above the window around it), the predicted point standing in
+// for any other; or every peak as found, which a scan with all its marks present and sharp
+// measures alike.
+enum class EPeaks { MarksOnly, AsFound };
+
 // Fills the map cell by cell from the scan: the interior cells, the four strips and the four
 // corners, each resampled from between the marks found around it.
-void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box);
+void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box,
+                 EPeaks peaks = EPeaks::MarksOnly);
 
 // Smooths the map as the setting says: 1 diagonally, 2 vertically, anything else not at all.
 // The setting is read once for each of the two choices. False when the smoothing asked for could
@@ -59,9 +71,12 @@ void RepeatOuterRowsAndColumns(CFrame& map);
 // Replaces the 3 x 3 samples around every grid point, where the marks were measured, by samples
 // ten rows away.
 void PatchMarks(CFrame& map);
+// "RepairMarksFirst" in section "Imaging" of the settings file, 1 when missing: the marks are
+// repaired in the measured map before the smoothing; 0 repairs them in the finished map.
+unsigned ReadRepairMarksFirst();
 
-// Everything after the border box: measure, smooth, add the old map, repair, remove the mean and
-// save the map to the file that it is named after.
+// Everything after the border box: measure, repair the marks, smooth, add the old map, repair the
+// outer rows and columns, remove the mean and save the map to the file that it is named after.
 void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box);
 
 }  // namespace kavrel::offset

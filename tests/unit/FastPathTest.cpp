@@ -118,8 +118,9 @@ int64_t BlockStart(int64_t origin, int64_t span, int64_t count, int64_t k) {
 }
 
 // Resample by its definition: each destination sample the mean of its block read through GetPixel
-// (signed, 0 outside the plane), an empty block repeating the value before it, the samples before
-// the first block that holds any taking that block's mean.
+// (signed, 0 outside the plane), an empty block repeating the value before it; the samples before
+// the first block that holds any take the first measured block below them in their column, or the
+// first measured block of the call where their column has none.
 TEST(FastPaths, ResampleEqualsTheBlockMeansReadThroughGetPixel) {
     CRandom random(5);
     for (int round = 0; round < 300; ++round) {
@@ -153,21 +154,36 @@ TEST(FastPaths, ResampleEqualsTheBlockMeansReadThroughGetPixel) {
                         sum += static_cast<int16_t>(source.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y)));
                 return static_cast<int32_t>(sum / ((xb - xa) * (yb - ya)));
             };
-            int32_t value = 0;
-            bool found = false, empty = false;
-            for (int64_t i = 0; i < height && !found; ++i)
-                for (int64_t j = 0; j < width && !found; ++j) {
-                    const int32_t m = mean(i, j, empty);
-                    found = !empty;
-                    if (found) value = m;
-                }
-            // The first measured value: the first row with samples meets the first column with them.
-            for (int64_t i = 0; found && i < height; ++i) {
-                for (int64_t j = 0; j < width; ++j) {
-                    const int32_t m = mean(i, j, empty);
-                    if (!empty) value = m;
-                    expected.SetPixel(static_cast<int32_t>(X0 + j), static_cast<int32_t>(Y0 + i), value);
-                }
+            // The first measured block of the call, and the first one at or below row i in
+            // column j, searched for as the rule says.
+            auto firstMeasured = [&](int64_t fromRow, int64_t onlyColumn, int32_t& value) {
+                bool empty = false;
+                for (int64_t i = fromRow; i < height; ++i)
+                    for (int64_t j = 0; j < width; ++j) {
+                        if (onlyColumn >= 0 && j != onlyColumn) continue;
+                        const int32_t m = mean(i, j, empty);
+                        if (!empty) {
+                            value = m;
+                            return true;
+                        }
+                    }
+                return false;
+            };
+            int32_t callFirst = 0;
+            bool measured = false, empty = false;
+            if (firstMeasured(0, -1, callFirst)) {
+                int32_t value = 0;
+                for (int64_t i = 0; i < height; ++i)
+                    for (int64_t j = 0; j < width; ++j) {
+                        const int32_t m = mean(i, j, empty);
+                        if (!empty) {
+                            value = m;
+                            measured = true;
+                        } else if (!measured && !firstMeasured(i, j, value)) {
+                            value = callFirst;
+                        }
+                        expected.SetPixel(static_cast<int32_t>(X0 + j), static_cast<int32_t>(Y0 + i), value);
+                    }
             }
         }
         EXPECT_EQ(Samples(fast), Samples(expected)) << "round " << round;

@@ -2,7 +2,10 @@
 // into the offset map.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "image/Frame.h"
 #include "support/Planes.h"
 #include "support/SettingsFolder.h"
+#include "support/TestFiles.h"
 
 using namespace kavrel::offset;
 
@@ -87,7 +91,8 @@ TEST(Resample, EmptyBlocksRepeatAMeasuredValue) {
     CFrame map;
     map.Fill(999);
     // Two source columns for four destination columns: blocks 0 and 2 are empty. Block 0 comes
-    // before any measurement and takes the value of block 1, block 2 repeats block 1.
+    // before any measurement and, its column holding none, takes the call's first measured
+    // block, block 1; block 2 repeats block 1.
     map.Resample(0, 0, 3, 3, 0, 0, 4, 1, source);
     const int32_t column0 = (100 + 101) / 2;
     const int32_t column1 = (200 + 201) / 2;
@@ -96,14 +101,31 @@ TEST(Resample, EmptyBlocksRepeatAMeasuredValue) {
     EXPECT_EQ(map.GetPixel(2, 0), column0);
     EXPECT_EQ(map.GetPixel(3, 0), column1);
 
-    // One source row for two destination rows: row 0 is empty and takes row 1's first value.
-    map.Resample(0, 0, 3, 2, 0, 5, 2, 7, source);
+    // One source row for three destination rows: rows 0 and 1 are empty. Before the first
+    // measurement each sample takes the first measured block below it in its own column, not the
+    // call's first block (which would spread one column's value, a mark's, along the row).
+    map.Resample(0, 0, 3, 2, 0, 5, 2, 8, source);
     EXPECT_EQ(map.GetPixel(0, 5), 100);
-    EXPECT_EQ(map.GetPixel(1, 5), 100);
+    EXPECT_EQ(map.GetPixel(1, 5), 200);
     EXPECT_EQ(map.GetPixel(0, 6), 100);
     EXPECT_EQ(map.GetPixel(1, 6), 200);
+    EXPECT_EQ(map.GetPixel(0, 7), 100);
+    EXPECT_EQ(map.GetPixel(1, 7), 200);
+
+    // Both at once: of four columns only 1 and 3 hold samples, of three rows only row 2. Columns
+    // 0 and 2 above row 2 and column 0 of row 2 have no block below them and take the call's
+    // first block (row 2, column 1); after it, column 2 repeats the value written before it.
+    Paint(source, 3, 2, [](int32_t x, int32_t y) { return 10 * (x + 1) + y; });
+    map.Fill(999);
+    map.Resample(0, 0, 3, 2, 0, 0, 4, 3, source);
+    const std::vector<std::vector<int32_t>> expected = {
+        {10, 10, 10, 20}, {10, 10, 10, 20}, {10, 10, 10, 20}};
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(map.GetPixel(x, y), expected[y][x]) << x << ", " << y;
 
     // An inverted source rectangle has no block with samples: the destination keeps its values.
+    map.Fill(999);
     map.Resample(3, 3, 0, 0, 0, 10, 4, 12, source);
     EXPECT_EQ(map.GetPixel(0, 10), 999);
     EXPECT_EQ(map.GetPixel(3, 11), 999);
@@ -166,7 +188,7 @@ TEST(OffsetMap, MeasuringCoversTheMapButColumn1279AtTheEndsAndRow1023) {
     }
 }
 
-TEST(OffsetMap, MeasurableAreasAreAtLeast100AndFitThe32BitGrid) {
+TEST(OffsetMap, MeasurableAreasHave1Point1SamplesPerMapSampleAndFitThe32BitGrid) {
     const CFrame map;
     struct Case {
         CBorderBox box;
@@ -174,10 +196,11 @@ TEST(OffsetMap, MeasurableAreasAreAtLeast100AndFitThe32BitGrid) {
     };
     const Case cases[] =
         {
-            {{0, 0, 100, 100}, true},         {{0, 0, 99, 100}, false},
-            {{0, 0, 100, 99}, false},         {{50, 50, 10, 200}, false},
+            {{0, 0, 1408, 1127}, true},       {{0, 0, 1407, 1127}, false},
+            {{0, 0, 1408, 1126}, false},      {{5, 7, 1413, 1134}, true},
+            {{0, 0, 100, 100}, false},        {{1500, 50, 10, 2000}, false},
             {{0, 0, 1677721, 2097151}, true},  // 1677721 x 1280 and 2097151 x 1024 fit in 32 bits
-            {{0, 0, 1677722, 200}, false},    {{0, 0, 200, 2097152}, false},
+            {{0, 0, 1677722, 2000}, false},   {{0, 0, 2000, 2097152}, false},
         };
     for (const Case& c : cases)
         EXPECT_EQ(IsMeasurable(c.box, map), c.measurable) << c.box.right << " x " << c.box.bottom;
@@ -267,4 +290,110 @@ TEST(OffsetMap, MarksAreReplacedAroundEveryGridPoint) {
         }
     }
     EXPECT_EQ(changed, 320 * 9);
+}
+
+namespace {
+
+// A prepared scan as the grid measurement sees it: an exposed rectangle whose level rises to the
+// right and downwards, with a fine checkered grain of +-6 for scanner noise, a bright mark of
+// `mark` at every predicted grid point but those in `missing`, and paper around it.
+struct GridScan {
+    CBorderBox box{40, 40, 1540, 1240};
+    int32_t mark = 1600;
+    std::vector<CPoint> missing;       // map grid points without a mark
+    std::vector<CPoint> specks;        // scan samples raised a little, as a faint speck of dust
+};
+
+void MakeScan(const GridScan& s, CFrame& scan) {
+    Paint(scan, 1600, 1300, [&](int32_t x, int32_t y) {
+        const bool inside = x >= s.box.left && x <= s.box.right && y >= s.box.top && y <= s.box.bottom;
+        return inside ? 800 + x / 4 + y / 8 + ((x + y) % 2 ? 6 : -6) : 2000;
+    });
+    const CFrame map;
+    const CGridMapping at(map, s.box);
+    for (int32_t X = 31; X < 1280; X += 64)
+        for (int32_t Y = 31; Y < 1024; Y += 64) {
+            bool isMissing = false;
+            for (const CPoint& m : s.missing) isMissing |= m.x == X && m.y == Y;
+            if (!isMissing) scan.SetPixel(at.ScanX(X), at.ScanY(Y), s.mark);
+        }
+    for (const CPoint& speck : s.specks)
+        scan.SetPixel(speck.x, speck.y, scan.GetPixel(speck.x, speck.y) + 5);
+}
+
+std::vector<uint16_t> Measured(const GridScan& s, EPeaks peaks, bool patched) {
+    CFrame scan, map;
+    MakeScan(s, scan);
+    map.Fill(999);
+    MeasureGrid(map, scan, s.box, peaks);
+    if (patched) PatchMarks(map);
+    return Samples(map);
+}
+
+}  // namespace
+
+TEST(OffsetMap, PeaksThatCannotBeMarksGiveWayToThePredictedPoint) {
+    // With every mark present and sharp, no peak is replaced: the map is what the peaks alone
+    // give, sample for sample.
+    const GridScan complete;
+    EXPECT_EQ(Measured(complete, EPeaks::MarksOnly, false),
+              Measured(complete, EPeaks::AsFound, false));
+
+    // A missing mark leaves its windows the brightest grain at their lower right edge, where the
+    // level rises; a faint speck (+5) stands below six times the grain. Taken as marks, either
+    // would measure the cells around it from a wrong rectangle; the predicted points measure them
+    // as the same scan with its marks does, but for the mark's own samples, which the repair
+    // replaces. (The box's extents are multiples of the grid's, so that every grid point is
+    // predicted where the scan has its mark.)
+    const CFrame nominal;
+    const CGridMapping at(nominal, complete.box);
+    GridScan missing;
+    missing.missing = {{607, 415}, {31, 31}, {1183, 927}};
+    GridScan faint = missing;
+    faint.specks = {{at.ScanX(607) + 5, at.ScanY(415) - 4}};
+    for (const GridScan* scan : {&missing, &faint}) {
+        GridScan withMarks = *scan;
+        withMarks.missing.clear();
+        const std::vector<uint16_t> expected = Measured(withMarks, EPeaks::MarksOnly, true);
+        EXPECT_NE(Measured(*scan, EPeaks::AsFound, true), expected);
+        EXPECT_EQ(Measured(*scan, EPeaks::MarksOnly, true), expected);
+    }
+}
+
+TEST(OffsetMap, MarksAreRepairedBeforeTheSmoothingUnlessTheSettingSaysOtherwise) {
+    if (!testing_support::SettingsFolder::Supported())
+        GTEST_SKIP() << "a settings file of the test's own is set up natively only";
+    // Marks two scan samples wide, a level that is even elsewhere: the light of each mark fills
+    // two map samples, inside the 3 x 3 that the repair replaces. Repaired first, the map stays
+    // even; repaired after the smoothing, the smoothing has carried the light one sample beyond.
+    GridScan wide;
+    CFrame scan;
+    MakeScan(wide, scan);
+    for (int32_t y = 0; y < scan.m_nRows; ++y)
+        for (int32_t x = 0; x < scan.m_nCols; ++x) {
+            const int32_t value = scan.GetPixel(x, y);
+            scan.SetPixel(x, y, value == wide.mark ? wide.mark : (value == 2000 ? 2000 : 1000));
+        }
+    for (int32_t y = 0; y < scan.m_nRows; ++y)
+        for (int32_t x = scan.m_nCols - 2; x >= 0; --x)
+            if (scan.GetPixel(x, y) == wide.mark) scan.SetPixel(x + 1, y, wide.mark);
+
+    testing_support::TempDir dir;
+    for (const auto& [setting, even] : std::vector<std::pair<std::string, bool>>{
+             {"", true}, {"[Imaging]\nRepairMarksFirst=1\n", true},
+             {"[Imaging]\nRepairMarksFirst=0\n", false}}) {
+        testing_support::SettingsFolder folder(setting);
+        CFrame map;
+        map.Fill(999);
+        map.SetFileName(dir.Path("offset.frm"));
+        UpdateOffsetMap(map, scan, wide.box);
+        CFrame saved;
+        saved.Load(dir.Path("offset.frm"));
+        const std::vector<uint16_t> samples = Samples(saved);
+        ASSERT_FALSE(samples.empty()) << setting;
+        const bool isEven = std::all_of(samples.begin(), samples.end(),
+                                        [&](uint16_t v) { return v == samples[0]; });
+        EXPECT_EQ(isEven, even) << setting;
+        std::remove(dir.Path("offset.frm").c_str());
+    }
 }

@@ -15,7 +15,7 @@ constexpr int kPrintWidth = kWidth + 2 * kPad;
 constexpr int kPrintHeight = kHeight + 2 * kPad;
 
 // A print at display resolution, with unexposed paper around the picture: scan bytes per display
-// pixel, blurred a little as the paper and the optics blur the light.
+// pixel, blurred as the paper and the optics spread the light to the neighbouring pixels.
 std::vector<double> Print(const CExposure& exposure, const CScanSettings& settings) {
     std::vector<double> light(static_cast<size_t>(kPrintWidth) * kPrintHeight, 0.0);
     for (int line = 0; line < kHeight; ++line)
@@ -24,19 +24,20 @@ std::vector<double> Print(const CExposure& exposure, const CScanSettings& settin
             light[(line + kPad) * kPrintWidth + column + kPad] =
                 gain * exposure[line * kWidth + column];
         }
-    // Blur with (1 2 1) / 4 across and down.
+    // Blur with (s, 1 - 2s, s) across and down.
+    const double spread = settings.paperSpread;
     std::vector<double> across(light.size(), 0.0);
     for (int y = 0; y < kPrintHeight; ++y)
         for (int x = 1; x < kPrintWidth - 1; ++x)
-            across[y * kPrintWidth + x] = 0.25 * light[y * kPrintWidth + x - 1] +
-                                          0.5 * light[y * kPrintWidth + x] +
-                                          0.25 * light[y * kPrintWidth + x + 1];
+            across[y * kPrintWidth + x] = spread * light[y * kPrintWidth + x - 1] +
+                                          (1 - 2 * spread) * light[y * kPrintWidth + x] +
+                                          spread * light[y * kPrintWidth + x + 1];
     std::vector<double> print(light.size(), settings.paperWhite);
     for (int y = 1; y < kPrintHeight - 1; ++y)
         for (int x = 0; x < kPrintWidth; ++x) {
-            const double blurred = 0.25 * across[(y - 1) * kPrintWidth + x] +
-                                   0.5 * across[y * kPrintWidth + x] +
-                                   0.25 * across[(y + 1) * kPrintWidth + x];
+            const double blurred = spread * across[(y - 1) * kPrintWidth + x] +
+                                   (1 - 2 * spread) * across[y * kPrintWidth + x] +
+                                   spread * across[(y + 1) * kPrintWidth + x];
             print[y * kPrintWidth + x] = settings.paperWhite - settings.darkening * blurred;
         }
     return print;
@@ -148,6 +149,78 @@ double Unevenness(const CExposure& exposure, bool uneven) {
         }
     const double mean = sum / count;
     return std::sqrt(std::max(squares / count - mean * mean, 0.0)) / mean;
+}
+
+namespace {
+
+enum class EPixel { Field, NextToMark, Strip, Left };
+
+// What each display pixel is to the evenness figures: between the outermost marks a pixel of the
+// field or one of the eight around a mark, outside them a pixel of the strips along the edges;
+// the marks themselves and the notch are left out.
+std::vector<EPixel> PixelKinds() {
+    std::vector<EPixel> kinds(static_cast<size_t>(kWidth) * kHeight, EPixel::Strip);
+    for (int line = host::GridLine(host::kGridRows - 1); line <= host::GridLine(0); ++line)
+        for (int column = host::GridColumn(0); column <= host::GridColumn(host::kGridColumns - 1);
+             ++column)
+            kinds[line * kWidth + column] = EPixel::Field;
+    for (int i = 0; i < host::kGridColumns; ++i)
+        for (int j = 0; j < host::kGridRows; ++j)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    kinds[(host::GridLine(j) + dy) * kWidth + host::GridColumn(i) + dx] =
+                        dx == 0 && dy == 0 ? EPixel::Left : EPixel::NextToMark;
+    for (int column = host::kNotchFirstColumn;
+         column < host::kNotchFirstColumn + host::kNotchColumns; ++column)
+        for (int line = 0; line < host::kNotchLines; ++line)
+            kinds[line * kWidth + column] = EPixel::Left;
+    return kinds;
+}
+
+}  // namespace
+
+CEvenness Evenness(const CExposure& exposure) {
+    const std::vector<EPixel> kinds = PixelKinds();
+    std::vector<double> light(exposure.size());
+    double sum = 0;
+    long count = 0;
+    for (int line = 0; line < kHeight; ++line)
+        for (int column = 0; column < kWidth; ++column) {
+            const size_t at = static_cast<size_t>(line) * kWidth + column;
+            light[at] = DisplayGain(column, line) * exposure[at];
+            if (kinds[at] == EPixel::Left) continue;
+            sum += light[at];
+            ++count;
+        }
+    const double mean = sum / count;
+    CEvenness evenness;
+    for (size_t at = 0; at < light.size(); ++at) {
+        const double deviation = std::abs(light[at] / mean - 1);
+        switch (kinds[at]) {
+            case EPixel::Left:
+                continue;
+            case EPixel::Strip:
+                evenness.worstInStrips = std::max(evenness.worstInStrips, deviation);
+                continue;
+            case EPixel::NextToMark:
+                evenness.worstNextToMark = std::max(evenness.worstNextToMark, deviation);
+                [[fallthrough]];
+            case EPixel::Field:
+                evenness.beyondOnePercent += deviation > 0.01;
+                evenness.beyondTwoPercent += deviation > 0.02;
+                evenness.worst = std::max(evenness.worst, deviation);
+        }
+    }
+    return evenness;
+}
+
+CExposure WithoutMarks(CExposure exposure, const std::vector<CGridPoint>& missing) {
+    for (const CGridPoint& point : missing) {
+        const size_t at =
+            static_cast<size_t>(host::GridLine(point.j)) * kWidth + host::GridColumn(point.i);
+        exposure[at] = exposure[at + 1];
+    }
+    return exposure;
 }
 
 }  // namespace simulation

@@ -46,6 +46,7 @@ struct CScanSettings {
     double noise = 1.5;       // scanner noise, +- in bytes
     double paperWhite = 250;  // the scan byte of unexposed paper
     double darkening = 0.09;  // scan bytes lost per unit of light
+    double paperSpread = 0.25;  // share of a pixel's light the print spreads to each neighbour
     bool uneven = true;       // the display's gain; false for a perfectly even display
 };
 
@@ -57,5 +58,26 @@ host::CPicture ExposeAndScan(const CExposure& exposure, CPlacement placement,
 // How uneven the display's light is over the exposed field of the offset test pattern (marks,
 // notch and the outermost 4 pixels left out): the standard deviation over the mean.
 double Unevenness(const CExposure& exposure, bool uneven = true);
+
+// Every display pixel's light against the mean light of the field, the marks and the notch left
+// out. Between the outermost marks: how many pixels stray beyond 1 % and beyond 2 %, the worst of
+// them, and the worst of the eight pixels around each mark, where a calibration that mishandles
+// the marks shows first. Outside them, in the strips along the edges: the worst pixel.
+struct CEvenness {
+    long beyondOnePercent = 0;
+    long beyondTwoPercent = 0;
+    double worst = 0;  // largest deviation, as a fraction of the mean
+    double worstNextToMark = 0;
+    double worstInStrips = 0;
+};
+CEvenness Evenness(const CExposure& exposure);
+
+// The exposure with the marks at the given grid points (column i, row j) taken out, as dust on
+// the print or a mark too faint to print would take them: each gets the exposure of the pixel
+// beside it.
+struct CGridPoint {
+    int i, j;
+};
+CExposure WithoutMarks(CExposure exposure, const std::vector<CGridPoint>& missing);
 
 }  // namespace simulation
