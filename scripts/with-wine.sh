@@ -2,7 +2,9 @@
 # Runs a command with a fresh Wine prefix and an X server of the output display's size
 # (1280 x 1024, 24 bits), then stops the server and removes the prefix. Optional settings for the
 # library go to the prefix's Windows folder: KAVREL_WINE_INI=path/to/kavrel.INI.
+# The prefix is a 32-bit one unless WINEARCH=win64 asks for a 64-bit one (for the 64-bit DLL).
 set -euo pipefail
+export WINEARCH=${WINEARCH:-win32}
 
 prefix=$(mktemp -d /tmp/kavrel-wine.XXXXXX)
 xvfb_pid=
