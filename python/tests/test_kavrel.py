@@ -124,6 +124,8 @@ def bad_calls(tmp):
     not_a_lut.write_bytes(b"LUTFILX\0" + bytes(20))
     small_lut = tmp / "small.lut"
     small_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 3, 0, 2) + bytes(6))
+    truncated_lut = tmp / "truncated.lut"
+    truncated_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 256, 0, 255) + bytes(6))
     missing = tmp / "missing.bmp"
     array = np.zeros((2048, 2560, 3), np.uint8)
     return [
@@ -154,8 +156,8 @@ def bad_calls(tmp):
          ValueError, "either device or out"),
         ("a file that is no LUT", lambda lib: lib.expose(array, lut=not_a_lut),
          ValueError, "not a LUT file"),
-        ("a truncated LUT", lambda lib: lib.expose(array, lut=small_lut),
-         ValueError, "3 entries announced"),
+        ("a truncated LUT", lambda lib: lib.expose(array, lut=truncated_lut),
+         ValueError, "256 entries announced, 3 present"),
         ("a LUT of three entries to calibrate", lambda lib: lib.calc_lut(READINGS, small_lut),
          ValueError, "needs 256"),
         ("ten readings", lambda lib: lib.calc_lut(READINGS[:10], tmp / "x.lut"),
