@@ -158,7 +158,7 @@ class Library:
     one engine per process: two Library objects of the same file share its state."""
 
     def __init__(self, path=None):
-        self.path = os.fspath(path) if path is not None else default_library_path()
+        self.path = os.fsdecode(path) if path is not None else default_library_path()
         self._dll = _load(self.path)
         self._functions = {}
         for name, (result, arguments) in _FUNCTIONS.items():
