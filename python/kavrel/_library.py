@@ -53,6 +53,10 @@ _IMAGE_RESULTS = {
     4: "not a single-plane 24-bit bitmap, or of an unusable size",
 }
 
+# The image buffer that each loaded library reads, by module handle: a process has one engine per
+# loaded library, which every Library object of that file shares.
+_ATTACHED_IMAGES = {}
+
 # One integer conversion of the file display's name pattern, as the display accepts it.
 _CONVERSION = re.compile(r"%(%|[-0+ ]*\d{0,2}[diu])")
 
@@ -169,7 +173,6 @@ class Library:
             function.restype = result
             function.argtypes = [_CTYPES[kind] for _, kind in arguments]
             self._functions[name] = function
-        self._bitmap = None
 
     def __repr__(self):
         return f"kavrel.Library({self.path!r})"
@@ -194,11 +197,11 @@ class Library:
         """Makes pixels the image that frames are computed from, without copying it: a C-ordered
         uint8 array of shape (2048, 2560, 3) laid out as a bitmap file's pixels (the bottom row
         first, each pixel's bytes blue, green, red), or any writable buffer of that many bytes.
-        The library reads the memory until another image is set; this object keeps it alive
+        The library reads the memory until another image is set; the package keeps it alive
         until then."""
         address = _image_address(pixels)
         self.SetBitmapPointer(address)
-        self._bitmap = pixels
+        _ATTACHED_IMAGES[self._dll._handle] = pixels
 
     # -- the host's commands ---------------------------------------------------------------------
 

@@ -54,9 +54,10 @@ def test_frames_from_an_array_are_the_hosts_pictures(lib, calibrated, sample_ima
     lib.SetOffsetFile(offset)
     data = sample_image.read_bytes()
     (start,) = struct.unpack_from("<I", data, 10)
-    # The only reference to the array is the package's: it must keep the memory alive.
-    lib.set_bitmap(np.frombuffer(data, np.uint8, 2048 * 2560 * 3, start).reshape(2048, 2560, 3)
-                   .copy())
+    # The only reference to the array is the package's, set through another Library object of
+    # the same file, which shares the engine and is gone at once: the memory must stay alive.
+    kavrel.Library().set_bitmap(np.frombuffer(data, np.uint8, 2048 * 2560 * 3, start)
+                                .reshape(2048, 2560, 3).copy())
     del data
     gc.collect()
     with lib.output_device(f"file:{tmp_path}/shown-%02d.bmp"):
