@@ -1,8 +1,10 @@
 """Headers of the files that the library reads, checked before it is handed them: the library
 itself reports most bad files by doing nothing."""
 
+import array
 import os
 import struct
+import sys
 
 IMAGE_WIDTH, IMAGE_HEIGHT = 2560, 2048
 DISPLAY_WIDTH, DISPLAY_HEIGHT = 1280, 1024
@@ -16,13 +18,14 @@ _OFFSET_HEADER = 18
 def require_file(path, what):
     """Raises FileNotFoundError naming the file and what it was meant to be."""
     if not os.path.isfile(path):
-        raise FileNotFoundError(f"{what} {os.fsdecode(path)!s}: no such file")
+        raise FileNotFoundError(f"{what} {os.fsdecode(path)}: no such file")
 
 
 def require_folder_of(path, what):
     folder = os.path.dirname(os.path.abspath(path))
     if not os.path.isdir(folder):
-        raise FileNotFoundError(f"{what} {os.fsdecode(path)!s}: the folder {folder} does not exist")
+        raise FileNotFoundError(f"{what} {os.fsdecode(path)}: the folder {os.fsdecode(folder)} "
+                                "does not exist")
 
 
 def bitmap_size(path):
@@ -82,9 +85,6 @@ def offset_map_size(path):
 
 def read_offset_file(path):
     """The samples of an offset file, row by row, as an array of signed 16-bit integers."""
-    import array
-    import sys
-
     width, height = offset_map_size(path)
     samples = array.array("h")
     with open(path, "rb") as f:
