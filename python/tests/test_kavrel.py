@@ -1,3 +1,4 @@
+import ctypes
 import gc
 import pathlib
 import struct
@@ -68,6 +69,17 @@ def test_frames_from_an_array_are_the_hosts_pictures(lib, calibrated, sample_ima
             lib.OutputFrame(index)
             shown = (tmp_path / f"shown-{drawing:02d}.bmp").read_bytes()
             assert shown == host_pictures[2 * index].read_bytes(), index
+
+
+def test_results_come_back_whole(lib):
+    pixels = bytearray(2048 * 2560 * 3)
+    address = ctypes.addressof((ctypes.c_char * len(pixels)).from_buffer(pixels))
+    assert lib.SetBitmapPointer(address) == address  # a full-width pointer, not an int
+    lib.set_bitmap(pixels)  # from here the package keeps the buffer alive
+    assert lib.SetThreshold(-7) == -7
+    assert lib.SetCorrectionFactor(2**31 - 1) == 2**31 - 1
+    assert (lib.DisableErrorWindow(5), lib.DisableErrorWindow(0)) == (0, 1)
+    assert lib.ShowDialog() is None
 
 
 def test_strings_reach_the_library_in_the_file_system_encoding(lib, sample_image, tmp_path):
