@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test from a fresh clone: installs what is missing, then builds and runs the native tests,
-# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the 32-bit Windows DLL's
-# tests under Wine with a virtual X display, the native tests under valgrind, and every fuzz
+# the Python package's tests against the native library, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the 32-bit and the 64-bit Windows DLL's tests under Wine with a
+# virtual X display, the native tests under valgrind, and every fuzz
 # target for a short while (KAVREL_FUZZ_SECONDS each, default 45).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +15,15 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
+echo "== Python package"
+# Installed offline, with the setuptools at hand, into a folder of its own; tested from there.
+site=$(mktemp -d)
+/usr/bin/python3 -m pip install --quiet --root-user-action=ignore --no-build-isolation --no-index \
+    --target "$site" ./python
+PYTHONPATH=$site KAVREL_LIBRARY=$PWD/build/native/libkavrel.so KAVREL_HOST=$PWD/build/native/kavrel-host \
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider python/tests
+rm -rf "$site"
+
 echo "== sanitizers"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
@@ -23,6 +33,11 @@ echo "== win32 under Wine"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
 scripts/with-wine.sh ctest --preset win32
+
+echo "== win64 under 64-bit Wine"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$jobs"
+WINEARCH=win64 scripts/with-wine.sh ctest --preset win64
 
 echo "== valgrind"
 bash scripts/valgrind.sh

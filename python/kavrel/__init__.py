@@ -1,0 +1,13 @@
+"""kavrel from Python: the exposure-display library loaded through ctypes.
+
+    import kavrel
+    lib = kavrel.Library()          # $KAVREL_LIBRARY, the library beside this package, or the
+                                    # one on the system's search path
+    lib.SetColor(1)                 # the library's 22 functions, under their own names
+    lib.expose("picture.bmp", lut="lab.lut", offset="lab.frm", out="frames")
+"""
+
+from ._library import LIBRARY_FILE, KavrelError, Library, default_library_path, encode_string
+
+__all__ = ["Library", "KavrelError", "LIBRARY_FILE", "default_library_path", "encode_string"]
+__version__ = "1.0.0"

@@ -1,0 +1,446 @@
+"""The kavrel library loaded through ctypes: its 22 functions as methods, and helpers that run
+the main job and the two calibrations as the command-line host does."""
+
+import contextlib
+import ctypes
+import numbers
+import os
+import re
+import sys
+import time
+
+from . import _files
+
+_WINDOWS = sys.platform == "win32"
+_POINTER_BITS = 8 * ctypes.sizeof(ctypes.c_void_p)
+LIBRARY_FILE = "kavrel.dll" if _WINDOWS else "libkavrel.so"
+
+_INT_MIN, _INT_MAX = -(2**31), 2**31 - 1
+
+# Each function: its result type and its arguments, each a name and a kind (s: 8-bit string,
+# i: 32-bit integer, p: pointer).
+_FUNCTIONS = {
+    "ShowDialog": (None, ()),
+    "SetDeviceName": (None, (("name", "s"),)),
+    "SetLutFile": (None, (("path", "s"),)),
+    "SetOffsetFile": (None, (("path", "s"),)),
+    "SetImageFile": (ctypes.c_int, (("path", "s"),)),
+    "SetScanFile": (None, (("path", "s"),)),
+    "SetColor": (ctypes.c_int, (("color", "i"),)),
+    "SetPosition": (ctypes.c_int, (("position", "i"),)),
+    "OpenOutputDevice": (None, ()),
+    "CloseOutputDevice": (None, ()),
+    "CalcFrame": (None, (("index", "i"),)),
+    "OutputFrame": (None, (("index", "i"),)),
+    "SetDelayLine": (ctypes.c_int, (("mode", "i"),)),
+    "SetDelayShift": (ctypes.c_int, (("flag", "i"),)),
+    "CalcOffset": (None, (("color", "i"),)),
+    "SetBitmapPointer": (ctypes.c_void_p, (("pixels", "p"),)),
+    "OutputBlankFrame": (None, (("value", "i"),)),
+    "SetDensiValue": (None, (("index", "i"), ("value", "i"))),
+    "CalcLut": (None, ()),
+    "SetCorrectionFactor": (ctypes.c_int, (("factor", "i"),)),
+    "SetThreshold": (ctypes.c_int, (("threshold", "i"),)),
+    "DisableErrorWindow": (ctypes.c_int, (("flag", "i"),)),
+}
+_CTYPES = {"s": ctypes.c_char_p, "i": ctypes.c_int, "p": ctypes.c_void_p}
+
+# What SetImageFile's results mean.
+_IMAGE_RESULTS = {
+    1: "unreadable or not a bitmap",
+    2: "truncated",
+    3: "out of memory",
+    4: "not a single-plane 24-bit bitmap, or of an unusable size",
+}
+
+# The image buffer that each loaded library reads, by module handle: a process has one engine per
+# loaded library, which every Library object of that file shares.
+_ATTACHED_IMAGES = {}
+
+# One integer conversion of the file display's name pattern, as the display accepts it.
+_CONVERSION = re.compile(r"%(%|[-0+ ]*\d{0,2}[diu])")
+
+
+class KavrelError(Exception):
+    """The library could not be loaded, or did not do what was asked."""
+
+
+def encode_string(value, what):
+    """A str, path-like or bytes argument as the library's 8-bit string: the ANSI code page on
+    Windows, the file-system encoding elsewhere. None stays a null string, which the library
+    takes as empty."""
+    if value is None:
+        return None
+    if isinstance(value, os.PathLike):
+        value = os.fspath(value)
+    if isinstance(value, str):
+        try:
+            value = value.encode("mbcs") if _WINDOWS else os.fsencode(value)
+        except UnicodeEncodeError as error:
+            raise ValueError(f"{what}: {value!r} has characters that the "
+                             f"{'ANSI code page' if _WINDOWS else 'file-system encoding'} "
+                             "cannot hold") from error
+    elif isinstance(value, (bytearray, memoryview)):
+        value = bytes(value)
+    elif not isinstance(value, bytes):
+        raise TypeError(f"{what}: a str, bytes or path-like object is needed, "
+                        f"not {type(value).__name__}")
+    if b"\0" in value:
+        raise ValueError(f"{what}: {value!r} holds a NUL character")
+    return value
+
+
+def _integer(value, what):
+    if isinstance(value, float) or not hasattr(value, "__index__"):
+        raise TypeError(f"{what}: an integer is needed, not {type(value).__name__}")
+    value = value.__index__()
+    if not _INT_MIN <= value <= _INT_MAX:
+        raise OverflowError(f"{what}: {value} does not fit a 32-bit integer")
+    return value
+
+
+def _pointer(value, what):
+    if value is None or isinstance(value, ctypes.c_void_p):
+        return value
+    if isinstance(value, int):
+        return ctypes.c_void_p(value)
+    raise TypeError(f"{what}: an address (int) or None is needed, not {type(value).__name__}")
+
+
+_CONVERTERS = {"s": encode_string, "i": _integer, "p": _pointer}
+
+
+def _export_method(name, arguments):
+    """A method that checks and converts its arguments and calls the library's function."""
+
+    def method(self, *values):
+        if len(values) != len(arguments):
+            raise TypeError(f"{name}() takes {len(arguments)} argument"
+                            f"{'' if len(arguments) == 1 else 's'} "
+                            f"({', '.join(a for a, _ in arguments)}), {len(values)} given")
+        converted = [_CONVERTERS[kind](value, f"{name}({argument})")
+                     for (argument, kind), value in zip(arguments, values)]
+        return self._functions[name](*converted)
+
+    method.__name__ = method.__qualname__ = name
+    method.__doc__ = (f"{name}({', '.join(a for a, _ in arguments)}): the library's function "
+                      "of this name.")
+    return method
+
+
+def default_library_path():
+    """$KAVREL_LIBRARY; else the library beside this package; else the plain file name, which
+    the system's search path resolves."""
+    path = os.environ.get("KAVREL_LIBRARY")
+    if path:
+        return path
+    beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_FILE)
+    if os.path.isfile(beside):
+        return beside
+    return LIBRARY_FILE
+
+
+def _load(path):
+    # The 32-bit Windows DLL uses the standard calling convention, in which the called function
+    # removes its arguments; everywhere else there is only the C convention.
+    loader = ctypes.WinDLL if _WINDOWS and _POINTER_BITS == 32 else ctypes.CDLL
+    options = {}
+    if _WINDOWS and os.path.basename(path) == path:
+        options["winmode"] = 0  # a plain name is looked up on the system's search path, PATH too
+    try:
+        return loader(path, **options)
+    except OSError as error:
+        hint = (f" (a {_POINTER_BITS}-bit Python loads only the {_POINTER_BITS}-bit kavrel.dll)"
+                if _WINDOWS else "")
+        raise KavrelError(f"cannot load the kavrel library {path}: {error}{hint}") from error
+
+
+class Library:
+    """The kavrel library, loaded from path (see default_library_path when None).
+
+    Every one of its 22 functions is a method of the same name and arguments. The library holds
+    one engine per process: two Library objects of the same file share its state."""
+
+    def __init__(self, path=None):
+        self.path = os.fsdecode(path) if path is not None else default_library_path()
+        self._dll = _load(self.path)
+        self._functions = {}
+        for name, (result, arguments) in _FUNCTIONS.items():
+            try:
+                function = getattr(self._dll, name)
+            except AttributeError:
+                raise KavrelError(f"{self.path}: the library lacks the function {name}") from None
+            function.restype = result
+            function.argtypes = [_CTYPES[kind] for _, kind in arguments]
+            self._functions[name] = function
+
+    def __repr__(self):
+        return f"kavrel.Library({self.path!r})"
+
+    # -- the output display ------------------------------------------------------------------
+
+    @contextlib.contextmanager
+    def output_device(self, name=None):
+        """Opens the output display (named name when given, else the name set before) for the
+        block and closes it afterwards, also when the block fails."""
+        if name is not None:
+            self.SetDeviceName(name)
+        self.OpenOutputDevice()
+        try:
+            yield self
+        finally:
+            self.CloseOutputDevice()
+
+    # -- the image -----------------------------------------------------------------------------
+
+    def set_bitmap(self, pixels):
+        """Makes pixels the image that frames are computed from, without copying it: a C-ordered
+        uint8 array of shape (2048, 2560, 3) laid out as a bitmap file's pixels (the bottom row
+        first, each pixel's bytes blue, green, red), or any writable buffer of that many bytes.
+        The library reads the memory until another image is set; the package keeps it alive
+        until then."""
+        address = _image_address(pixels)
+        self.SetBitmapPointer(address)
+        _ATTACHED_IMAGES[self._dll._handle] = pixels
+
+    # -- the host's commands ---------------------------------------------------------------------
+
+    def expose(self, image, *, lut=None, offset=None, device=None, out=None, seconds=0.0,
+               blank=None, delay_line=0, delay_shift=0):
+        """The main job: the twelve frames of image, frame n of colour byte n // 4 (0 blue,
+        1 green, 2 red) at position n % 4 (0 upper left, 1 upper right, 2 lower right, 3 lower
+        left pixel of each 2 x 2 block), each mapped through the LUT file lut (default: the
+        library's table), corrected with the offset file offset (default: none), drawn on
+        device and kept on for seconds; with blank, a uniform frame of that level follows
+        each frame. image is a 2560 x 2048 24-bit bitmap file or an array for set_bitmap.
+        Without device, a file display writes each drawing to out (default "frames") as
+        frame-00.bmp, frame-01.bmp, ...
+
+        Returns the files that a file display wrote, in order (an empty list for another
+        display)."""
+        if device is not None and out is not None:
+            raise ValueError("expose: give either device or out, not both")
+        delay_line = _in_range(delay_line, 0, 1, "expose(delay_line)")
+        delay_shift = _in_range(delay_shift, 0, 1, "expose(delay_shift)")
+        if isinstance(seconds, bool) or not isinstance(seconds, (int, float)):
+            raise TypeError(f"expose(seconds): a number is needed, not {type(seconds).__name__}")
+        if not 0 <= seconds <= 86400:
+            raise ValueError(f"expose(seconds): {seconds} is not in 0 .. 86400")
+        if blank is not None:
+            blank = _in_range(blank, 0, 4095, "expose(blank)")
+        image_path = None
+        if _is_path(image):
+            image_path = image
+            _files.require_file(image_path, "image")
+            _files.check_bottom_up_24_bit(image_path, "image", _files.IMAGE_WIDTH,
+                                          _files.IMAGE_HEIGHT)
+        else:
+            _image_address(image)
+        if lut is not None:
+            _files.require_file(lut, "LUT file")
+            _files.read_lut_file(lut)
+        if offset is not None:
+            _files.require_file(offset, "offset file")
+            size = _files.offset_map_size(offset)
+            if size != (_files.DISPLAY_WIDTH, _files.DISPLAY_HEIGHT):
+                raise ValueError(f"offset file {os.fsdecode(offset)}: an offset map of "
+                                 f"{size[0]} x {size[1]} samples; the display needs 1280 x 1024")
+        if device is None:
+            folder = os.fspath(out) if out is not None else "frames"
+            os.makedirs(folder, exist_ok=True)
+            # A percent sign in the folder's name is no conversion of the display's pattern.
+            device = "file:" + os.path.join(os.fsdecode(folder).replace("%", "%%"),
+                                            "frame-%02d.bmp")
+        encode_string(device, "expose(device)")
+        drawings = _FileDisplay(device)
+
+        # A file display is checked here; for a real display the library's message box is the
+        # only report of a display that cannot be opened.
+        self.DisableErrorWindow(1 if drawings.pattern is not None else 0)
+        self.SetDeviceName(device)
+        self.SetLutFile(lut)  # no file: the library's default table
+        if offset is not None:
+            self.SetOffsetFile(offset)
+        if image_path is not None:
+            code = self.SetImageFile(image_path)
+            if code != 0:
+                raise KavrelError(f"image {os.fsdecode(image_path)}: the library cannot load it: "
+                                  f"{_IMAGE_RESULTS.get(code, 'result %d' % code)}")
+        else:
+            self.set_bitmap(image)
+        self.SetDelayLine(delay_line)
+        self.SetDelayShift(delay_shift)
+
+        with self.output_device():
+            for index in range(12):
+                self.SetColor(index // 4)
+                self.SetPosition(index % 4)
+                self.CalcFrame(index)
+                drawings.draw(lambda: self.OutputFrame(index))
+                time.sleep(seconds)
+                if blank is not None:
+                    drawings.draw(lambda: self.OutputBlankFrame(blank))
+        return drawings.files
+
+    def calc_lut(self, readings, lut, *, density=False):
+        """A new LUT from the densitometer readings of the exposed grey scale: 48 readings (or
+        47, the unused last one left out) in hundredths of a density, or densities with
+        density=True. The library computes the table from them and the table in the file lut
+        (its default table when there is no such file) and writes it to lut, which is then
+        loaded. Returns the new table's entries."""
+        values = _readings(readings, density)
+        _files.require_folder_of(lut, "LUT file")
+        before = _files.file_state(lut)
+        if before is not None:
+            entries = _files.read_lut_file(lut)
+            if len(entries) != 256:
+                raise ValueError(f"LUT file {os.fsdecode(lut)}: {len(entries)} entries; the "
+                                 "calculation needs 256")
+        self.DisableErrorWindow(1)
+        self.SetLutFile(lut)
+        for index, value in enumerate(values):
+            self.SetDensiValue(index, value)
+        self.CalcLut()
+        self.SetLutFile(lut)  # the library keeps the old table until it is loaded again
+        after = _files.file_state(lut)
+        if after is None or after == before:
+            raise KavrelError(f"LUT file {os.fsdecode(lut)}: the library wrote no new table (can "
+                              "the file be written? is Gamma in the [Imaging] section of "
+                              "kavrel.INI a positive number?)")
+        return _files.read_lut_file(lut)
+
+    def calc_offset(self, scan, offset, *, color=1, threshold=90, factor=100):
+        """A new offset map from scan, a 24-bit bitmap of the exposed offset test pattern: the
+        library measures colour byte color (0 blue, 1 green, 2 red) with the edge threshold
+        threshold (percent) and correction factor factor, adds the correction to the map in the
+        file offset (created when missing) and writes the sum there, which is then loaded.
+        The scan must show the pattern turned a quarter turn clockwise; unlike kavrel-host
+        calc-offset, this does not check that. Returns the new map's samples, row by row
+        (an array of 1280 x 1024 signed 16-bit integers)."""
+        color = _in_range(color, 0, 2, "calc_offset(color)")
+        threshold = _in_range(threshold, 1, 100, "calc_offset(threshold)")
+        factor = _in_range(factor, 1, 1638, "calc_offset(factor)")
+        _files.require_file(scan, "scan")
+        _files.check_bottom_up_24_bit(scan, "scan")
+        _files.require_folder_of(offset, "offset file")
+        before = _files.file_state(offset)
+        if before is not None:
+            size = _files.offset_map_size(offset)
+            if size != (_files.DISPLAY_WIDTH, _files.DISPLAY_HEIGHT):
+                raise ValueError(f"offset file {os.fsdecode(offset)}: an offset map of "
+                                 f"{size[0]} x {size[1]} samples, not 1280 x 1024")
+        self.DisableErrorWindow(1)
+        self.SetOffsetFile(offset)
+        self.SetScanFile(scan)
+        self.SetThreshold(threshold)
+        self.SetCorrectionFactor(factor)
+        self.CalcOffset(color)
+        self.SetOffsetFile(offset)  # the library keeps the old map until it is loaded again
+        after = _files.file_state(offset)
+        if after is None or after == before:
+            raise KavrelError(f"offset file {os.fsdecode(offset)}: the library wrote no new "
+                              f"offset map (can the file be written? does colour {color} of "
+                              "the scan show an exposed area of at least 100 x 100 pixels?)")
+        return _files.read_offset_file(offset)
+
+
+for _name, (_result, _arguments) in _FUNCTIONS.items():
+    setattr(Library, _name, _export_method(_name, _arguments))
+
+
+def _is_path(value):
+    return isinstance(value, (str, bytes, os.PathLike))
+
+
+def _in_range(value, low, high, what):
+    value = _integer(value, what)
+    if not low <= value <= high:
+        raise ValueError(f"{what}: {value} is not in {low} .. {high}")
+    return value
+
+
+def _readings(readings, density):
+    if _is_path(readings) or not hasattr(readings, "__len__"):
+        raise TypeError("calc_lut(readings): a sequence of 48 numbers is needed")
+    values = list(readings)
+    if len(values) == 47:
+        values.append(0)  # the 48th reading is unused
+    if len(values) != 48:
+        raise ValueError(f"calc_lut(readings): {len(values)} readings; 48 are needed "
+                         "(or 47, the unused last one left out)")
+    result = []
+    for index, value in enumerate(values):
+        what = f"calc_lut(readings[{index}])"
+        if isinstance(value, bool) or not isinstance(value, numbers.Real):
+            raise TypeError(f"{what}: a number is needed, not {type(value).__name__}")
+        hundredths = value * 100 if density else value
+        if hundredths != hundredths or not 0 <= hundredths <= 65535:
+            raise ValueError(f"{what}: {value} is out of range (0 to "
+                             f"{'655.35' if density else '65535 hundredths'})")
+        if not density and float(value) != int(value):
+            raise ValueError(f"{what}: {value} is not a whole number of hundredths")
+        result.append(int(round(hundredths)))
+    return result
+
+
+def _image_address(pixels):
+    """The address of an image buffer for SetBitmapPointer, after checking its layout."""
+    size = _files.IMAGE_WIDTH * _files.IMAGE_HEIGHT * 3
+    shape = (_files.IMAGE_HEIGHT, _files.IMAGE_WIDTH, 3)
+    if hasattr(pixels, "__array_interface__"):  # a numpy array
+        interface = pixels.__array_interface__
+        if interface["typestr"] != "|u1":
+            raise TypeError(f"set_bitmap: an array of uint8 is needed, not {pixels.dtype}")
+        if tuple(interface["shape"]) != shape:
+            raise ValueError(f"set_bitmap: an array of shape {shape} is needed, "
+                             f"not {tuple(interface['shape'])}")
+        if not pixels.flags["C_CONTIGUOUS"]:
+            raise ValueError("set_bitmap: the array must be C-contiguous "
+                             "(numpy.ascontiguousarray makes one)")
+        return interface["data"][0]
+    try:
+        view = memoryview(pixels)
+    except TypeError:
+        raise TypeError("set_bitmap: a uint8 array or a buffer is needed, "
+                        f"not {type(pixels).__name__}") from None
+    if view.nbytes != size or not view.c_contiguous:
+        raise ValueError(f"set_bitmap: a contiguous buffer of {size} bytes is needed, "
+                         f"not {view.nbytes}")
+    if view.readonly:
+        raise ValueError("set_bitmap: the buffer must be writable (bytearray, not bytes)")
+    return ctypes.addressof((ctypes.c_char * size).from_buffer(view))
+
+
+class _FileDisplay:
+    """The drawings of a file display: each one's file is removed before and must exist after
+    the drawing, since the library reports no result for a file it could not write."""
+
+    def __init__(self, device):
+        self.pattern = None
+        self.files = []
+        self._count = 0
+        self._numbered = False
+        if device.startswith("file:") and len(device) > 5:
+            pattern = device[5:]
+            conversions = [m for m in _CONVERSION.finditer(pattern) if m.group(1) != "%"]
+            if len(conversions) <= 1 and "%" not in _CONVERSION.sub("", pattern):
+                self.pattern = pattern
+                self._numbered = bool(conversions)
+
+    def _file(self, number):
+        return self.pattern % ((number,) if self._numbered else ())
+
+    def draw(self, drawing):
+        number = self._count
+        self._count += 1
+        if self.pattern is None:
+            drawing()
+            return
+        file = self._file(number)
+        with contextlib.suppress(OSError):
+            os.remove(file)
+        drawing()
+        if not os.path.isfile(file):
+            raise KavrelError(f"the display file:{self.pattern} drew nothing into {file} "
+                              "(can the folder be written?)")
+        self.files.append(file)

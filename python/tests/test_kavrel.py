@@ -1,0 +1,205 @@
+import ctypes
+import gc
+import pathlib
+import struct
+
+import numpy as np
+import pytest
+
+import kavrel
+from conftest import run_host, write_bitmap, write_offset_file
+
+# Readings of a grey scale that the library turns into a table with entry 64 = 1846.
+READINGS = [10] + [10 + 5 * r for r in range(1, 47)] + [10]
+
+
+def uneven(x, y):
+    return (x * 7 + y * 3) % 201 - 100
+
+
+@pytest.fixture(scope="module")
+def calibrated(lib, tmp_path_factory):
+    """A LUT made through the package, an uneven offset map, and the host's pictures of the
+    sample image's twelve frames through both, each followed by a blank frame of level 100."""
+    folder = tmp_path_factory.mktemp("calibrated")
+    lut = folder / "lab.lut"
+    table = lib.calc_lut(READINGS, lut)
+    assert (table[0], table[64], table[128]) == (4095, 1846, 674)
+    offset = folder / "uneven.frm"
+    write_offset_file(offset, uneven)
+    return folder, lut, offset
+
+
+@pytest.fixture(scope="module")
+def host_pictures(calibrated, sample_image):
+    folder, lut, offset = calibrated
+    run_host("expose", sample_image, "--lut", lut, "--offset", offset, "--blank", 100,
+             "--out", folder / "host")
+    pictures = sorted((folder / "host").glob("frame-*.bmp"))
+    assert len(pictures) == 24
+    return pictures
+
+
+def test_expose_draws_the_hosts_pictures(lib, calibrated, sample_image, host_pictures, tmp_path):
+    _, lut, offset = calibrated
+    files = lib.expose(sample_image, lut=lut, offset=offset, blank=100, out=tmp_path / "py")
+    assert [pathlib.Path(f).name for f in files] == [p.name for p in host_pictures]
+    for ours, hosts in zip(files, host_pictures):
+        assert pathlib.Path(ours).read_bytes() == hosts.read_bytes(), ours
+
+
+def test_frames_from_an_array_are_the_hosts_pictures(lib, calibrated, sample_image,
+                                                     host_pictures, tmp_path):
+    _, lut, offset = calibrated
+    lib.SetLutFile(lut)
+    lib.SetOffsetFile(offset)
+    data = sample_image.read_bytes()
+    (start,) = struct.unpack_from("<I", data, 10)
+    # The only reference to the array is the package's, set through another Library object of
+    # the same file, which shares the engine and is gone at once: the memory must stay alive.
+    kavrel.Library().set_bitmap(np.frombuffer(data, np.uint8, 2048 * 2560 * 3, start)
+                                .reshape(2048, 2560, 3).copy())
+    del data
+    gc.collect()
+    with lib.output_device(f"file:{tmp_path}/shown-%02d.bmp"):
+        for drawing, index in enumerate((0, 5, 11)):
+            assert lib.SetColor(index // 4) == index // 4
+            assert lib.SetPosition(index % 4) == index % 4
+            lib.CalcFrame(index)
+            lib.OutputFrame(index)
+            shown = (tmp_path / f"shown-{drawing:02d}.bmp").read_bytes()
+            assert shown == host_pictures[2 * index].read_bytes(), index
+
+
+def test_results_come_back_whole(lib):
+    pixels = bytearray(2048 * 2560 * 3)
+    address = ctypes.addressof((ctypes.c_char * len(pixels)).from_buffer(pixels))
+    assert lib.SetBitmapPointer(address) == address  # a full-width pointer, not an int
+    lib.set_bitmap(pixels)  # from here the package keeps the buffer alive
+    assert lib.SetThreshold(-7) == -7
+    assert lib.SetCorrectionFactor(2**31 - 1) == 2**31 - 1
+    assert (lib.DisableErrorWindow(5), lib.DisableErrorWindow(0)) == (0, 1)
+    assert lib.ShowDialog() is None
+
+
+def test_strings_reach_the_library_in_the_file_system_encoding(lib, sample_image, tmp_path):
+    folder = tmp_path / "Bilder für den Schirm"
+    folder.mkdir()
+    image = folder / "größe.bmp"
+    image.write_bytes(sample_image.read_bytes())
+    assert lib.SetImageFile(image) == 0
+    assert lib.SetImageFile(str(image)) == 0
+    assert lib.SetImageFile(bytes(image)) == 0
+    assert lib.SetImageFile(folder / "missing.bmp") == 1
+    assert lib.SetImageFile(None) == 1
+
+
+def test_library_path(monkeypatch, tmp_path):
+    monkeypatch.setenv("KAVREL_LIBRARY", str(tmp_path / "nowhere.so"))
+    assert kavrel.default_library_path() == str(tmp_path / "nowhere.so")
+    with pytest.raises(kavrel.KavrelError, match="nowhere.so"):
+        kavrel.Library()
+    not_a_library = tmp_path / "libkavrel.so"
+    not_a_library.write_bytes(b"not a library")
+    with pytest.raises(kavrel.KavrelError, match="cannot load the kavrel library"):
+        kavrel.Library(not_a_library)
+
+
+def test_a_lut_the_library_does_not_write_is_an_error(lib, monkeypatch, tmp_path):
+    (tmp_path / "kavrel.INI").write_text("[Imaging]\nGamma=0\n")
+    monkeypatch.setenv("KAVREL_INI_DIR", str(tmp_path))
+    lut = tmp_path / "lab.lut"
+    with pytest.raises(kavrel.KavrelError, match="wrote no new table"):
+        lib.calc_lut(READINGS, lut)
+    assert not lut.exists()
+
+
+def test_a_scan_without_an_exposed_area_is_an_error(lib, tmp_path):
+    scan = tmp_path / "white.bmp"
+    write_bitmap(scan, 300, 200)
+    offset = tmp_path / "lab.frm"
+    write_offset_file(offset, uneven)
+    before = offset.read_bytes()
+    with pytest.raises(kavrel.KavrelError, match="wrote no new offset map"):
+        lib.calc_offset(scan, offset)
+    assert offset.read_bytes() == before
+
+
+def bad_calls(tmp):
+    """(description, call, exception, part of its message)"""
+    image = tmp / "small.bmp"
+    write_bitmap(image, 64, 32)
+    top_down = tmp / "top-down.bmp"
+    write_bitmap(top_down, 2560, 2048, top_down=True)
+    eight_bit = tmp / "eight.bmp"
+    write_bitmap(eight_bit, 300, 200, bits=8)
+    not_a_lut = tmp / "bad.lut"
+    not_a_lut.write_bytes(b"LUTFILX\0" + bytes(20))
+    small_lut = tmp / "small.lut"
+    small_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 3, 0, 2) + bytes(6))
+    truncated_lut = tmp / "truncated.lut"
+    truncated_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 256, 0, 255) + bytes(6))
+    missing = tmp / "missing.bmp"
+    array = np.zeros((2048, 2560, 3), np.uint8)
+    return [
+        ("a string for a number", lambda lib: lib.SetColor("1"), TypeError, "SetColor"),
+        ("a float for a number", lambda lib: lib.CalcFrame(1.0), TypeError, "integer"),
+        ("a number beyond 32 bits", lambda lib: lib.SetDensiValue(0, 2**32),
+         OverflowError, "32-bit"),
+        ("too few arguments", lambda lib: lib.SetDensiValue(0), TypeError, "2 arguments"),
+        ("a NUL inside a name", lambda lib: lib.SetImageFile("a\0b"), ValueError, "NUL"),
+        ("a name the encoding cannot hold", lambda lib: lib.SetLutFile("\ud800"),
+         ValueError, "cannot hold"),
+        ("a number for a name", lambda lib: lib.SetScanFile(5), TypeError, "path-like"),
+        ("an array of another shape", lambda lib: lib.set_bitmap(array[:1024]),
+         ValueError, "shape"),
+        ("an array of another type", lambda lib: lib.set_bitmap(array.astype(np.uint16)),
+         TypeError, "uint8"),
+        ("a strided array", lambda lib: lib.set_bitmap(np.zeros((2048, 2560, 6), np.uint8)
+                                                       [:, :, ::2]), ValueError, "contiguous"),
+        ("a read-only buffer", lambda lib: lib.set_bitmap(bytes(2048 * 2560 * 3)),
+         ValueError, "writable"),
+        ("a missing image", lambda lib: lib.expose(missing), FileNotFoundError, "missing.bmp"),
+        ("an image of another size", lambda lib: lib.expose(image), ValueError, "64 x 32"),
+        ("a top-down image", lambda lib: lib.expose(top_down), ValueError, "top-down"),
+        ("a blank level beyond 12 bits", lambda lib: lib.expose(array, blank=4096),
+         ValueError, "0 .. 4095"),
+        ("negative seconds", lambda lib: lib.expose(array, seconds=-1), ValueError, "seconds"),
+        ("both device and out", lambda lib: lib.expose(array, device="file:a.bmp", out="b"),
+         ValueError, "either device or out"),
+        ("a file that is no LUT", lambda lib: lib.expose(array, lut=not_a_lut),
+         ValueError, "not a LUT file"),
+        ("a truncated LUT", lambda lib: lib.expose(array, lut=truncated_lut),
+         ValueError, "256 entries announced, 3 present"),
+        ("a LUT of three entries to calibrate", lambda lib: lib.calc_lut(READINGS, small_lut),
+         ValueError, "needs 256"),
+        ("ten readings", lambda lib: lib.calc_lut(READINGS[:10], tmp / "x.lut"),
+         ValueError, "10 readings"),
+        ("a negative reading", lambda lib: lib.calc_lut([-1] + READINGS[1:], tmp / "x.lut"),
+         ValueError, "readings[0]"),
+        ("a density beyond the range", lambda lib: lib.calc_lut([700.0] * 48, tmp / "x.lut",
+                                                                density=True),
+         ValueError, "655.35"),
+        ("a reading of text", lambda lib: lib.calc_lut(["1"] * 48, tmp / "x.lut"),
+         TypeError, "number"),
+        ("a LUT in a missing folder", lambda lib: lib.calc_lut(READINGS, tmp / "no" / "x.lut"),
+         FileNotFoundError, "does not exist"),
+        ("colour byte 3", lambda lib: lib.calc_offset(image, tmp / "x.frm", color=3),
+         ValueError, "calc_offset(color)"),
+        ("a missing scan", lambda lib: lib.calc_offset(missing, tmp / "x.frm"),
+         FileNotFoundError, "scan"),
+        ("a scan of 8 bits", lambda lib: lib.calc_offset(eight_bit, tmp / "x.frm"),
+         ValueError, "8 bits per pixel"),
+    ]
+
+
+def test_bad_arguments_raise_clear_errors(lib, tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)  # where a call that wrongly succeeds would write its frames
+    for description, call, exception, message in bad_calls(tmp_path):
+        try:
+            call(lib)
+        except exception as error:
+            assert message in str(error), (description, str(error))
+        else:
+            pytest.fail(f"{description}: no {exception.__name__}")
+    assert not (tmp_path / "x.lut").exists() and not (tmp_path / "x.frm").exists()
