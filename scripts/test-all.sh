@@ -32,7 +32,16 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sani
 echo "== win32 under Wine"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
-scripts/with-wine.sh ctest --preset win32
+if bash scripts/can-run-32bit.sh; then
+    scripts/with-wine.sh ctest --preset win32
+else
+    # Some kernels are built without 32-bit program support (ia32 emulation off); no package
+    # brings it back. The 32-bit DLL is still built and its export table checked, and the same
+    # sources run the whole Windows suite as the 64-bit DLL below.
+    echo "!! NOT RUN: the 32-bit DLL's tests under Wine: this machine's kernel runs no 32-bit"
+    echo "!! programs ($(bash scripts/can-run-32bit.sh --why)); only its export table is checked."
+    ctest --preset win32 -R '^export-table$'
+fi
 
 echo "== win64 under 64-bit Wine"
 cmake --preset win64 >/dev/null
