@@ -99,7 +99,8 @@ int RunCalcLut(const CArgs& args) {
                          " entries; the calculation needs one of 256");
 
     CKavrel kavrel(arguments.Text("library"));
-    const CGammaCheck gamma = CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
+    const CGammaCheck gamma =
+        CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
     for (const std::string& doubt : doubts) std::cerr << "warning: " << doubt << "\n";
     if (!gamma.warning.empty()) std::cerr << "warning: " << gamma.warning << "\n";
     kavrel.DisableErrorWindow(1);
@@ -111,9 +112,9 @@ int RunCalcLut(const CArgs& args) {
 
     const CFileState after = CFileState::Of(lut);
     if (!after.bytes || after == before)
-        throw CHostError(lut + ": the library wrote no new table" +
-                         (gamma.unusable.empty() ? " (can the file be written?)"
-                                                 : ": " + gamma.unusable));
+        throw CHostError(
+            lut + ": the library wrote no new table" +
+            (gamma.unusable.empty() ? " (can the file be written?)" : ": " + gamma.unusable));
     const CLutTable table = ParseLutFile(lut, *after.bytes);
 
     std::cout << gamma.description << "\n";

@@ -71,7 +71,8 @@ CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* s
         GetPrivateProfileIntA(section, key, defaultValue + 1, name.c_str()) == setting.value;
     char folder[MAX_PATH + 1] = "";
     const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
-    setting.file = (length > 0 && length < MAX_PATH ? std::string(folder, length) + "\\" : "") + name;
+    setting.file =
+        (length > 0 && length < MAX_PATH ? std::string(folder, length) + "\\" : "") + name;
     return setting;
 }
 
@@ -105,7 +106,8 @@ CLibrarySetting ReadLibrarySetting(const std::string&, const char* section, cons
                                    int defaultValue) {
     const char* folder = std::getenv("KAVREL_INI_DIR");
     CLibrarySetting setting;
-    setting.file = std::string(folder != nullptr && *folder != '\0' ? folder : "/etc") + "/kavrel.INI";
+    setting.file =
+        std::string(folder != nullptr && *folder != '\0' ? folder : "/etc") + "/kavrel.INI";
     setting.value = static_cast<unsigned>(defaultValue);
     std::ifstream file(setting.file, std::ios::binary);
     if (!file) return setting;

@@ -20,8 +20,8 @@ std::string FromUtf16(const std::string& path, const std::vector<uint8_t>& bytes
     std::string text;
     text.reserve((bytes.size() - start) / 2);
     for (size_t i = start; i + 1 < bytes.size(); i += 2) {
-        const unsigned unit = littleEndian ? bytes[i] | bytes[i + 1] << 8
-                                           : bytes[i] << 8 | bytes[i + 1];
+        const unsigned unit =
+            littleEndian ? bytes[i] | bytes[i + 1] << 8 : bytes[i] << 8 | bytes[i + 1];
         text += unit < 0x80 ? static_cast<char>(unit) : '?';
     }
     return text;

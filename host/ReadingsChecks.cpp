@@ -57,7 +57,8 @@ std::string Falling(const std::vector<int>& d) {
     const double light = MeanDensity(d, 1, kPatches / 2);
     const double dark = MeanDensity(d, kPatches / 2 + 1, kPatches);
     if (dark >= light) return std::string();
-    return "the patch densities fall from " + Format(d[1]) + " (patch 1) to " + Format(d[kPatches]) +
+    return "the patch densities fall from " + Format(d[1]) + " (patch 1) to " +
+           Format(d[kPatches]) +
            " (patch 46): patches measured in the wrong order? Patch 1 (value 252) is the "
            "lightest, patch 46 (value 4) the darkest";
 }
@@ -96,9 +97,9 @@ CGammaCheck CheckGamma(const CLibrarySetting& gamma) {
     CGammaCheck check;
     // The setting is read as an unsigned number: a negative one has wrapped around.
     const long long written = static_cast<int32_t>(gamma.value);
-    const std::string where =
-        gamma.present ? "Gamma in [Imaging] of " + gamma.file + " reads as " + std::to_string(written)
-                      : "the default; no Gamma in [Imaging] of " + gamma.file;
+    const std::string where = gamma.present ? "Gamma in [Imaging] of " + gamma.file + " reads as " +
+                                                  std::to_string(written)
+                                            : "the default; no Gamma in [Imaging] of " + gamma.file;
     check.description = "gamma " + Format(written) + " (" + where + ")";
     if (gamma.value < kLowestGamma || gamma.value > kHighestGamma)
         check.unusable = check.description +
@@ -114,9 +115,8 @@ CReadingsCheck CheckReadings(const std::vector<uint16_t>& readings, bool densiti
     if (readings.size() != kReadingCount) return check;
     std::vector<int> d(readings.size());
     std::transform(readings.begin(), readings.end(), d.begin(), Density);
-    for (const std::string& refusal :
-         {densities ? TypedAsHundredths(readings) : std::string(), NoTones(d), Falling(d),
-          DenseReference(d)}) {
+    for (const std::string& refusal : {densities ? TypedAsHundredths(readings) : std::string(),
+                                       NoTones(d), Falling(d), DenseReference(d)}) {
         if (!refusal.empty()) {
             check.refusal = refusal;
             break;

@@ -166,25 +166,28 @@ std::string FieldEdgeProblem(const CPicture& scan, const CScanCheckOptions& opti
 
 std::string ResolutionProblem(const CScanField& field, bool coarse) {
     const double least = coarse ? kCoarseScale : kSteadyScale;
-    const int neededAcross = Needed(least, kDisplayHeight), neededDown = Needed(least, kDisplayWidth);
+    const int neededAcross = Needed(least, kDisplayHeight),
+              neededDown = Needed(least, kDisplayWidth);
     if (field.right - field.left >= neededAcross && field.bottom - field.top >= neededDown)
         return std::string();
     char scale[32];
     std::snprintf(scale, sizeof scale, "%.2f", std::min(field.Across(), field.Down()));
-    const std::string steady = Pixels(Needed(kSteadyScale, kDisplayHeight),
-                                      Needed(kSteadyScale, kDisplayWidth));
-    const std::string coarsest = Pixels(Needed(kCoarseScale, kDisplayHeight),
-                                        Needed(kCoarseScale, kDisplayWidth));
+    const std::string steady =
+        Pixels(Needed(kSteadyScale, kDisplayHeight), Needed(kSteadyScale, kDisplayWidth));
+    const std::string coarsest =
+        Pixels(Needed(kCoarseScale, kDisplayHeight), Needed(kCoarseScale, kDisplayWidth));
     std::string text = "the exposed field measures " +
                        Pixels(field.right - field.left, field.bottom - field.top) +
                        " scan pixels, " + scale + " scan pixels per display pixel; ";
     if (coarse)
-        return text + "below 1.1 the offset calculation cannot measure the marks: scan at a "
-                      "resolution that makes the field at least " + coarsest +
-                      " scan pixels (" + steady + " for calibrations that do not drift)";
-    return text + "below 1.5 repeated calibrations drift: scan at a resolution that makes the "
-                  "field at least " + steady + " scan pixels (--coarse accepts down to 1.1, " +
-           coarsest + ")";
+        return text +
+               "below 1.1 the offset calculation cannot measure the marks: scan at a "
+               "resolution that makes the field at least " +
+               coarsest + " scan pixels (" + steady + " for calibrations that do not drift)";
+    return text +
+           "below 1.5 repeated calibrations drift: scan at a resolution that makes the "
+           "field at least " +
+           steady + " scan pixels (--coarse accepts down to 1.1, " + coarsest + ")";
 }
 
 std::vector<CGridPoint> FindMissingMarks(const CPicture& scan, const CScanField& field,

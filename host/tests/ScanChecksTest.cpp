@@ -30,8 +30,8 @@ host::CPicture Scan(const host::CPicture& pattern, double scale, int margin = 40
     settings.scale = scale;
     settings.margin = margin;
     settings.degrees = degrees;
-    return simulation::ExposeAndScan(simulation::IdealExposure(pattern), simulation::kRightPlacement,
-                                     settings);
+    return simulation::ExposeAndScan(simulation::IdealExposure(pattern),
+                                     simulation::kRightPlacement, settings);
 }
 
 std::vector<std::pair<int, int>> Points(const std::vector<CGridPoint>& points) {

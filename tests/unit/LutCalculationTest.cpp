@@ -208,10 +208,10 @@ TEST(LutCalculation, GammaSettingsOutsideTenToThousandGiveNoTable) {
         bool table;
     };
     const std::vector<Case> cases = {
-        {"180", 180, true},         {"10", 10, true},         {"1000", 1000, true},
-        {"0x64", 100, true},        {"9", 9, false},          {"1001", 1001, false},
-        {"0", 0, false},            {"1.80", 1, false},       {"-180", 0u - 180u, false},
-        {"none", 0, false},         {"65535", 65535, false},
+        {"180", 180, true},  {"10", 10, true},        {"1000", 1000, true},
+        {"0x64", 100, true}, {"9", 9, false},         {"1001", 1001, false},
+        {"0", 0, false},     {"1.80", 1, false},      {"-180", 0u - 180u, false},
+        {"none", 0, false},  {"65535", 65535, false},
     };
     CLut old;
     old.MakeInverse(4095);
