@@ -163,7 +163,8 @@ int RunCalcOffset(const CArgs& args) {
     std::cout << "offset map: " << offset << ", " << map.width << " x " << map.height << ": "
               << Describe(now) << (old ? "" : " (first calibration)") << "\n";
     if (old) std::cout << "change from the old map: " << Describe(Figures(change)) << "\n";
-    std::cout << "spread of the new map: " << DescribeSpread(Spread(values), fieldExposure)
+    std::cout << "spread (standard deviation) of the new map: "
+              << DescribeSpread(Spread(values), fieldExposure)
               << (old ? "; of the change: " + DescribeSpread(Spread(change), fieldExposure) : "")
               << "\n";
     if (arguments.Has("map")) {

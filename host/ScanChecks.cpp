@@ -259,10 +259,10 @@ double Spread(const std::vector<int>& samples) {
 std::string DescribeSpread(double spread, int exposure) {
     char text[96];
     if (exposure > 0)
-        std::snprintf(text, sizeof text, "spread %.1f levels (%.2f %% of %d)", spread,
+        std::snprintf(text, sizeof text, "%.1f levels (%.2f %% of the field's exposure %d)", spread,
                       100 * spread / exposure, exposure);
     else
-        std::snprintf(text, sizeof text, "spread %.1f levels", spread);
+        std::snprintf(text, sizeof text, "%.1f levels", spread);
     return text;
 }
 

@@ -74,7 +74,7 @@ int FieldExposure(const CLutTable& lut);
 
 // The spread (standard deviation) of the map's samples, in exposure levels.
 double Spread(const std::vector<int>& samples);
-// "spread 12.3 levels (0.60 % of 2039)".
+// "12.3 levels (0.60 % of the field's exposure 2039)".
 std::string DescribeSpread(double spread, int exposure);
 
 }  // namespace host
