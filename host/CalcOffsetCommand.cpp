@@ -100,7 +100,7 @@ int RunCalcOffset(const CArgs& args) {
     RequireFolderOf(offset, "--offset");
     const int fieldExposure = FieldExposure(
         arguments.Has("lut") ? ReadLutForReport(arguments.Text("lut")) : DefaultLutTable());
-    RequireMeasurableScanFile(scanFile);
+    RequireBottomUpScan(scanFile);
     const CPicture scan = ReadBitmap(scanFile);
     const CScanCheckOptions checks{colour, threshold, factor, arguments.Has("coarse")};
     RequireWholeField(scanFile, scan, checks);

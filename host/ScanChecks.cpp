@@ -222,8 +222,6 @@ std::string MarksReport(const std::vector<CGridPoint>& missing) {
     return text;
 }
 
-void RequireMeasurableScanFile(const std::string& path) { RequireBottomUpScan(path); }
-
 void RequireWholeField(const std::string& path, const CPicture& scan,
                        const CScanCheckOptions& options) {
     const std::string problem = FieldEdgeProblem(scan, options);

@@ -58,10 +58,8 @@ std::vector<CGridPoint> FindMissingMarks(const CPicture& scan, const CScanField&
 // "marks: all 320 found" or how many are missing and where.
 std::string MarksReport(const std::vector<CGridPoint>& missing);
 
-// The checks before the library call, in order: the file's rows bottom-up, the field inside the
-// scan (before the placement check, which a cut-off field would confuse). Throws CHostError
-// naming the file.
-void RequireMeasurableScanFile(const std::string& path);
+// The field inside the scan, checked before the placement, which a cut-off field would confuse.
+// Throws CHostError naming the file.
 void RequireWholeField(const std::string& path, const CPicture& scan,
                        const CScanCheckOptions& options);
 // After the placement check: refuses a field too coarse to measure (throws CHostError naming the

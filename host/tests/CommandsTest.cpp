@@ -436,13 +436,17 @@ TEST(HostCalcOffset, MeasuresTheScanBeforeTheLibraryDoes) {
     EXPECT_TRUE(Contains(run.out, "marks: all 320 found")) << run.out;
     EXPECT_TRUE(Contains(run.out, "spread (standard deviation) of the new map: ")) << run.out;
     EXPECT_TRUE(Contains(run.out, "% of the field's exposure 2039)\n")) << run.out;
-    run = RunHost(folder, {"calc-offset", "dusty.bmp", "--offset", "lab.frm"});
+    // The spread in percent of the field's exposure through the LUT the pattern was shown with.
+    host::CLutTable lut = host::DefaultLutTable();
+    lut.entries[host::kDefaultFieldLevel] = 1000;
+    host::WriteFileSafely(folder.Path("lab.lut"), host::LutFileBytes(lut));
+    run = RunHost(folder, {"calc-offset", "dusty.bmp", "--offset", "lab.frm", "--lut", "lab.lut"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out,
                          "marks: 2 of 320 not found (grid column, row: display column, "
                          "line): 4, 2: 287, 864; 15, 11: 991, 288"))
         << run.out;
-    EXPECT_TRUE(Contains(run.out, "% of the field's exposure 2039); of the change: ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "% of the field's exposure 1000); of the change: ")) << run.out;
 }
 
 TEST(HostCalcOffset, RefusesAWronglyPlacedOrUnusableScanAndLeavesTheMap) {
