@@ -79,37 +79,31 @@ inline __m128i GatherEightMapped(const uint8_t* in, const uint16_t (&map)[256]) 
 #endif
 
 // One colour byte of every pixel, through the byte map, turned clockwise a quarter: the plane of
-// LoadChannel, Apply and Rotate90 in one pass. Tile by tile, so that the rows read and the rows
-// written stay in the cache while they are used; inside a tile in blocks of 8 x 8 where the
-// processor has the vector operations.
+// LoadChannel, Apply and Rotate90 in one pass. Eight stored rows at a time across the whole
+// width, in blocks of 8 x 8 where the processor has the vector operations: the rows are read as
+// eight steady streams, and each turned row gets 16 bytes per band, so its cache line is complete
+// after four bands and stays in the cache until then (a band touches one line of every turned
+// row).
 void LoadTurned(const uint8_t* pixels, size_t stride, const uint16_t (&map)[256], int32_t width,
                 int32_t height, uint16_t* turned) {
-    constexpr int32_t kTile = 64;
     int32_t wholeWidth = 0, wholeHeight = 0;  // the part covered by 8 x 8 blocks
 #ifdef __SSE2__
     wholeWidth = width & ~7;
     wholeHeight = height & ~7;
     const size_t dstride = static_cast<size_t>(height);
-    for (int32_t y0 = 0; y0 < wholeHeight; y0 += kTile) {
-        const int32_t y1 = std::min(y0 + kTile, wholeHeight);
-        for (int32_t x0 = 0; x0 < wholeWidth; x0 += kTile) {
-            const int32_t x1 = std::min(x0 + kTile, wholeWidth);
-            for (int32_t y = y0; y < y1; y += 8) {
-                for (int32_t x = x0; x < x1; x += 8) {
-                    __m128i rows[8];
-                    for (int32_t k = 0; k < 8; ++k)
-                        rows[k] = GatherEightMapped(pixels + (y + k) * stride + 3 * static_cast<size_t>(x), map);
-                    kavrel::StoreTurnedEightByEight(rows, turned + x * dstride + (height - 8 - y), dstride);
-                }
-            }
+    for (int32_t y = 0; y < wholeHeight; y += 8) {
+        const uint8_t* band = pixels + static_cast<size_t>(y) * stride;
+        uint16_t* column = turned + (height - 8 - y);
+        for (int32_t x = 0; x < wholeWidth; x += 8) {
+            __m128i rows[8];
+            for (int32_t k = 0; k < 8; ++k)
+                rows[k] = GatherEightMapped(band + k * stride + 3 * static_cast<size_t>(x), map);
+            kavrel::StoreTurnedEightByEight(rows, column + x * dstride, dstride);
         }
     }
 #endif
     TurnMappedSamples(pixels, stride, map, height, turned, wholeWidth, width, 0, wholeHeight);
-    for (int32_t y0 = wholeHeight; y0 < height; y0 += kTile)
-        for (int32_t x0 = 0; x0 < width; x0 += kTile)
-            TurnMappedSamples(pixels, stride, map, height, turned, x0, std::min(x0 + kTile, width),
-                              y0, std::min(y0 + kTile, height));
+    TurnMappedSamples(pixels, stride, map, height, turned, 0, width, wholeHeight, height);
 }
 
 }  // namespace
