@@ -2,15 +2,19 @@
 // into a plane, the edges of the exposed (dark) area, straightening it, and its border box.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "calibration/ColumnShift.h"
 #include "calibration/OffsetGrid.h"
 #include "calibration/Wrap32.h"
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
+#include "image/Allocation.h"
 #include "image/Lut.h"
 #include "image/QuarterTurn.h"
 #include "output/FrameComputation.h"
+#include "platform/File.h"
 
 using namespace kavrel::wrap32;
 
@@ -29,17 +33,22 @@ int32_t StraighteningShift(int32_t pivot, int32_t line, int32_t drift, int32_t e
 }
 
 
-// Whether LoadChannel can read byte `byte` of the image's pixels, as one of its result codes.
-int32_t CheckChannel(const CBitmapImage& image, int32_t byte) {
-    const CBitmapInfoHeader& header = image.Header();
+// Whether LoadChannel can read byte `byte` of pixels that the header describes, as one of its
+// result codes.
+int32_t CheckChannel(const CBitmapInfoHeader& header, int64_t pixelBytes, bool hasPixels,
+                     int32_t byte) {
     if (header.biPlanes != 1) return kNotSinglePlane;
     if (header.biBitCount != 24) return kNot24Bit;
     if (header.biCompression != 0) return kCompressed;
-    if (image.Pixels() == nullptr) return kNoPixels;
+    if (!hasPixels) return kNoPixels;
     // Top-down rows (negative height) are refused as the frame computation refuses them, and a
     // byte outside the 3-byte pixel would read past the last pixel.
-    if (header.biHeight < 0 || image.PixelBytes() < 0 || byte < 0 || byte > 2) return kUnusableSize;
+    if (header.biHeight < 0 || pixelBytes < 0 || byte < 0 || byte > 2) return kUnusableSize;
     return kExtracted;
+}
+
+int32_t CheckChannel(const CBitmapImage& image, int32_t byte) {
+    return CheckChannel(image.Header(), image.PixelBytes(), image.Pixels() != nullptr, byte);
 }
 
 // What each byte becomes when the table is applied to it, as CLut::Apply does: its entry where the
@@ -78,32 +87,30 @@ inline __m128i GatherEightMapped(const uint8_t* in, const uint16_t (&map)[256]) 
 }
 #endif
 
-// One colour byte of every pixel, through the byte map, turned clockwise a quarter: the plane of
-// LoadChannel, Apply and Rotate90 in one pass. Eight stored rows at a time across the whole
-// width, in blocks of 8 x 8 where the processor has the vector operations: the rows are read as
-// eight steady streams, and each turned row gets 16 bytes per band, so its cache line is complete
-// after four bands and stays in the cache until then (a band touches one line of every turned
-// row).
-void LoadTurned(const uint8_t* pixels, size_t stride, const uint16_t (&map)[256], int32_t width,
-                int32_t height, uint16_t* turned) {
-    int32_t wholeWidth = 0, wholeHeight = 0;  // the part covered by 8 x 8 blocks
+// Stored rows y .. y + rows - 1 (at most 8; `band` holds the first of them), one colour byte of
+// every pixel through the byte map, turned clockwise a quarter into the plane of LoadChannel,
+// Apply and Rotate90. The bands go up the image eight rows at a time across the whole width, in
+// blocks of 8 x 8 where the processor has the vector operations: the rows are read as eight steady
+// streams, and each turned row gets 16 bytes per band, so its cache line is complete after four
+// bands and stays in the cache until then (a band touches one line of every turned row).
+void TurnBand(const uint8_t* band, size_t stride, const uint16_t (&map)[256], int32_t width,
+              int32_t height, int32_t y, int32_t rows, uint16_t* turned) {
+    int32_t wholeWidth = 0;  // the part covered by 8 x 8 blocks
 #ifdef __SSE2__
-    wholeWidth = width & ~7;
-    wholeHeight = height & ~7;
-    const size_t dstride = static_cast<size_t>(height);
-    for (int32_t y = 0; y < wholeHeight; y += 8) {
-        const uint8_t* band = pixels + static_cast<size_t>(y) * stride;
+    if (rows == 8) {
+        wholeWidth = width & ~7;
+        const size_t dstride = static_cast<size_t>(height);
         uint16_t* column = turned + (height - 8 - y);
         for (int32_t x = 0; x < wholeWidth; x += 8) {
-            __m128i rows[8];
+            __m128i r[8];
             for (int32_t k = 0; k < 8; ++k)
-                rows[k] = GatherEightMapped(band + k * stride + 3 * static_cast<size_t>(x), map);
-            kavrel::StoreTurnedEightByEight(rows, column + x * dstride, dstride);
+                r[k] = GatherEightMapped(band + k * stride + 3 * static_cast<size_t>(x), map);
+            kavrel::StoreTurnedEightByEight(r, column + x * dstride, dstride);
         }
     }
 #endif
-    TurnMappedSamples(pixels, stride, map, height, turned, wholeWidth, width, 0, wholeHeight);
-    TurnMappedSamples(pixels, stride, map, height, turned, 0, width, wholeHeight, height);
+    TurnMappedSamples(band - static_cast<size_t>(y) * stride, stride, map, height, turned,
+                      wholeWidth, width, y, y + rows);
 }
 
 }  // namespace
@@ -134,7 +141,35 @@ int32_t CFrame::LoadTurnedChannel(const CBitmapImage& image, int32_t byte, const
     uint16_t map[256];
     BuildScanByteMap(table, map);
     const size_t stride = static_cast<size_t>(CBitmapImage::RowStride(header.biWidth));
-    LoadTurned(image.Pixels() + byte, stride, map, header.biWidth, header.biHeight, m_pData.get());
+    for (int32_t y = 0; y < header.biHeight; y += 8)
+        TurnBand(image.Pixels() + byte + static_cast<size_t>(y) * stride, stride, map,
+                 header.biWidth, header.biHeight, y, std::min(8, header.biHeight - y), m_pData.get());
+    return kExtracted;
+}
+
+int32_t CFrame::ReadTurnedChannel(const std::string& path, int32_t byte, const CLut& table) {
+    CBitmapImage image;
+    platform::CFile file;
+    int64_t bytes = 0;
+    const int32_t opened = image.OpenPixels(path, file, bytes);
+    if (opened != CBitmapImage::kLoaded) return kUnreadableFile;
+    const CBitmapInfoHeader& header = image.Header();
+    const int32_t code = CheckChannel(header, image.PixelBytes(), true, byte);
+    if (code != kExtracted) return code;
+
+    // Eight stored rows at a time through a small buffer: the scan never needs a buffer of its own
+    // size, whose fresh pages would cost more than reading it.
+    const size_t stride = static_cast<size_t>(CBitmapImage::RowStride(header.biWidth));
+    std::unique_ptr<uint8_t[]> band = kavrel::TryAllocate<uint8_t>(8 * stride);
+    if (!band || !Reallocate(header.biWidth, header.biHeight)) return kOutOfMemory;
+    uint16_t map[256];
+    BuildScanByteMap(table, map);
+    for (int32_t y = 0; y < header.biHeight; y += 8) {
+        const int32_t rows = std::min(8, header.biHeight - y);
+        const size_t size = static_cast<size_t>(rows) * stride;
+        if (file.Read(band.get(), size) != size) return kUnreadableFile;
+        TurnBand(band.get() + byte, stride, map, header.biWidth, header.biHeight, y, rows, m_pData.get());
+    }
     return kExtracted;
 }
 

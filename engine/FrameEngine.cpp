@@ -128,8 +128,6 @@ void CFrameEngine::CalcLut() {
 void CFrameEngine::CalcOffset(int32_t color) {
     CFrame newMap;
     CLut scaling;
-    CBitmapImage image;
-    image.Load(m_strScanFile);
     newMap.m_bShowErrors = m_bShowErrors;
     m_ScanPlane.m_bShowErrors = m_bShowErrors;
     newMap.Fill(999);
@@ -139,10 +137,10 @@ void CFrameEngine::CalcOffset(int32_t color) {
     // Without its table the scan would be measured as raw bytes against a threshold meant for
     // scaled samples, and a meaningless map would replace the offset file.
     if (!scaling.HasTable()) return;
-    // The colour byte, scaled by the table and turned, in one pass into the plane kept from the
-    // last calibration. A scan that cannot be read ends the call here, so that the plane of an
-    // earlier scan is never measured.
-    if (m_ScanPlane.LoadTurnedChannel(image, color, scaling) != kExtracted) return;
+    // The colour byte, scaled by the table and turned, read from the file in one pass into the
+    // plane kept from the last calibration. A scan that cannot be read ends the call here, so
+    // that a plane of an earlier or incomplete scan is never measured.
+    if (m_ScanPlane.ReadTurnedChannel(m_strScanFile, color, scaling) != kExtracted) return;
     const int32_t product =
         static_cast<int32_t>(static_cast<uint32_t>(m_nThreshold) * static_cast<uint32_t>(m_nCorrectionFactor) * 20u);
     m_ScanPlane.SetEdgeThreshold(product / 100);

@@ -78,6 +78,10 @@ public:
     // plane ends up turned (as many rows as the image is wide). The buffer is kept when the sample
     // count stays the same.
     int32_t LoadTurnedChannel(const CBitmapImage& image, int32_t byte, const CLut& table);
+    // The same read straight from a bitmap file, a few rows at a time, with the checks of
+    // CBitmapImage::Load. A file that is not read to its end leaves the plane incomplete and
+    // returns a code other than kExtracted.
+    int32_t ReadTurnedChannel(const std::string& path, int32_t byte, const CLut& table);
     void FindRowEdges(int32_t y, int32_t& first, int32_t& last) const;
     void FindColumnEdges(int32_t x, int32_t& first, int32_t& last) const;
     CBorderBox GetBorderBox() const;

@@ -13,6 +13,8 @@
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "support/Planes.h"
+#include "support/ScanPicture.h"
+#include "support/TestFiles.h"
 #include "output/FramePacking.h"
 
 using testing_support::Samples;
@@ -92,6 +94,7 @@ TEST(FastPaths, QuarterTurnEqualsTheSampleBySampleDefinition) {
 // or to none.
 TEST(FastPaths, TurnedChannelEqualsLoadChannelThenTableThenQuarterTurn) {
     CRandom random(404);
+    testing_support::TempDir folder;
     for (int round = 0; round < 60; ++round) {
         const int32_t width = round < 4 ? 1 + 69 * (round % 2) : random.Next(1, 150);
         const int32_t height = round < 4 ? 1 + 69 * (round / 2) : random.Next(1, 90);
@@ -117,6 +120,17 @@ TEST(FastPaths, TurnedChannelEqualsLoadChannelThenTableThenQuarterTurn) {
         ASSERT_EQ(onePass.m_nCols, stepwise.m_nCols);
         ASSERT_EQ(onePass.m_nRows, stepwise.m_nRows);
         EXPECT_EQ(Samples(onePass), Samples(stepwise)) << "round " << round << ", " << width << " x " << height;
+
+        // The same read from the file a few rows at a time; one byte short of the pixels is
+        // refused as the whole read refuses it.
+        std::vector<uint8_t> file = testing_support::BitmapFile(width, height, pixels);
+        testing_support::WriteBytes(folder.Path("scan.bmp"), file);
+        CFrame read;
+        ASSERT_EQ(read.ReadTurnedChannel(folder.Path("scan.bmp"), byte, table), 0);
+        EXPECT_EQ(Samples(read), Samples(stepwise)) << "round " << round;
+        file.pop_back();
+        testing_support::WriteBytes(folder.Path("scan.bmp"), file);
+        EXPECT_NE(read.ReadTurnedChannel(folder.Path("scan.bmp"), byte, table), 0);
     }
 }
 

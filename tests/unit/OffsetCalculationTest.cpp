@@ -341,8 +341,8 @@ TEST(CalcOffset, FailedWriteKeepsTheOldOffsetFile) {
 }
 
 // Every allocation of a calibration on a fresh engine, made to fail in turn. The buffers are
-// allocated in this order: scan pixels, new map, scaling table, turned scan plane, smoothed map,
-// old map. An engine that has calibrated before keeps its scan plane and needs one fewer.
+// allocated in this order: new map, scaling table, the scan's rows, turned scan plane, smoothed
+// map, old map. An engine that has calibrated before keeps its scan plane and needs one fewer.
 TEST(CalcOffset, FailedAllocationsNeverLeaveAWrongMap) {
     MessageRecorder messages;
     Calibration calibration;
