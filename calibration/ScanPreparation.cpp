@@ -59,13 +59,13 @@ void BuildScanByteMap(const CLut& table, uint16_t (&map)[256]) {
         map[v] = static_cast<uint16_t>(applies && v < table.m_nCount ? table.m_pTable[v] : v);
 }
 
-// Turns the samples of stored rows y0 .. y1 - 1 and columns x0 .. x1 - 1 one by one: sample (x, y)
-// goes to row x, column height - 1 - y.
-void TurnMappedSamples(const uint8_t* pixels, size_t stride, const uint16_t (&map)[256],
+// Turns the samples of stored rows y0 .. y1 - 1 (`firstRow` holds row y0) and columns x0 .. x1 - 1
+// one by one: sample (x, y) goes to row x, column height - 1 - y.
+void TurnMappedSamples(const uint8_t* firstRow, size_t stride, const uint16_t (&map)[256],
                        int32_t height, uint16_t* turned, int32_t x0, int32_t x1, int32_t y0,
                        int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) {
-        const uint8_t* in = pixels + static_cast<size_t>(y) * stride;
+        const uint8_t* in = firstRow + static_cast<size_t>(y - y0) * stride;
         uint16_t* column = turned + (height - 1 - y);
         for (int32_t x = x0; x < x1; ++x)
             column[static_cast<size_t>(x) * height] = map[in[3 * static_cast<size_t>(x)]];
@@ -109,8 +109,7 @@ void TurnBand(const uint8_t* band, size_t stride, const uint16_t (&map)[256], in
         }
     }
 #endif
-    TurnMappedSamples(band - static_cast<size_t>(y) * stride, stride, map, height, turned,
-                      wholeWidth, width, y, y + rows);
+    TurnMappedSamples(band, stride, map, height, turned, wholeWidth, width, y, y + rows);
 }
 
 }  // namespace
