@@ -69,39 +69,63 @@ inline void PackEight(const uint16_t* evenFrom, const uint16_t* oddFrom, uint8_t
 #define KAVREL_LAST_FROM_GREEN_RED 11, 10, -1, 13, 12, -1, 15, 14, -1, -1, -1, -1, -1, -1, -1, -1
 
 // Eight samples from two frame rows: the even ones from evenFrom, the odd ones from oddFrom.
+template <bool kOneRow>
 __attribute__((target("ssse3"))) inline __m128i LoadColumnPairs(const uint16_t* evenFrom,
                                                                 const uint16_t* oddFrom) {
     const __m128i even = _mm_loadu_si128(reinterpret_cast<const __m128i*>(evenFrom));
-    if (evenFrom == oddFrom) return even;
+    if (kOneRow) return even;
     const __m128i oddLanes = _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
     const __m128i odd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(oddFrom));
     return _mm_or_si128(_mm_andnot_si128(oddLanes, even), _mm_and_si128(oddLanes, odd));
 }
 
-// Eight pixels (exactly 24 bytes) with the 16-byte shuffles, on processors that have them.
-__attribute__((target("ssse3"))) void PackColumnPairsShuffled(const uint16_t* evenFrom,
-                                                              const uint16_t* oddFrom,
-                                                              int32_t cols, uint8_t* out) {
-    const __m128i firstFromBlue = _mm_setr_epi8(KAVREL_FIRST_FROM_BLUE);
-    const __m128i firstFromGreenRed = _mm_setr_epi8(KAVREL_FIRST_FROM_GREEN_RED);
-    const __m128i lastFromBlue = _mm_setr_epi8(KAVREL_LAST_FROM_BLUE);
-    const __m128i lastFromGreenRed = _mm_setr_epi8(KAVREL_LAST_FROM_GREEN_RED);
+// The 24 bytes of eight pixels as a first 16 and a last 8 (the upper half of `last` is zero).
+__attribute__((target("ssse3"))) inline void ShuffleEight(__m128i v, __m128i& first, __m128i& last) {
+    const __m128i blue = _mm_and_si128(v, _mm_set1_epi16(0x00F0));
+    const __m128i greenRed =
+        _mm_and_si128(_mm_slli_epi16(v, 4), _mm_set1_epi16(static_cast<int16_t>(0xF0F0)));
+    first = _mm_or_si128(_mm_shuffle_epi8(blue, _mm_setr_epi8(KAVREL_FIRST_FROM_BLUE)),
+                         _mm_shuffle_epi8(greenRed, _mm_setr_epi8(KAVREL_FIRST_FROM_GREEN_RED)));
+    last = _mm_or_si128(_mm_shuffle_epi8(blue, _mm_setr_epi8(KAVREL_LAST_FROM_BLUE)),
+                        _mm_shuffle_epi8(greenRed, _mm_setr_epi8(KAVREL_LAST_FROM_GREEN_RED)));
+}
+
+// Sixteen pixels a step while a whole step fits: the last 8 bytes of the first eight pixels are
+// stored as 16, and the next eight pixels' bytes overwrite the 8 zeros; then eight at a time, each
+// stored as exactly 24 bytes.
+template <bool kOneRow>
+__attribute__((target("ssse3"))) void PackColumnPairsShuffledRows(const uint16_t* evenFrom,
+                                                                  const uint16_t* oddFrom,
+                                                                  int32_t cols, uint8_t* out) {
     int32_t c = 0;
+    __m128i first, last;
+    for (; c + 16 <= cols; c += 16, out += 48) {
+        ShuffleEight(LoadColumnPairs<kOneRow>(evenFrom + c, oddFrom + c), first, last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), last);
+        ShuffleEight(LoadColumnPairs<kOneRow>(evenFrom + c + 8, oddFrom + c + 8), first, last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 40), last);
+    }
     for (; c + 8 <= cols; c += 8, out += 24) {
-        const __m128i v = LoadColumnPairs(evenFrom + c, oddFrom + c);
-        const __m128i blue = _mm_and_si128(v, _mm_set1_epi16(0x00F0));
-        const __m128i greenRed = _mm_and_si128(_mm_slli_epi16(v, 4), _mm_set1_epi16(static_cast<int16_t>(0xF0F0)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                         _mm_or_si128(_mm_shuffle_epi8(blue, firstFromBlue),
-                                      _mm_shuffle_epi8(greenRed, firstFromGreenRed)));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16),
-                         _mm_or_si128(_mm_shuffle_epi8(blue, lastFromBlue),
-                                      _mm_shuffle_epi8(greenRed, lastFromGreenRed)));
+        ShuffleEight(LoadColumnPairs<kOneRow>(evenFrom + c, oddFrom + c), first, last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), last);
     }
     for (; c < cols; c += 2, out += 6) {
         PackSample(evenFrom[c], out);
         PackSample(oddFrom[c + 1], out + 3);
     }
+}
+
+// The pixels with the 16-byte shuffles, on processors that have them.
+__attribute__((target("ssse3"))) void PackColumnPairsShuffled(const uint16_t* evenFrom,
+                                                              const uint16_t* oddFrom,
+                                                              int32_t cols, uint8_t* out) {
+    if (evenFrom == oddFrom)
+        PackColumnPairsShuffledRows<true>(evenFrom, oddFrom, cols, out);
+    else
+        PackColumnPairsShuffledRows<false>(evenFrom, oddFrom, cols, out);
 }
 
 // Sixteen pixels per step with the 32-byte registers: each 16-byte half places its own eight
