@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "output/FrameComputation.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -94,20 +95,24 @@ void CFrameEngine::OpenOutputDevice() {
         platform::ShowMessageBox("Can\xB4t open Output Display", platform::MessageStyle::Failure);
 }
 
-void CFrameEngine::CloseOutputDevice() { m_OutputDC.DeleteDC(); }
+// Closing the display also returns the memory kept for drawing on it.
+void CFrameEngine::CloseOutputDevice() {
+    m_OutputDC.DeleteDC();
+    m_Packed.Release();
+    m_Blank.m_pData.reset();
+}
 
 void CFrameEngine::OutputFrame(int32_t index) {
     if (!IsFrameIndex(index)) return;
     CFrame& frame = m_Frames[index];
     frame.SetDelayLine(m_nDelayLine);
     frame.SetDelayShift(m_nDelayShift);
-    frame.Output(m_OutputDC);
+    frame.Output(m_OutputDC, m_Packed);
 }
 
 void CFrameEngine::OutputBlankFrame(int32_t value) {
-    CFrame blank;
-    blank.Fill(value);
-    blank.Output(m_OutputDC);
+    m_Blank.Fill(value);
+    m_Blank.Output(m_OutputDC, m_Packed);
 }
 
 void CFrameEngine::CalcLut() {
@@ -122,12 +127,9 @@ void CFrameEngine::CalcLut() {
 
 void CFrameEngine::CalcOffset(int32_t color) {
     CFrame newMap;
-    CFrame scan;
     CLut scaling;
-    CBitmapImage image;
-    image.Load(m_strScanFile);
     newMap.m_bShowErrors = m_bShowErrors;
-    scan.m_bShowErrors = m_bShowErrors;
+    m_ScanPlane.m_bShowErrors = m_bShowErrors;
     newMap.Fill(999);
     // Products wrap as 32-bit arithmetic does; the table and the threshold take the low 16 bits.
     const uint32_t step = static_cast<uint32_t>(m_nCorrectionFactor) * 20u;
@@ -135,11 +137,13 @@ void CFrameEngine::CalcOffset(int32_t color) {
     // Without its table the scan would be measured as raw bytes against a threshold meant for
     // scaled samples, and a meaningless map would replace the offset file.
     if (!scaling.HasTable()) return;
-    scan.LoadChannel(image, color);
-    scaling.Apply(scan);
+    // The colour byte, scaled by the table and turned, read from the file in one pass into the
+    // plane kept from the last calibration. A scan that cannot be read ends the call here, so
+    // that a plane of an earlier or incomplete scan is never measured.
+    if (m_ScanPlane.ReadTurnedChannel(m_strScanFile, color, scaling) != kExtracted) return;
     const int32_t product =
         static_cast<int32_t>(static_cast<uint32_t>(m_nThreshold) * static_cast<uint32_t>(m_nCorrectionFactor) * 20u);
-    scan.SetEdgeThreshold(product / 100);
+    m_ScanPlane.SetEdgeThreshold(product / 100);
     newMap.SetFileName(m_strOffsetFile);
-    newMap.CalcOffsetMap(scan);
+    newMap.CalcOffsetMapFromTurned(m_ScanPlane);
 }

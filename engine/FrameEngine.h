@@ -9,6 +9,7 @@
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
+#include "output/FramePacking.h"
 #include "platform/DisplayContext.h"
 
 class CFrameEngine {
@@ -69,5 +70,12 @@ public:
     std::string m_strDeviceName;
 
 private:
+    // Kept from one drawing to the next while the output display is open: the packed pixels and
+    // the uniform frame of OutputBlankFrame.
+    kavrel::CPackedFrame m_Packed;
+    CFrame m_Blank;
+    // The turned scan plane of the offset calculation, kept for the next calibration.
+    CFrame m_ScanPlane;
+
     static bool IsFrameIndex(int32_t index) { return index >= 0 && index < kFrameCount; }
 };

@@ -60,8 +60,7 @@ void CBitmapImage::ReleasePixels() {
     m_pPixels = nullptr;
 }
 
-int32_t CBitmapImage::Load(const std::string& path) {
-    platform::CFile file;
+int32_t CBitmapImage::OpenPixels(const std::string& path, platform::CFile& file, int64_t& bytes) {
     if (!file.OpenRead(path)) return kUnreadable;
     const int64_t length = file.Length();
 
@@ -86,10 +85,19 @@ int32_t CBitmapImage::Load(const std::string& path) {
     // Compressed data has no fixed size; nothing reads it (frames and scans refuse it).
     const bool uncompressed = m_Header.biCompression == 0;
     if (available <= 0 || (uncompressed && available < needed)) return kTruncated;
-    const int64_t bytes = uncompressed ? needed : available;
+    bytes = uncompressed ? needed : available;
+    if (!file.Seek(pixelOffset)) return kTruncated;
+    return kLoaded;
+}
+
+int32_t CBitmapImage::Load(const std::string& path) {
+    platform::CFile file;
+    int64_t bytes = 0;
+    const int32_t code = OpenPixels(path, file, bytes);
+    if (code != kLoaded) return code;
     std::unique_ptr<uint8_t[]> pixels = kavrel::TryAllocate<uint8_t>(static_cast<size_t>(bytes));
     if (!pixels) return kOutOfMemory;
-    if (!file.Seek(pixelOffset) || file.Read(pixels.get(), static_cast<size_t>(bytes)) != static_cast<size_t>(bytes))
+    if (file.Read(pixels.get(), static_cast<size_t>(bytes)) != static_cast<size_t>(bytes))
         return kTruncated;
     m_pOwnedPixels = std::move(pixels);
     m_pPixels = m_pOwnedPixels.get();

@@ -9,6 +9,9 @@
 
 #include "image/BitmapInfoHeader.h"
 
+namespace platform {
+class CFile;
+}
 
 class CBitmapImage {
 public:
@@ -27,6 +30,11 @@ public:
     CBitmapImage& operator=(const CBitmapImage&) = delete;
 
     int32_t Load(const std::string& path);
+    // The first half of Load, for readers that take the pixels a few rows at a time: opens the
+    // file, reads and checks the headers as Load does (with the same results) and leaves the file
+    // at the first of the `bytes` pixel bytes that Load would read. The image then describes the
+    // file's pixels but holds none.
+    int32_t OpenPixels(const std::string& path, platform::CFile& file, int64_t& bytes);
     // Describes a caller-owned bottom-up 24-bit buffer; the image never releases it.
     uint8_t* Attach(int32_t width, int32_t height, uint8_t* pixels);
 

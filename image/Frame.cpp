@@ -11,6 +11,7 @@
 #endif
 
 #include "image/Allocation.h"
+#include "image/QuarterTurn.h"
 #include "image/ByteIO.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
@@ -48,9 +49,13 @@ CFrame::CFrame()
 CFrame::~CFrame() = default;
 
 bool CFrame::Reallocate(int32_t rows, int32_t cols) {
+    const bool sameCount = HasData() && rows * cols == m_nCount;
     m_nRows = rows;
     m_nCols = cols;
     m_nCount = rows * cols;
+    // A buffer of the right size is kept: every caller overwrites all samples, and an allocation
+    // that is not made cannot fail (nor cost its page faults again for every frame).
+    if (sameCount) return true;
     m_pData.reset();
     m_pData = kavrel::TryAllocate<uint16_t>(static_cast<size_t>(m_nCount));
     return HasData();
@@ -104,29 +109,12 @@ int16_t CFrame::Mean() const {
 namespace {
 
 #ifdef __SSE2__
-// The 8 x 8 samples at src (rows sstride apart) turned clockwise into dst (rows dstride apart):
-// row k of dst is column k of src read from the bottom up.
+// The 8 x 8 samples at src (rows sstride apart) turned clockwise into dst (rows dstride apart).
 void TurnEightByEight(const uint16_t* src, size_t sstride, uint16_t* dst, size_t dstride) {
     __m128i r[8];
     for (int k = 0; k < 8; ++k)
-        r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (7 - k) * sstride));
-    __m128i a[8], b[8];
-    for (int k = 0; k < 4; ++k) {
-        a[2 * k] = _mm_unpacklo_epi16(r[2 * k], r[2 * k + 1]);
-        a[2 * k + 1] = _mm_unpackhi_epi16(r[2 * k], r[2 * k + 1]);
-    }
-    for (int k = 0; k < 2; ++k) {
-        b[4 * k] = _mm_unpacklo_epi32(a[4 * k], a[4 * k + 2]);
-        b[4 * k + 1] = _mm_unpackhi_epi32(a[4 * k], a[4 * k + 2]);
-        b[4 * k + 2] = _mm_unpacklo_epi32(a[4 * k + 1], a[4 * k + 3]);
-        b[4 * k + 3] = _mm_unpackhi_epi32(a[4 * k + 1], a[4 * k + 3]);
-    }
-    for (int k = 0; k < 4; ++k) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * k * dstride),
-                         _mm_unpacklo_epi64(b[k], b[k + 4]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (2 * k + 1) * dstride),
-                         _mm_unpackhi_epi64(b[k], b[k + 4]));
-    }
+        r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k * sstride));
+    kavrel::StoreTurnedEightByEight(r, dst, dstride);
 }
 #endif
 

@@ -10,6 +10,9 @@
 class CBitmapImage;
 class CDC;
 class CLut;
+namespace kavrel {
+class CPackedFrame;
+}
 
 struct CPoint {
     int32_t x;
@@ -64,17 +67,29 @@ public:
     int32_t ExtractSubPixel(const CBitmapImage& image, int32_t color, int32_t position,
                             const CLut& lut, const CFrame& offsets);
 
-    // Output: packs the samples into 24-bit pixels and draws them on the display context.
+    // Output: packs the samples into 24-bit pixels and draws them on the display context, in a
+    // buffer of its own or in one that the caller keeps for the next drawing.
     void Output(CDC& dc) const;
+    void Output(CDC& dc, kavrel::CPackedFrame& packed) const;
 
     // Offset calculation: scan preparation.
     int32_t LoadChannel(const CBitmapImage& image, int32_t byte);
+    // What LoadChannel, Apply of the table and Rotate90 do one after the other, in one pass: the
+    // plane ends up turned (as many rows as the image is wide). The buffer is kept when the sample
+    // count stays the same.
+    int32_t LoadTurnedChannel(const CBitmapImage& image, int32_t byte, const CLut& table);
+    // The same read straight from a bitmap file, a few rows at a time, with the checks of
+    // CBitmapImage::Load. A file that is not read to its end leaves the plane incomplete and
+    // returns a code other than kExtracted.
+    int32_t ReadTurnedChannel(const std::string& path, int32_t byte, const CLut& table);
     void FindRowEdges(int32_t y, int32_t& first, int32_t& last) const;
     void FindColumnEdges(int32_t x, int32_t& first, int32_t& last) const;
     CBorderBox GetBorderBox() const;
     void CorrectGeometry();
     // Called on the new map (filled, named after the offset file) with the prepared scan plane.
     void CalcOffsetMap(CFrame& scan);
+    // The same with a scan plane that is already turned (LoadTurnedChannel's).
+    void CalcOffsetMapFromTurned(CFrame& scan);
 
     // Offset calculation: grid measurement.
     CPoint FindPeak(int32_t x, int32_t y, int32_t radius) const;
@@ -99,8 +114,9 @@ public:
     std::unique_ptr<uint16_t[]> m_pData;
 
 private:
-    // Sets the size and replaces the buffer by a new uninitialised one; false (and no data, the
-    // new size kept) when it cannot be allocated.
+    // Sets the size and makes the buffer hold that many uninitialised samples: the buffer it has
+    // when the sample count stays the same, else a new one; false (and no data, the new size kept)
+    // when that cannot be allocated.
     bool Reallocate(int32_t rows, int32_t cols);
     template <class Weights>
     void Smooth(Weights weights);

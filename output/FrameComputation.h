@@ -12,4 +12,7 @@ enum ExtractResult {
     // a width or height of 0 or below, a size too large to hold, or a colour byte outside 0..2.
     // The frame is left unchanged.
     kUnusableSize = 6,
+    // CFrame::ReadTurnedChannel only: the file cannot be opened or read, is no bitmap, or holds
+    // fewer pixel bytes than its header needs.
+    kUnreadableFile = 7,
 };

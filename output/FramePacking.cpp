@@ -11,6 +11,7 @@
 #define KAVREL_BYTE_SHUFFLES 1
 #endif
 
+#include "image/Allocation.h"
 #include "image/Frame.h"
 
 namespace kavrel {
@@ -57,23 +58,59 @@ inline void PackEight(const uint16_t* evenFrom, const uint16_t* oddFrom, uint8_t
 #endif
 
 #ifdef KAVREL_BYTE_SHUFFLES
-// The same eight pixels placed by byte shuffles, on processors that have them; writes exactly
-// 24 bytes. Byte 15 of the first store and bytes 16..23 take pixel 5's three bytes across both.
-__attribute__((target("ssse3"))) void PackColumnPairsShuffled(const uint16_t* evenFrom,
-                                                              const uint16_t* oddFrom,
-                                                              int32_t cols, uint8_t* out) {
-    const __m128i lowFirst = _mm_setr_epi8(0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10);
-    const __m128i highFirst = _mm_setr_epi8(-1, -1, 0, -1, -1, 2, -1, -1, 4, -1, -1, 6, -1, -1, 8, -1);
-    const __m128i lowLast = _mm_setr_epi8(11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m128i highLast = _mm_setr_epi8(-1, 10, -1, -1, 12, -1, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1);
+// With byte shuffles each output byte is taken straight from one of two registers that hold all
+// three bytes of every sample, already masked to their four bits: `blue` has sample k's blue
+// byte (s & 0xF0) in byte 2k, `greenRed` its red byte ((s << 4) & 0xF0) in byte 2k and its green
+// byte ((s >> 4) & 0xF0) in byte 2k + 1. Two shuffles and an OR give the first 16 bytes of eight
+// pixels (pixels 0 to 4 and the blue byte of pixel 5), two more the remaining 8.
+#define KAVREL_FIRST_FROM_BLUE 0, -1, -1, 2, -1, -1, 4, -1, -1, 6, -1, -1, 8, -1, -1, 10
+#define KAVREL_FIRST_FROM_GREEN_RED -1, 1, 0, -1, 3, 2, -1, 5, 4, -1, 7, 6, -1, 9, 8, -1
+#define KAVREL_LAST_FROM_BLUE -1, -1, 12, -1, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1
+#define KAVREL_LAST_FROM_GREEN_RED 11, 10, -1, 13, 12, -1, 15, 14, -1, -1, -1, -1, -1, -1, -1, -1
+
+// Eight samples from two frame rows: the even ones from evenFrom, the odd ones from oddFrom.
+template <bool kOneRow>
+__attribute__((target("ssse3"))) inline __m128i LoadColumnPairs(const uint16_t* evenFrom,
+                                                                const uint16_t* oddFrom) {
+    const __m128i even = _mm_loadu_si128(reinterpret_cast<const __m128i*>(evenFrom));
+    if (kOneRow) return even;
+    const __m128i oddLanes = _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+    const __m128i odd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(oddFrom));
+    return _mm_or_si128(_mm_andnot_si128(oddLanes, even), _mm_and_si128(oddLanes, odd));
+}
+
+// The 24 bytes of eight pixels as a first 16 and a last 8 (the upper half of `last` is zero).
+__attribute__((target("ssse3"))) inline void ShuffleEight(__m128i v, __m128i& first, __m128i& last) {
+    const __m128i blue = _mm_and_si128(v, _mm_set1_epi16(0x00F0));
+    const __m128i greenRed =
+        _mm_and_si128(_mm_slli_epi16(v, 4), _mm_set1_epi16(static_cast<int16_t>(0xF0F0)));
+    first = _mm_or_si128(_mm_shuffle_epi8(blue, _mm_setr_epi8(KAVREL_FIRST_FROM_BLUE)),
+                         _mm_shuffle_epi8(greenRed, _mm_setr_epi8(KAVREL_FIRST_FROM_GREEN_RED)));
+    last = _mm_or_si128(_mm_shuffle_epi8(blue, _mm_setr_epi8(KAVREL_LAST_FROM_BLUE)),
+                        _mm_shuffle_epi8(greenRed, _mm_setr_epi8(KAVREL_LAST_FROM_GREEN_RED)));
+}
+
+// Sixteen pixels a step while a whole step fits: the last 8 bytes of the first eight pixels are
+// stored as 16, and the next eight pixels' bytes overwrite the 8 zeros; then eight at a time, each
+// stored as exactly 24 bytes.
+template <bool kOneRow>
+__attribute__((target("ssse3"))) void PackColumnPairsShuffledRows(const uint16_t* evenFrom,
+                                                                  const uint16_t* oddFrom,
+                                                                  int32_t cols, uint8_t* out) {
     int32_t c = 0;
+    __m128i first, last;
+    for (; c + 16 <= cols; c += 16, out += 48) {
+        ShuffleEight(LoadColumnPairs<kOneRow>(evenFrom + c, oddFrom + c), first, last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), last);
+        ShuffleEight(LoadColumnPairs<kOneRow>(evenFrom + c + 8, oddFrom + c + 8), first, last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 40), last);
+    }
     for (; c + 8 <= cols; c += 8, out += 24) {
-        __m128i low, high;
-        SplitEight(evenFrom + c, oddFrom + c, low, high);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                         _mm_or_si128(_mm_shuffle_epi8(low, lowFirst), _mm_shuffle_epi8(high, highFirst)));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16),
-                         _mm_or_si128(_mm_shuffle_epi8(low, lowLast), _mm_shuffle_epi8(high, highLast)));
+        ShuffleEight(LoadColumnPairs<kOneRow>(evenFrom + c, oddFrom + c), first, last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), last);
     }
     for (; c < cols; c += 2, out += 6) {
         PackSample(evenFrom[c], out);
@@ -81,38 +118,55 @@ __attribute__((target("ssse3"))) void PackColumnPairsShuffled(const uint16_t* ev
     }
 }
 
-// Sixteen pixels per step with the 32-byte registers: each 16-byte half shuffles its own eight
+// The pixels with the 16-byte shuffles, on processors that have them.
+__attribute__((target("ssse3"))) void PackColumnPairsShuffled(const uint16_t* evenFrom,
+                                                              const uint16_t* oddFrom,
+                                                              int32_t cols, uint8_t* out) {
+    if (evenFrom == oddFrom)
+        PackColumnPairsShuffledRows<true>(evenFrom, oddFrom, cols, out);
+    else
+        PackColumnPairsShuffledRows<false>(evenFrom, oddFrom, cols, out);
+}
+
+// Sixteen pixels per step with the 32-byte registers: each 16-byte half places its own eight
 // samples exactly as above, and the halves are stored 24 bytes apart.
 __attribute__((target("avx2"))) void PackColumnPairsWide(const uint16_t* evenFrom,
                                                          const uint16_t* oddFrom, int32_t cols,
                                                          uint8_t* out) {
-    const __m256i lowFirst = _mm256_setr_epi8(0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10,
-                                              0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10);
-    const __m256i highFirst = _mm256_setr_epi8(-1, -1, 0, -1, -1, 2, -1, -1, 4, -1, -1, 6, -1, -1, 8, -1,
-                                               -1, -1, 0, -1, -1, 2, -1, -1, 4, -1, -1, 6, -1, -1, 8, -1);
-    const __m256i lowLast = _mm256_setr_epi8(11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                             11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i highLast = _mm256_setr_epi8(-1, 10, -1, -1, 12, -1, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1,
-                                              -1, 10, -1, -1, 12, -1, -1, 14, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i oddLanes = _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+    const __m256i firstFromBlue = _mm256_setr_epi8(KAVREL_FIRST_FROM_BLUE, KAVREL_FIRST_FROM_BLUE);
+    const __m256i firstFromGreenRed =
+        _mm256_setr_epi8(KAVREL_FIRST_FROM_GREEN_RED, KAVREL_FIRST_FROM_GREEN_RED);
+    const __m256i lastFromBlue = _mm256_setr_epi8(KAVREL_LAST_FROM_BLUE, KAVREL_LAST_FROM_BLUE);
+    const __m256i lastFromGreenRed =
+        _mm256_setr_epi8(KAVREL_LAST_FROM_GREEN_RED, KAVREL_LAST_FROM_GREEN_RED);
+    const bool oneRow = evenFrom == oddFrom;
     int32_t c = 0;
     for (; c + 16 <= cols; c += 16, out += 48) {
-        const __m256i even = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(evenFrom + c));
-        const __m256i odd = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(oddFrom + c));
-        const __m256i v = _mm256_blendv_epi8(even, odd, oddLanes);
-        const __m256i up = _mm256_slli_epi16(v, 4);
-        const __m256i low = _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi16(0x00F0)),
-                                            _mm256_and_si256(up, _mm256_set1_epi16(static_cast<int16_t>(0xF000))));
-        const __m256i high = _mm256_and_si256(up, _mm256_set1_epi16(0x00F0));
-        const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(low, lowFirst), _mm256_shuffle_epi8(high, highFirst));
-        const __m256i last = _mm256_or_si256(_mm256_shuffle_epi8(low, lowLast), _mm256_shuffle_epi8(high, highLast));
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(evenFrom + c));
+        if (!oneRow)
+            v = _mm256_blend_epi16(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(oddFrom + c)), 0xAA);
+        const __m256i blue = _mm256_and_si256(v, _mm256_set1_epi16(0x00F0));
+        const __m256i greenRed =
+            _mm256_and_si256(_mm256_slli_epi16(v, 4), _mm256_set1_epi16(static_cast<int16_t>(0xF0F0)));
+        const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(blue, firstFromBlue),
+                                              _mm256_shuffle_epi8(greenRed, firstFromGreenRed));
+        const __m256i last = _mm256_or_si256(_mm256_shuffle_epi8(blue, lastFromBlue),
+                                             _mm256_shuffle_epi8(greenRed, lastFromGreenRed));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(first));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_castsi256_si128(last));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), _mm256_extracti128_si256(first, 1));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 40), _mm256_extracti128_si256(last, 1));
     }
+    // The compiler leaves the upper halves of the registers dirty on a tail call; every later
+    // 16-byte vector instruction of the process would then wait on them.
+    _mm256_zeroupper();
     PackColumnPairsShuffled(evenFrom + c, oddFrom + c, cols - c, out);
 }
+
+#undef KAVREL_FIRST_FROM_BLUE
+#undef KAVREL_FIRST_FROM_GREEN_RED
+#undef KAVREL_LAST_FROM_BLUE
+#undef KAVREL_LAST_FROM_GREEN_RED
 
 int32_t g_nWidestShuffles = 2;  // 0: none, 1: 16-byte, 2: 32-byte
 
@@ -171,6 +225,19 @@ void LimitByteShuffles(int32_t widest) {
 #else
     static_cast<void>(widest);
 #endif
+}
+
+uint8_t* CPackedFrame::Reserve(size_t bytes) {
+    if (m_pBytes && m_nBytes == bytes) return m_pBytes.get();
+    Release();
+    m_pBytes = TryAllocate<uint8_t>(bytes);
+    if (m_pBytes) m_nBytes = bytes;
+    return m_pBytes.get();
+}
+
+void CPackedFrame::Release() {
+    m_pBytes.reset();
+    m_nBytes = 0;
 }
 
 size_t PackedFrameBytes(const CFrame& frame) { return 3 * static_cast<size_t>(frame.m_nCount); }

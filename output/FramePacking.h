@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 class CFrame;
 
@@ -31,6 +32,26 @@ size_t PackedFrameBytes(const CFrame& frame);
 // (r, c) and the delayed columns sample (r + 1, c); in the last row the delayed columns have no
 // sample and are black.
 void PackFrame(const CFrame& frame, uint8_t* out);
+
+// The buffer that frames are packed into before they are drawn, kept from one drawing to the
+// next: frames of one size, as every frame of a run is, reuse it instead of allocating (and
+// touching fresh pages) for every drawing.
+class CPackedFrame {
+public:
+    CPackedFrame() = default;
+    virtual ~CPackedFrame() = default;
+    CPackedFrame(const CPackedFrame&) = delete;
+    CPackedFrame& operator=(const CPackedFrame&) = delete;
+
+    // A buffer of `bytes` bytes: the one it holds when that has the same size, else a new one;
+    // null when it cannot be had.
+    uint8_t* Reserve(size_t bytes);
+    void Release();
+
+private:
+    std::unique_ptr<uint8_t[]> m_pBytes;
+    size_t m_nBytes = 0;
+};
 
 // PackFrame places the bytes with the widest byte shuffles the processor has: 32-byte (2),
 // 16-byte (1) or none (0). A lower limit makes it take the narrower paths, so that every path can

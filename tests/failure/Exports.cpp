@@ -23,7 +23,17 @@ const std::vector<Export>& Exports() {
         {"SetPosition", [](const Workspace&) { SetPosition(2); }, false},
         {"OpenOutputDevice", [](const Workspace&) { OpenOutputDevice(); }, true, true},
         {"CloseOutputDevice", [](const Workspace&) { CloseOutputDevice(); }, false},
-        {"CalcFrame", [](const Workspace&) { CalcFrame(4); }, true},
+        // A frame keeps its buffer while its size stays the same: each call computes the frame
+        // from a picture of the other size (the host's buffer or the workspace's image), so that
+        // its buffer must be replaced.
+        {"CalcFrame",
+         [](const Workspace&) {
+             static bool hostBuffer = false;
+             hostBuffer = !hostBuffer;
+             if (hostBuffer) SetBitmapPointer(pixels.data());
+             CalcFrame(4);
+         },
+         true},
         {"OutputFrame", [](const Workspace&) { OutputFrame(0); }, true, true},
         {"SetDelayLine", [](const Workspace&) { SetDelayLine(1); }, false},
         {"SetDelayShift", [](const Workspace&) { SetDelayShift(1); }, false},

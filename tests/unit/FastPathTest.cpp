@@ -9,8 +9,12 @@
 #include <vector>
 
 #include "calibration/ColumnShift.h"
+#include "image/BitmapImage.h"
 #include "image/Frame.h"
+#include "image/Lut.h"
 #include "support/Planes.h"
+#include "support/ScanPicture.h"
+#include "support/TestFiles.h"
 #include "output/FramePacking.h"
 
 using testing_support::Samples;
@@ -82,6 +86,51 @@ TEST(FastPaths, QuarterTurnEqualsTheSampleBySampleDefinition) {
             for (int32_t x = 0; x < width; ++x)
                 ASSERT_EQ(plane.m_pData[x * height + (height - 1 - y)], before[y * width + x])
                     << width << " x " << height << " at " << x << ", " << y;
+    }
+}
+
+// One pass over the scan against its three steps, on bitmaps with and without row padding, sizes
+// on both sides of the 8 x 8 blocks and 64 x 64 tiles, and tables that apply to all bytes, to some
+// or to none.
+TEST(FastPaths, TurnedChannelEqualsLoadChannelThenTableThenQuarterTurn) {
+    CRandom random(404);
+    testing_support::TempDir folder;
+    for (int round = 0; round < 60; ++round) {
+        const int32_t width = round < 4 ? 1 + 69 * (round % 2) : random.Next(1, 150);
+        const int32_t height = round < 4 ? 1 + 69 * (round / 2) : random.Next(1, 90);
+        std::vector<uint8_t> pixels(static_cast<size_t>(CBitmapImage::RowStride(width)) * height);
+        for (uint8_t& b : pixels) b = static_cast<uint8_t>(random.Next(0, 255));
+        CBitmapImage image;
+        image.Attach(width, height, pixels.data());
+
+        CLut table;
+        const int32_t kind = random.Next(0, 3);
+        if (kind > 0) {
+            table.MakeLinear(random.Next(1, 4000));
+            if (kind == 2) table.m_nCount = random.Next(1, 256);
+            if (kind == 3) table.m_nFirstInput = -1;
+        }
+        const int32_t byte = random.Next(0, 2);
+        CFrame stepwise, onePass;
+        ASSERT_EQ(stepwise.LoadChannel(image, byte), 0);
+        table.Apply(stepwise);
+        stepwise.Rotate90();
+        if (round % 2 == 0) onePass.Fill(1);  // a buffer to replace or reuse
+        ASSERT_EQ(onePass.LoadTurnedChannel(image, byte, table), 0);
+        ASSERT_EQ(onePass.m_nCols, stepwise.m_nCols);
+        ASSERT_EQ(onePass.m_nRows, stepwise.m_nRows);
+        EXPECT_EQ(Samples(onePass), Samples(stepwise)) << "round " << round << ", " << width << " x " << height;
+
+        // The same read from the file a few rows at a time; one byte short of the pixels is
+        // refused as the whole read refuses it.
+        std::vector<uint8_t> file = testing_support::BitmapFile(width, height, pixels);
+        testing_support::WriteBytes(folder.Path("scan.bmp"), file);
+        CFrame read;
+        ASSERT_EQ(read.ReadTurnedChannel(folder.Path("scan.bmp"), byte, table), 0);
+        EXPECT_EQ(Samples(read), Samples(stepwise)) << "round " << round;
+        file.pop_back();
+        testing_support::WriteBytes(folder.Path("scan.bmp"), file);
+        EXPECT_NE(read.ReadTurnedChannel(folder.Path("scan.bmp"), byte, table), 0);
     }
 }
 

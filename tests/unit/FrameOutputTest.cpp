@@ -164,11 +164,23 @@ TEST(OutputDisplay, BlankFramesShowTheLow12BitsOfTheirValue) {
     }
     EXPECT_EQ(display.Files().size(), 5u);
 
+    // While the display is open the blank frame and the packed buffer are kept: drawing again
+    // allocates nothing. Closing the display returns them; then a failed allocation draws nothing.
+    {
+        AllocationFailure count(0);
+        engine.OutputBlankFrame(1);
+        EXPECT_EQ(count.Allocations(), 0);
+    }
+    EXPECT_EQ(display.Files().size(), 6u);
+    engine.CloseOutputDevice();
+    engine.OpenOutputDevice();
     for (int failAt : {1, 2}) {  // the blank frame's samples, the packed buffer
         AllocationFailure failure(failAt);
         engine.OutputBlankFrame(0);
     }
-    EXPECT_EQ(display.Files().size(), 5u);
+    EXPECT_EQ(display.Files().size(), 6u);
+    engine.OutputBlankFrame(0x0ABC);
+    EXPECT_TRUE(display.Shown(0).IsUniform(0xB0, 0xA0, 0xC0));
 }
 
 TEST(OutputDisplay, OutputFrameAppliesTheDelaySettingsInForceWhenShown) {

@@ -259,6 +259,36 @@ TEST(CalcOffset, UnusableScansShowAndWriteNothing) {
     }
 }
 
+// The engine keeps its scan plane from one calibration to the next: a scan that cannot be read
+// must not have the previous scan measured in its place, and a scan of another size must come out
+// as it does on a fresh engine.
+TEST(CalcOffset, KeptScanPlaneNeverCarriesAnEarlierScan) {
+    Calibration calibration;
+    calibration.WriteScan(GradientScan());
+    calibration.Run();
+    const std::vector<uint8_t> first = calibration.OffsetFile();
+    ASSERT_EQ(first.size(), kOffsetFileSize);
+
+    std::vector<uint8_t> truncated = testing_support::ScanBitmapFile(GradientScan());
+    truncated.resize(truncated.size() - 1);
+    WriteBytes(calibration.ScanPath(), truncated);
+    MessageRecorder messages;
+    calibration.Run();
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_EQ(calibration.OffsetFile(), first);
+
+    ScanPicture smaller;
+    smaller.exposure = [](int32_t x, int32_t y) { return static_cast<uint8_t>(100 + x / 40 + y / 50); };
+    std::filesystem::remove(calibration.OffsetPath());
+    calibration.WriteScan(smaller);
+    calibration.Run();
+    Calibration fresh;
+    fresh.WriteScan(smaller);
+    fresh.Run();
+    EXPECT_EQ(calibration.OffsetFile(), fresh.OffsetFile());
+    EXPECT_EQ(calibration.OffsetFile().size(), kOffsetFileSize);
+}
+
 TEST(CalcOffset, ExtremeThresholdsAndFactorsStayWithin32BitArithmetic) {
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
@@ -310,8 +340,9 @@ TEST(CalcOffset, FailedWriteKeepsTheOldOffsetFile) {
     EXPECT_EQ(messages.Texts().size(), shown);
 }
 
-// Every allocation of a calibration, made to fail in turn. The buffers are allocated in this
-// order: scan pixels, new map, scaling table, scan plane, turned scan plane, smoothed map, old map.
+// Every allocation of a calibration on a fresh engine, made to fail in turn. The buffers are
+// allocated in this order: new map, scaling table, the scan's rows, turned scan plane, smoothed
+// map, old map. An engine that has calibrated before keeps its scan plane and needs one fewer.
 TEST(CalcOffset, FailedAllocationsNeverLeaveAWrongMap) {
     MessageRecorder messages;
     Calibration calibration;
@@ -326,23 +357,32 @@ TEST(CalcOffset, FailedAllocationsNeverLeaveAWrongMap) {
     oldMap.Save(calibration.OffsetPath());
     const std::vector<uint8_t> old = calibration.OffsetFile();
 
-    int allocations = 0;
-    {
-        testing_support::AllocationFailure count(0);
-        calibration.Run();
-        allocations = count.Allocations();
-    }
+    // Runs a calibration on a fresh engine with allocation failAt failing (0: none); returns how
+    // many allocations it asked for.
+    auto runOnFreshEngine = [&](int failAt) {
+        CFrameEngine engine;
+        engine.SetScanFile(calibration.ScanPath().c_str());
+        engine.SetOffsetFile(calibration.OffsetPath().c_str());
+        testing_support::AllocationFailure failure(failAt);
+        engine.CalcOffset(1);
+        return failure.Allocations();
+    };
+    const int allocations = runOnFreshEngine(0);
     const std::vector<uint8_t> complete = calibration.OffsetFile();
     ASSERT_NE(complete, measurementAlone);
-    ASSERT_EQ(allocations, 7);
+    ASSERT_EQ(allocations, 6);
+    {
+        WriteBytes(calibration.OffsetPath(), old);
+        testing_support::AllocationFailure count(0);
+        calibration.Run();
+        EXPECT_EQ(count.Allocations(), 5);
+        EXPECT_EQ(calibration.OffsetFile(), complete);
+    }
 
     for (int failAt = 1; failAt <= allocations; ++failAt) {
         SCOPED_TRACE(failAt);
         WriteBytes(calibration.OffsetPath(), old);
-        {
-            testing_support::AllocationFailure failure(failAt);
-            calibration.Run();
-        }
+        runOnFreshEngine(failAt);
         // Nothing to measure, nothing right to measure, the smoothing or the old map missing:
         // the file keeps the calibration it held.
         EXPECT_EQ(calibration.OffsetFile(), old);

@@ -1,0 +1,285 @@
+// Benchmarks of the library as it ships: the exports of the loaded library (kavrel.dll on
+// Windows, libkavrel.so natively), the same steps called alone, a straightforward implementation
+// of the frame and offset calculations, and the streaming floor of each step, all interleaved in
+// one process by the harness.
+//
+//     kavrel-dll-bench [ROUNDS] [LIBRARY [EARLIER-LIBRARY]]
+//
+// With an earlier build of the library its exports are timed beside the current ones.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "bench/shipped/Floors.h"
+#include "bench/shipped/Harness.h"
+#include "bench/shipped/Straightforward.h"
+#include "engine/FrameEngine.h"
+#include "image/BitmapImage.h"
+#include "image/Frame.h"
+#include "image/Lut.h"
+#include "kavrel.h"
+#include "output/FramePacking.h"
+#include "tests/support/ScanPicture.h"
+
+namespace {
+
+// The exports the benchmarks call, resolved by name from the loaded library.
+struct CExports {
+    void(KAVREL_CALL* SetLutFile)(const char*);
+    void(KAVREL_CALL* SetOffsetFile)(const char*);
+    void(KAVREL_CALL* SetScanFile)(const char*);
+    int(KAVREL_CALL* SetColor)(int);
+    int(KAVREL_CALL* SetPosition)(int);
+    void(KAVREL_CALL* CalcFrame)(int);
+    void(KAVREL_CALL* OutputFrame)(int);
+    void(KAVREL_CALL* CalcOffset)(int);
+    void*(KAVREL_CALL* SetBitmapPointer)(void*);
+    int(KAVREL_CALL* DisableErrorWindow)(int);
+};
+
+void* Symbol(void* library, const char* name) {
+#ifdef _WIN32
+    void* symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+#else
+    void* symbol = dlsym(library, name);
+#endif
+    if (symbol == nullptr) {
+        std::fprintf(stderr, "the library has no export %s\n", name);
+        std::exit(1);
+    }
+    return symbol;
+}
+
+CExports LoadExports(const std::string& path) {
+#ifdef _WIN32
+    void* library = LoadLibraryA(path.c_str());
+#else
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+    if (library == nullptr) {
+        std::fprintf(stderr, "cannot load %s\n", path.c_str());
+        std::exit(1);
+    }
+    CExports e{};
+    auto bind = [&](auto& pointer, const char* name) {
+        pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(Symbol(library, name));
+    };
+    bind(e.SetLutFile, "SetLutFile");
+    bind(e.SetOffsetFile, "SetOffsetFile");
+    bind(e.SetScanFile, "SetScanFile");
+    bind(e.SetColor, "SetColor");
+    bind(e.SetPosition, "SetPosition");
+    bind(e.CalcFrame, "CalcFrame");
+    bind(e.OutputFrame, "OutputFrame");
+    bind(e.CalcOffset, "CalcOffset");
+    bind(e.SetBitmapPointer, "SetBitmapPointer");
+    bind(e.DisableErrorWindow, "DisableErrorWindow");
+    return e;
+}
+
+// A folder of its own for the files the library reads and writes, removed at the end.
+class CBenchFolder {
+public:
+    CBenchFolder() {
+        std::random_device random;
+        m_path = std::filesystem::temp_directory_path() / ("kavrel-bench-" + std::to_string(random()));
+        std::filesystem::create_directories(m_path);
+    }
+    virtual ~CBenchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    std::string Path(const char* name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The scan as the calculation sees it after its quarter turn: 3000 x 2399, so that the bitmap's
+// rows of 2399 pixels carry padding.
+testing_support::ScanPicture BenchScan() {
+    testing_support::ScanPicture p;
+    p.width = 3000;
+    p.height = 2399;
+    p.left = 100;
+    p.top = 100;
+    p.right = p.width - 100;
+    p.bottom = p.height - 100;
+    p.exposure = [](int32_t x, int32_t y) { return static_cast<uint8_t>(90 + x / 60 + y / 80); };
+    return p;
+}
+
+// An offset file of varied corrections between -20 and 20.
+std::vector<uint8_t> OffsetFile() {
+    CFrame map;
+    map.Fill(0);
+    std::vector<uint8_t> bytes{'F', 'R', 'A', 'M', 'E', 0};
+    auto le32 = [&](uint32_t v) {
+        for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<uint8_t>(v >> (8 * k)));
+    };
+    le32(static_cast<uint32_t>(map.m_nCount));
+    le32(static_cast<uint32_t>(map.m_nCols));
+    le32(static_cast<uint32_t>(map.m_nRows));
+    for (int32_t i = 0; i < map.m_nCount; ++i) {
+        const uint16_t v = static_cast<uint16_t>(i % 41 - 20);
+        bytes.push_back(static_cast<uint8_t>(v));
+        bytes.push_back(static_cast<uint8_t>(v >> 8));
+    }
+    return bytes;
+}
+
+volatile uint32_t g_Sink;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 15;
+#ifdef _WIN32
+    const std::string libraryPath = argc > 2 ? argv[2] : "kavrel.dll";
+#else
+    const std::string libraryPath = argc > 2 ? argv[2] : KAVREL_LIBRARY_PATH;
+#endif
+    const CExports dll = LoadExports(libraryPath);
+    CBenchFolder folder;
+
+    // The frame: a 2560 x 2048 picture, the default table, an offset file of varied corrections.
+    std::vector<uint8_t> picture(2560 * 2048 * 3);
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint8_t>(i * 31 + (i >> 13));
+    const std::string offsetPath = folder.Path("frame.frm");
+    WriteFile(offsetPath, OffsetFile());
+    const std::string noLut = folder.Path("none.lut");
+    dll.DisableErrorWindow(1);
+    dll.SetBitmapPointer(picture.data());
+    dll.SetLutFile(noLut.c_str());
+    dll.SetOffsetFile(offsetPath.c_str());
+    dll.SetColor(1);
+    dll.SetPosition(2);
+
+    CBitmapImage image;
+    image.Attach(2560, 2048, picture.data());
+    CLut lut;
+    lut.Load(noLut);
+    CFrame offsets;
+    offsets.Load(offsetPath);
+    CFrame frame;
+
+    // The scan and the offset file the calibrations rewrite.
+    const std::string scanPath = folder.Path("scan.bmp");
+    WriteFile(scanPath, testing_support::ScanBitmapFile(BenchScan()));
+    const std::string calibratedPath = folder.Path("calibrated.frm");
+    const std::string straightPath = folder.Path("straight.frm");
+    dll.SetScanFile(scanPath.c_str());
+    // The calibrations write a file of their own. It does not exist yet, so naming it leaves the
+    // offset map of the frames loaded.
+    const std::string earlierPath = folder.Path("earlier.frm");
+    dll.SetOffsetFile(calibratedPath.c_str());
+    CBitmapImage scan;
+    CFrame scanPlane;
+    CLut scaling;
+    scaling.MakeLinear(2000);
+
+    CFrame packSource;
+    packSource.Fill(0);
+    for (int32_t i = 0; i < packSource.m_nCount; ++i)
+        packSource.m_pData[i] = static_cast<uint16_t>((i * 0x9E5u) & 0xFFF);
+    std::vector<uint8_t> packed(kavrel::PackedFrameBytes(packSource));
+
+    bench_shipped::CFrameFloor frameFloor;
+    bench_shipped::CPackingFloor packingFloor;
+    bench_shipped::COffsetFloor offsetFloor(3000, 2399);
+    bench_shipped::CStraightforward straightforward;
+
+    bench_shipped::CHarness h;
+    const std::string fFloor = "frame floor", pFloor = "packing floor", oFloor = "offset floor";
+    const std::string fPlain = "CalcFrame, straightforward", oPlain = "CalcOffset, straightforward";
+
+    h.Add({fFloor, fFloor, "", [&] { frameFloor.Pass(); }});
+    h.Add({"CalcFrame, export", fFloor, fPlain, [&] { dll.CalcFrame(0); }});
+    h.Add({"CalcFrame, step alone", fFloor, fPlain, [&] {
+               frame.ExtractSubPixel(image, 1, 2, lut, offsets);
+               g_Sink = frame.m_pData[7];
+           }});
+    h.Add({fPlain, fFloor, "", [&] { g_Sink = straightforward.CalcFrame(picture.data(), 1, 2, lut, offsets); }});
+
+    h.Add({pFloor, pFloor, "", [&] { packingFloor.Pass(); }});
+    const char* widths[] = {"PackFrame, SSE2", "PackFrame, SSSE3", "PackFrame, AVX2"};
+    for (int32_t widest = 0; widest < 3; ++widest) {
+        h.Add({widths[widest], pFloor, "", [&, widest] {
+                   kavrel::LimitByteShuffles(widest);
+                   kavrel::PackFrame(packSource, packed.data());
+                   g_Sink = packed[5];
+               }});
+    }
+    h.Add({"PackFrame, delay line", pFloor, "", [&] {
+               kavrel::LimitByteShuffles(2);
+               packSource.SetDelayLine(1);
+               kavrel::PackFrame(packSource, packed.data());
+               packSource.SetDelayLine(0);
+               g_Sink = packed[5];
+           }});
+    h.Add({"OutputFrame, export, no display", pFloor, "", [&] { dll.OutputFrame(0); }});
+
+    h.Add({oFloor, oFloor, "", [&] { offsetFloor.Pass(); }});
+    h.Add({"CalcOffset, export", oFloor, oPlain, [&] { dll.CalcOffset(1); }});
+    h.Add({oPlain, oFloor, "", [&] { straightforward.CalcOffset(scanPath, straightPath); }});
+    h.Add({"  scan read (bitmap file)", oFloor, "", [&] { g_Sink = static_cast<uint32_t>(scan.Load(scanPath)); }});
+    h.Add({"  colour byte, table, turn: one pass", oFloor, "", [&] {
+               scanPlane.LoadTurnedChannel(scan, 1, scaling);
+               g_Sink = scanPlane.m_pData[9];
+           }});
+    h.Add({"  the same as three steps", oFloor, "", [&] {
+               CFrame plane;
+               plane.LoadChannel(scan, 1);
+               scaling.Apply(plane);
+               plane.Rotate90();
+               g_Sink = plane.m_pData[9];
+           }});
+    h.Add({"  prepared plane, straightened", oFloor, "", [&] {
+               scanPlane.LoadTurnedChannel(scan, 1, scaling);
+               scanPlane.SetEdgeThreshold(1800);
+               scanPlane.CorrectGeometry();
+               g_Sink = scanPlane.m_pData[9];
+           }});
+
+    if (argc > 3) {
+        // The earlier build, prepared the same way, in the same process.
+        static const CExports earlier = LoadExports(argv[3]);
+        earlier.DisableErrorWindow(1);
+        earlier.SetBitmapPointer(picture.data());
+        earlier.SetLutFile(noLut.c_str());
+        earlier.SetOffsetFile(offsetPath.c_str());
+        earlier.SetColor(1);
+        earlier.SetPosition(2);
+        earlier.SetScanFile(scanPath.c_str());
+        h.Add({"earlier build: CalcFrame, export", fFloor, fPlain, [&] { earlier.CalcFrame(0); }});
+        h.Add({"earlier build: OutputFrame, no display", pFloor, "", [&] { earlier.OutputFrame(0); }});
+        earlier.SetOffsetFile(earlierPath.c_str());
+        h.Add({"earlier build: CalcOffset, export", oFloor, oPlain, [&] { earlier.CalcOffset(1); }});
+    }
+
+    h.Run(rounds);
+    std::printf("%d rounds; median time per call, its ratio to the step's floor in the same round "
+                "(median and range), and how many times faster than the straightforward "
+                "implementation\n",
+                rounds);
+    h.Report(stdout);
+    return 0;
+}
