@@ -17,6 +17,7 @@
 #include <X11/extensions/Xrandr.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -40,6 +41,16 @@ bool g_bRequestFailed = false;
 int NoteFailedRequest(Display*, XErrorEvent*) {
     g_bRequestFailed = true;
     return 0;
+}
+
+// A connection made right after another one to the same server closed is sometimes dropped
+// during its setup; a few tries a moment apart get through.
+Display* Connect(const std::string& name) {
+    for (int attempt = 0;; ++attempt) {
+        Display* display = XOpenDisplay(name.c_str());
+        if (display != nullptr || attempt == 4) return display;
+        usleep(20000);
+    }
 }
 
 bool IsPlainCopy(int32_t destWidth, int32_t destHeight, int32_t xSrc, int32_t ySrc,
@@ -142,7 +153,7 @@ CX11Display* CX11Display::Open(const CDisplayMode& mode) {
     CX11DeviceName name;
     if (!ParseX11DeviceName(mode.deviceName, std::getenv("DISPLAY"), name)) return nullptr;
     if (mode.width <= 0 || mode.height <= 0) return nullptr;
-    Display* display = XOpenDisplay(name.display.c_str());
+    Display* display = Connect(name.display);
     if (display == nullptr) return nullptr;
     std::unique_ptr<CX11Display> x11(
         new (std::nothrow) CX11Display(display, DefaultScreen(display), mode.width, mode.height));
