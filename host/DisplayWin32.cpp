@@ -13,9 +13,28 @@ namespace {
 // The library's display mode record holds at most 31 characters of the name.
 constexpr size_t kLongestName = 31;
 
+bool SameName(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
+
+// "DISPLAY", or the name of a display device that is part of the desktop. Some systems hand
+// out a context for any name, so the list of devices decides.
+bool IsDisplayName(const std::string& device) {
+    if (SameName(device, "DISPLAY")) return true;
+    DISPLAY_DEVICEA adapter{};
+    adapter.cb = sizeof adapter;
+    for (DWORD i = 0; EnumDisplayDevicesA(nullptr, i, &adapter, 0); ++i, adapter.cb = sizeof adapter)
+        if ((adapter.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) != 0 &&
+            SameName(device, adapter.DeviceName))
+            return true;
+    return false;
+}
+
 HDC CreateDisplayDC(const std::string& device, std::string& reason) {
     if (device.size() > kLongestName) {
         reason = "longer than the 31 characters a display name may have";
+        return nullptr;
+    }
+    if (!IsDisplayName(device)) {
+        reason = "names no display (kavrel-host displays lists them)";
         return nullptr;
     }
     HDC dc = CreateDCA(device.c_str(), nullptr, nullptr, nullptr);
@@ -91,10 +110,15 @@ std::vector<CDisplayEntry> ListDisplays() {
         mode.dmSize = sizeof mode;
         char text[160] = "mode unknown";
         if (EnumDisplaySettingsA(device.DeviceName, ENUM_CURRENT_SETTINGS, &mode))
-            std::snprintf(text, sizeof text, "%lu x %lu at (%ld, %ld), %lu-bit colour, %lu Hz",
-                          mode.dmPelsWidth, mode.dmPelsHeight, mode.dmPosition.x,
-                          mode.dmPosition.y, mode.dmBitsPerPel, mode.dmDisplayFrequency);
+            std::snprintf(text, sizeof text, "%lu x %lu at (%ld, %ld), %lu-bit colour",
+                          static_cast<unsigned long>(mode.dmPelsWidth),
+                          static_cast<unsigned long>(mode.dmPelsHeight),
+                          static_cast<long>(mode.dmPosition.x), static_cast<long>(mode.dmPosition.y),
+                          static_cast<unsigned long>(mode.dmBitsPerPel));
         std::string description = text;
+        // 0 and 1 stand for the hardware's default rate.
+        if (mode.dmDisplayFrequency > 1)
+            description += ", " + std::to_string(mode.dmDisplayFrequency) + " Hz";
         if (device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) description += ", primary";
         if (device.DeviceString[0] != '\0') description += " (" + std::string(device.DeviceString) + ")";
         entries.push_back(CDisplayEntry{device.DeviceName, description});
