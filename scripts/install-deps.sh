@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12 (run as root): compilers, CMake,
 # GoogleTest, Google Benchmark, the MinGW-w64 32-bit cross compiler, 32-bit Wine and Xvfb; clang
-# with its sanitizer and libFuzzer runtimes, and valgrind.
+# with its sanitizer and libFuzzer runtimes, and valgrind; the X11 libraries of the native display
+# (Xlib, RandR, MIT-SHM).
 set -euo pipefail
 
 packages=(build-essential cmake git libgtest-dev libgmock-dev libbenchmark-dev
           g++-mingw-w64-i686 wine wine32:i386 xvfb binutils
-          clang libclang-rt-14-dev valgrind)
+          clang libclang-rt-14-dev valgrind
+          libx11-dev libxrandr-dev libxext-dev)
 
 missing=()
 for p in "${packages[@]}"; do
