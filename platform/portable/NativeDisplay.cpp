@@ -36,12 +36,39 @@ namespace {
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr int32_t kBlackOnWhite = 1;  // the stretch mode of a new device context
 
-// Set by the temporary error handler while a request that may fail is tried.
+// Xlib's own handler of a failed request ends the process: while the library talks to the
+// server, failures are only noted, and every operation ends with a round trip so that they
+// arrive within it. The host's handler is back in place afterwards.
 bool g_bRequestFailed = false;
 int NoteFailedRequest(Display*, XErrorEvent*) {
     g_bRequestFailed = true;
     return 0;
 }
+
+// A lost connection (the server ended) makes Xlib end the process, in its handler of the loss
+// and again in its exit handler, unless both return: the display then draws nothing more.
+int IgnoreLostConnection(Display*) { return 0; }
+void NoteLostConnection(Display*, void* lost) { *static_cast<bool*>(lost) = true; }
+
+class CErrorTrap {
+public:
+    CErrorTrap()
+        : m_pPrevious(XSetErrorHandler(NoteFailedRequest)),
+          m_pPreviousLost(XSetIOErrorHandler(IgnoreLostConnection)) {
+        g_bRequestFailed = false;
+    }
+    virtual ~CErrorTrap() {
+        XSetErrorHandler(m_pPrevious);
+        XSetIOErrorHandler(m_pPreviousLost);
+    }
+    CErrorTrap(const CErrorTrap&) = delete;
+    CErrorTrap& operator=(const CErrorTrap&) = delete;
+    bool Failed() const { return g_bRequestFailed; }
+
+private:
+    int (*m_pPrevious)(Display*, XErrorEvent*);
+    int (*m_pPreviousLost)(Display*);
+};
 
 // A connection made right after another one to the same server closed is sometimes dropped
 // during its setup; a few tries a moment apart get through.
@@ -118,6 +145,7 @@ public:
 
     void FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colorRef);
     int32_t SetStretchMode(int32_t mode) { return std::exchange(m_nStretchMode, mode); }
+    bool IsLost() const { return m_bLost; }
     int32_t Draw(int32_t xDest, int32_t yDest, int32_t cols, int32_t rows, bool bottomUp,
                  const uint8_t* bits);
 
@@ -142,6 +170,7 @@ private:
     XShmSegmentInfo m_shm{};
     bool m_bShared = false;
     int32_t m_nStretchMode = kBlackOnWhite;
+    bool m_bLost = false;
 };
 
 CX11Display::CX11Display(Display* display, int screen, int32_t width, int32_t height)
@@ -161,6 +190,8 @@ CX11Display* CX11Display::Open(const CDisplayMode& mode) {
         XCloseDisplay(display);
         return nullptr;
     }
+    XSetIOErrorExitHandler(display, NoteLostConnection, &x11->m_bLost);
+    CErrorTrap trap;
     const int screen = x11->m_nScreen;
     CArea area{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
     if (!name.output.empty() && !FindOutput(display, screen, name.output, area)) return nullptr;
@@ -169,14 +200,18 @@ CX11Display* CX11Display::Open(const CDisplayMode& mode) {
         return nullptr;
     if (!x11->CreateWindow(area) || !x11->CreateImage()) return nullptr;
     x11->Finish();
+    if (trap.Failed() || x11->m_bLost) return nullptr;
     return x11.release();
 }
 
 CX11Display::~CX11Display() {
+    CErrorTrap trap;
     if (m_pImage != nullptr) {
-        if (m_bShared) {
+        if (m_bShared && !m_bLost) {
             XShmDetach(m_pDisplay, &m_shm);
             XSync(m_pDisplay, False);
+        }
+        if (m_bShared) {
             shmdt(m_shm.shmaddr);
             m_pImage->data = nullptr;
         }
@@ -256,12 +291,13 @@ bool CX11Display::CreateSharedImage() {
     }
     m_shm.shmaddr = image->data = static_cast<char*>(memory);
     m_shm.readOnly = False;
+    // A refused attach is no failure of the display: the image then goes through the connection.
     XSync(m_pDisplay, False);
+    const bool earlier = g_bRequestFailed;
     g_bRequestFailed = false;
-    int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(NoteFailedRequest);
     const bool attached = XShmAttach(m_pDisplay, &m_shm) && (XSync(m_pDisplay, False), true) &&
                           !g_bRequestFailed;
-    XSetErrorHandler(previous);
+    g_bRequestFailed = earlier;
     // Removed now, the segment goes when both sides have detached, even after a crash.
     shmctl(m_shm.shmid, IPC_RMID, nullptr);
     if (!attached) {
@@ -375,7 +411,9 @@ void DeleteNativeDC(intptr_t dc) { delete Handle(dc); }
 
 void FillNativeRect(intptr_t dc, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t colorRef) {
-    if (dc != 0) Handle(dc)->FillRect(x, y, width, height, colorRef);
+    if (dc == 0 || Handle(dc)->IsLost()) return;
+    CErrorTrap trap;
+    Handle(dc)->FillRect(x, y, width, height, colorRef);
 }
 
 int32_t SetNativeStretchBltMode(intptr_t dc, int32_t mode) {
@@ -386,9 +424,11 @@ int32_t StretchNativeDIBits(intptr_t dc, int32_t xDest, int32_t yDest, int32_t d
                             int32_t destHeight, int32_t xSrc, int32_t ySrc, int32_t srcWidth,
                             int32_t srcHeight, const void* bits, const CDibHeader& header,
                             uint32_t usage, uint32_t rop) {
-    if (dc == 0 || !IsPlainCopy(destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits,
-                                header, usage, rop))
+    if (dc == 0 || Handle(dc)->IsLost() ||
+        !IsPlainCopy(destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits, header, usage,
+                     rop))
         return 0;
+    CErrorTrap trap;
     return Handle(dc)->Draw(xDest, yDest, header.biWidth, srcHeight, header.biHeight > 0,
                             static_cast<const uint8_t*>(bits));
 }

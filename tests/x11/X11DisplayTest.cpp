@@ -6,6 +6,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -277,4 +280,39 @@ TEST(X11Display, EveryDrawingBringsTheWindowBackOnTop) {
     frame.Output(dc);
     EXPECT_TRUE(ReadScreen(main).IsUniform(0xB0, 0xA0, 0xC0));
     XCloseDisplay(other);
+}
+
+TEST(X11Display, AServerThatEndsDuringAnExposureLeavesTheHostRunning) {
+    // A server of the test's own, which writes its display number to the pipe once it is up.
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t server = fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+        dup2(pipeEnds[1], 3);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
+               "1280x1024x24", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    std::string number;
+    char c;
+    while (read(pipeEnds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(pipeEnds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+
+    CDC dc;
+    const bool opened = dc.CreateDC(Mode(":" + number));
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    ASSERT_TRUE(opened);
+    CFrame frame;
+    frame.Fill(0x0ABC);
+    frame.Output(dc);
+    frame.Output(dc);
+    dc.DeleteDC();
+    EXPECT_FALSE(dc.HasDC());
 }
