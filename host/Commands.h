@@ -15,8 +15,13 @@ int RunCalcOffset(const CArgs& args);
 int RunTargets(const CArgs& args);
 int RunSampleImage(const CArgs& args);
 int RunShow(const CArgs& args);
+int RunCheckDisplay(const CArgs& args);
+int RunDisplays(const CArgs& args);
 
 // Shared by the commands.
+// A display device name (not a file display) that names a display the library can draw on in a
+// mode that shows the packed values unchanged; throws CHostError saying why not.
+void RequireNativeDisplay(const std::string& device);
 // A file that must exist, for the option or argument that names it.
 void RequireFile(const std::string& path, const std::string& what);
 // A file the library is to write: its folder must exist.

@@ -130,13 +130,26 @@ int RunExpose(const CArgs& args) {
         "of every 2 x 2 block). Frame n (0..11) is colour n / 4, position n % 4. Each frame is\n"
         "mapped through the LUT, corrected with the offset map, drawn, and kept on the display\n"
         "for --seconds. Without --device the display is a file display that writes every\n"
-        "drawing as a bitmap into --out: frame-00.bmp, frame-01.bmp, ...",
-        {{"device", "NAME", "output display device (default: file:DIR/frame-%02d.bmp)"},
+        "drawing as a bitmap into --out: frame-00.bmp, frame-01.bmp, ...\n"
+        "The display is checked before anything is drawn: a display that does not exist or\n"
+        "whose mode would change the packed values ends the command (kavrel-host displays\n"
+        "lists the names; kavrel-host check-display checks a display bit for bit).\n"
+        "\n"
+        "Delay line: with --delay-line 1 every second column is drawn one display line\n"
+        "lower than its neighbours, for an output that needs those columns a line apart:\n"
+        "the odd columns (1, 3, ...), or with --delay-shift 1 the even ones (0, 2, ...).\n"
+        "Those columns stay black on the display's top line, and the image's bottom line\n"
+        "does not show in them. Blank frames (--blank) are always drawn straight.",
+        {{"device", "NAME",
+          "output display (default: file:DIR/frame-%02d.bmp); Windows: DISPLAY or\n"
+          "\\\\.\\DISPLAYn; X11: DISPLAY, :N, :N.S, each optionally /OUTPUT"},
          {"out", "DIR", "folder of the default file display (default: frames)"},
          {"lut", "FILE", "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)"},
          {"offset", "FILE", "offset file (default: no offset map)"},
-         {"delay-line", "N", "delay-line mode, 0 off or 1 on (default 0)"},
-         {"delay-shift", "N", "delay-shift flag, 0 off or 1 on (default 0)"},
+         {"delay-line", "N", "1: every second column one display line lower (default 0)"},
+         {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
+         {"dialogs", "", "let the library show its message boxes (default: off, the host\n"
+                         "reports failures itself, so that no box waits for a person)"},
          {"seconds", "S", "how long each frame stays on the display (default 0: a dry run)"},
          {"blank", "VALUE",
           "after every frame show a uniform frame of this exposure level\n"
@@ -179,11 +192,18 @@ int RunExpose(const CArgs& args) {
         device = "file:" + folder + "/frame-%02d.bmp";
     }
 
-    CKavrel kavrel(arguments.Text("library"));
     CDisplayCheck display(device);
-    // A file display is checked by the host; for a real display the library's message is the
-    // only report of a display that cannot be opened.
-    kavrel.DisableErrorWindow(display.IsFileDisplay() ? 1 : 0);
+    // The library tells no host whether a display opened: the host finds out first.
+    if (device.compare(0, 5, "file:") == 0) {
+        if (!display.IsFileDisplay())
+            throw CHostError("--device " + device +
+                             ": a file display takes a file name with at most one integer "
+                             "conversion such as %02d (%% for a percent sign)");
+    } else {
+        RequireNativeDisplay(device);
+    }
+    CKavrel kavrel(arguments.Text("library"));
+    kavrel.DisableErrorWindow(arguments.Has("dialogs") ? 0 : 1);
     kavrel.SetDeviceName(device.c_str());
     // Without a LUT file the library's default table; without any table frames would carry raw
     // image values.
@@ -267,9 +287,6 @@ int RunExpose(const CArgs& args) {
     if (display.IsFileDisplay() && frames > 0)
         std::cout << "display pictures: " << display.FirstFile() << " .. " << display.LastFile()
                   << "\n";
-    else if (!display.IsFileDisplay())
-        std::cout << "(the library tells no host whether a display opened: only its message "
-                     "\"Can't open Output Display\" would have said so)\n";
     if (g_interrupted)
         throw CHostError("interrupted after " + std::to_string(frames) + " of 12 frames");
     return 0;

@@ -2,13 +2,15 @@
 # Installs what building and testing need on Debian 12 (run as root): compilers, CMake,
 # GoogleTest, Google Benchmark, the MinGW-w64 32-bit and 64-bit cross compilers, 32-bit and 64-bit
 # Wine and Xvfb; clang with its sanitizer and libFuzzer runtimes, and valgrind; Python's pip,
-# pytest and numpy for the Python package.
+# pytest and numpy for the Python package; the X11 libraries of the native display (Xlib, RandR,
+# MIT-SHM).
 set -euo pipefail
 
 packages=(build-essential cmake git libgtest-dev libgmock-dev libbenchmark-dev
           g++-mingw-w64-i686 wine wine32:i386 xvfb binutils
           clang libclang-rt-14-dev valgrind
-          g++-mingw-w64-x86-64 wine64 python3-pip python3-pytest python3-numpy)
+          g++-mingw-w64-x86-64 wine64 python3-pip python3-pytest python3-numpy
+          libx11-dev libxrandr-dev libxext-dev)
 
 missing=()
 for p in "${packages[@]}"; do

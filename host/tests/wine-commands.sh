@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one command of the Windows program kavrel-host.exe under Wine, end to end on small real
 # files, and checks what it wrote. The program loads kavrel.dll from its own folder.
-# Usage: wine-commands.sh expose|calc-lut WINE PATH/kavrel-host.exe
+# Usage: wine-commands.sh expose|calc-lut|display WINE PATH/kavrel-host.exe
 set -euo pipefail
 command=$1
 wine=$2
@@ -72,6 +72,24 @@ calc-lut)
         expect_err "kavrel.INI reads as 1) is outside 0.10 .. 10.00"
         cmp -s lab.lut before.lut || fail "the LUT file changed with an unusable Gamma"
     fi
+    ;;
+display)
+    # The emulator's screen is the X server of the test run: 1280 x 1024, 24 bits.
+    run displays
+    expect_status 0
+    expect_out "DISPLAY"
+    run check-display
+    expect_status 0
+    expect_out "display DISPLAY: 1280 x 1024"
+    expect_out "  pass  all 4096 levels scattered"
+    expect_out "display check passed"
+    run sample-image sample.bmp
+    run expose sample.bmp --device '\\.\DISPLAY9'
+    expect_status 1
+    expect_err 'DISPLAY9: names no display'
+    run expose sample.bmp --device DISPLAY
+    expect_status 0
+    expect_out "shown 12 of 12 frames"
     ;;
 *)
     fail "unknown command $command"
