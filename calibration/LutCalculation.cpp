@@ -68,9 +68,9 @@ void HighSegment(Entries& entries, int32_t r, int32_t s) {
     }
 }
 
-// A gamma for which the law gives levels at all. 0 (the setting 0, or a value that is no number)
-// would divide by zero; any other setting gives at least 0.01 and at most about 4.3e7.
-bool IsUsableGamma(float g) { return std::isfinite(g) && g > 0.0f; }
+// The range of usable Gamma settings, in hundredths.
+constexpr uint32_t kLowestGamma = 10;
+constexpr uint32_t kHighestGamma = 1000;
 
 }  // namespace
 
@@ -78,6 +78,10 @@ int32_t StepInput(int32_t k) {
     if (k <= 15) return 4 * (k + 1);
     if (k <= 32) return 72 + 8 * (k - 16);
     return 204 + 4 * (k - 33);
+}
+
+bool IsUsableGammaSetting(uint32_t hundredths) {
+    return hundredths >= kLowestGamma && hundredths <= kHighestGamma;
 }
 
 float GammaFromSetting(uint32_t hundredths) {
@@ -163,11 +167,12 @@ void CLut::CalcFromDensiValues(const CLut& old, const CWordArray& readings) {
     // The gamma is read on every call. With an unusable one nothing is written: the readings
     // belong to the table in the file, so once the setting is mended the same readings can still
     // be calibrated against it.
-    const float g = GammaFromSetting(platform::GetProfileInt("Imaging", "Gamma", 180));
-    if (!IsUsableGamma(g)) {
+    const uint32_t setting = platform::GetProfileInt("Imaging", "Gamma", 180);
+    if (!IsUsableGammaSetting(setting)) {
         m_pTable.reset();
         return;
     }
+    const float g = GammaFromSetting(setting);
     StepValues oldExposures{};
     for (int32_t k = 0; k < kStepCount; ++k) oldExposures[k] = old.m_pTable[StepInput(k)];
     const Entries entries = CalcEntries(oldExposures, readings, g);

@@ -17,6 +17,12 @@ using StepValues = std::array<int16_t, kStepCount>;
 // The image value that step k (0..45) was exposed with: 4..64 by 4, 72..200 by 8, 204..252 by 4.
 int32_t StepInput(int32_t k);
 
+// Whether a Gamma setting (in hundredths) is one the calculation uses: 10 .. 1000, gamma 0.10 ..
+// 10.00. 0 would divide by zero; a setting written as a decimal ("1.80" reads as 1) or a negative
+// one (which wraps to a huge number) gives a law that turns every patch into level 0 or 255, and
+// a table from it would ruin the prints. Outside the range no table is written.
+bool IsUsableGammaSetting(uint32_t hundredths);
+
 // The gamma g of the law from the setting in hundredths (180 for 1.8): the setting times the
 // single-precision 0.01, rounded to single precision.
 float GammaFromSetting(uint32_t hundredths);

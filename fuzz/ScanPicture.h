@@ -1,13 +1,15 @@
-// Small scans of the test exposure for the offset calculation's fuzz target, described in a few
-// bytes and drawn as 24-bit bitmap files. A measurable scan needs an exposed area of at least
-// 101 x 101 pixels, about 30 KB as a bitmap; the description keeps the fuzzer's inputs, and the
-// saved corpus, small.
+// Scans of the test exposure for the offset calculation's fuzz target, described in a few bytes
+// and drawn as 24-bit bitmap files; the description keeps the fuzzer's inputs, and the saved
+// corpus, small. A measurable scan needs an exposed area of at least 1409 x 1128 pixels, which
+// only a description in units of 6 pixels (flag bit 2) reaches; smaller scans try everything up
+// to the refusal.
 //
 // Description, in bytes: width - 1, height - 1 (of the picture as the calculation sees it after
 // its quarter turn), left, top, right, bottom of the dark area, its byte, the paper's byte, the
 // marks' byte, flags (bit 0: marks at the grid points, bit 1: the colour byte carries the picture
-// and the others its complement, else all three carry it), the shear of the left edge (signed,
-// pixels over the area's height), then any number of texture bytes added to the dark area in turn.
+// and the others its complement, else all three carry it; bit 2: the sizes and places are in
+// units of 6 pixels), the shear of the left edge (signed, in the same units over the area's
+// height), then any number of texture bytes added to the dark area in turn.
 #pragma once
 
 #include <cstdint>
@@ -22,11 +24,12 @@ constexpr size_t kScanDescriptionSize = 11;
 inline std::vector<uint8_t> DrawScan(const uint8_t* d, size_t size, int32_t color) {
     uint8_t f[kScanDescriptionSize] = {};
     std::memcpy(f, d, size < sizeof f ? size : sizeof f);
-    const int32_t width = f[0] + 1, height = f[1] + 1;
-    const int32_t left = f[2], top = f[3], right = f[4], bottom = f[5];
+    const int32_t unit = f[9] & 4 ? 6 : 1;
+    const int32_t width = (f[0] + 1) * unit, height = (f[1] + 1) * unit;
+    const int32_t left = f[2] * unit, top = f[3] * unit, right = f[4] * unit, bottom = f[5] * unit;
     const uint8_t dark = f[6], paper = f[7], mark = f[8];
     const bool marks = f[9] & 1, complement = f[9] & 2;
-    const int32_t shear = static_cast<int8_t>(f[10]);
+    const int32_t shear = static_cast<int8_t>(f[10]) * unit;
     const uint8_t* texture = size > sizeof f ? d + sizeof f : nullptr;
     const size_t textureSize = size > sizeof f ? size - sizeof f : 0;
 

@@ -10,6 +10,7 @@
 #include "Kavrel.h"
 #include "Pictures.h"
 #include "Readings.h"
+#include "ReadingsChecks.h"
 
 namespace host {
 
@@ -42,6 +43,17 @@ struct CFileState {
     }
 };
 
+// The readings' doubts to print: a refusal ends the command unless forced, then it is one more.
+std::vector<std::string> ReadingsDoubts(const std::string& file,
+                                        const std::vector<uint16_t>& readings, bool densities,
+                                        bool force) {
+    CReadingsCheck check = CheckReadings(readings, densities);
+    if (!check.refusal.empty() && !force)
+        throw CHostError(file + ": " + check.refusal + " (--force calibrates them all the same)");
+    if (!check.refusal.empty()) check.warnings.insert(check.warnings.begin(), check.refusal);
+    return check.warnings;
+}
+
 }  // namespace
 
 int RunCalcLut(const CArgs& args) {
@@ -57,7 +69,12 @@ int RunCalcLut(const CArgs& args) {
         "value per line or several separated by commas; '#' starts a comment. Values are\n"
         "hundredths of a density (150 for 1.50), or densities with --density.",
         {{"lut", "FILE", "the LUT file to recalibrate (required)"},
-         {"density", "", "the readings are densities (1.50) instead of hundredths (150)"},
+         {"density", "",
+          "the readings are densities (1.50, or 1,50 in a file without points)\n"
+          "instead of hundredths (150)"},
+         {"force", "",
+          "calibrate readings that cannot be right (patches in the wrong\n"
+          "order, all equal, ...) all the same"},
          {"plot", "FILE.svg", "draw the table before and after as an SVG plot"}},
         1, 1, true);
     arguments.Parse(args);
@@ -72,6 +89,8 @@ int RunCalcLut(const CArgs& args) {
     RequireFolderOf(lut, "--lut");
     const std::vector<uint16_t> readings =
         ReadDensitometerFile(readingsFile, arguments.Has("density"));
+    const std::vector<std::string> doubts =
+        ReadingsDoubts(readingsFile, readings, arguments.Has("density"), arguments.Has("force"));
 
     const CFileState before = CFileState::Of(lut);
     const CLutTable old = before.bytes ? ParseLutFile(lut, *before.bytes) : DefaultLutTable();
@@ -80,6 +99,10 @@ int RunCalcLut(const CArgs& args) {
                          " entries; the calculation needs one of 256");
 
     CKavrel kavrel(arguments.Text("library"));
+    const CGammaCheck gamma =
+        CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
+    for (const std::string& doubt : doubts) std::cerr << "warning: " << doubt << "\n";
+    if (!gamma.warning.empty()) std::cerr << "warning: " << gamma.warning << "\n";
     kavrel.DisableErrorWindow(1);
     kavrel.SetLutFile(lut.c_str());
     for (int i = 0; i < kReadingCount; ++i) kavrel.SetDensiValue(i, readings[i]);
@@ -89,11 +112,12 @@ int RunCalcLut(const CArgs& args) {
 
     const CFileState after = CFileState::Of(lut);
     if (!after.bytes || after == before)
-        throw CHostError(lut +
-                         ": the library wrote no new table (can the file be written? is Gamma "
-                         "in the [Imaging] section of kavrel.INI a positive number?)");
+        throw CHostError(
+            lut + ": the library wrote no new table" +
+            (gamma.unusable.empty() ? " (can the file be written?)" : ": " + gamma.unusable));
     const CLutTable table = ParseLutFile(lut, *after.bytes);
 
+    std::cout << gamma.description << "\n";
     std::cout << "readings: " << readingsFile << ": reference " << readings[0] << ", patches "
               << readings[1] << " (value 252) .. " << readings[46] << " (value 4)\n"
               << "before: "

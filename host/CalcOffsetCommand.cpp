@@ -14,6 +14,7 @@
 #include "Kavrel.h"
 #include "Orientation.h"
 #include "Pictures.h"
+#include "ScanChecks.h"
 #include "Targets.h"
 
 namespace host {
@@ -40,6 +41,11 @@ std::string Describe(const CMapFigures& f) {
     char text[100];
     std::snprintf(text, sizeof text, "%d .. %d, mean %.1f", f.low, f.high, f.mean);
     return text;
+}
+
+CLutTable ReadLutForReport(const std::string& path) {
+    RequireFile(path, "--lut");
+    return ParseLutFile(path, ReadWholeFile(path));
 }
 
 }  // namespace
@@ -70,7 +76,13 @@ int RunCalcOffset(const CArgs& args) {
           "shows it (red: more exposure, blue: less)"},
          {"skip-orientation-check", "",
           "measure a scan without the orientation notch (one of\n"
-          "another pattern) as it lies"}},
+          "another pattern) as it lies"},
+         {"coarse", "",
+          "accept a scan of 1.1 to 1.5 scan pixels per display pixel\n"
+          "(repeated calibrations at it drift)"},
+         {"lut", "FILE",
+          "the LUT the pattern was exposed with, for the map's spread in\n"
+          "percent of the field's exposure (default: the library's default table)"}},
         1, 1, true);
     arguments.Parse(args);
     if (arguments.HelpWanted()) {
@@ -86,7 +98,12 @@ int RunCalcOffset(const CArgs& args) {
 
     RequireFile(scanFile, "scan");
     RequireFolderOf(offset, "--offset");
+    const int fieldExposure = FieldExposure(
+        arguments.Has("lut") ? ReadLutForReport(arguments.Text("lut")) : DefaultLutTable());
+    RequireBottomUpScan(scanFile);
     const CPicture scan = ReadBitmap(scanFile);
+    const CScanCheckOptions checks{colour, threshold, factor, arguments.Has("coarse")};
+    RequireWholeField(scanFile, scan, checks);
     if (arguments.Has("skip-orientation-check")) {
         std::cout << "scan: " << scanFile << ", " << scan.Width() << " x " << scan.Height()
                   << ", orientation not checked\n";
@@ -99,6 +116,8 @@ int RunCalcOffset(const CArgs& args) {
                   << orientation.top << ".." << orientation.bottom << ", notch "
                   << orientation.NotchPlace() << ": placed right\n";
     }
+    const std::string marks = CheckFieldAndMarks(scanFile, scan, checks);
+    if (!marks.empty()) std::cout << marks << "\n";
 
     std::optional<COffsetMap> old;
     std::optional<std::vector<uint8_t>> oldBytes =
@@ -135,7 +154,7 @@ int RunCalcOffset(const CArgs& args) {
                          ": the library wrote no new offset map (can the file be written? "
                          "does colour " +
                          std::to_string(colour) +
-                         " of the scan show an exposed area of at least 100 x 100 pixels?)");
+                         " of the scan show an exposed field of at least 1127 x 1408 pixels?)");
     const COffsetMap map = ParseOffsetFile(offset, *newBytes);
     std::vector<int> values(map.samples.begin(), map.samples.end());
     std::vector<int> change(values.size());
@@ -144,6 +163,10 @@ int RunCalcOffset(const CArgs& args) {
     std::cout << "offset map: " << offset << ", " << map.width << " x " << map.height << ": "
               << Describe(now) << (old ? "" : " (first calibration)") << "\n";
     if (old) std::cout << "change from the old map: " << Describe(Figures(change)) << "\n";
+    std::cout << "spread (standard deviation) of the new map: "
+              << DescribeSpread(Spread(values), fieldExposure)
+              << (old ? "; of the change: " + DescribeSpread(Spread(change), fieldExposure) : "")
+              << "\n";
     if (arguments.Has("map")) {
         const std::string mapFile = arguments.Text("map");
         const int scale = std::max({std::abs(now.low), std::abs(now.high), 1});

@@ -1,4 +1,5 @@
-// The host's only operating-system code: run-time library loading and the program's own folder.
+// The host's only operating-system code: run-time library loading, the program's own folder and
+// the library's settings file.
 #include "Platform.h"
 
 #ifdef _WIN32
@@ -7,6 +8,12 @@
 #include <dlfcn.h>
 #include <limits.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/IniFile.h"
 #endif
 
 namespace host {
@@ -47,6 +54,28 @@ std::string BesideProgram(const std::string& name) {
     return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
 }
 
+CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* section,
+                                   const char* key, int defaultValue) {
+    // The library names its settings file after its own module: kavrel.dll reads kavrel.INI.
+    std::string name = libraryPath;
+    const size_t slash = name.find_last_of("\\/:");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) name.erase(dot);
+    if (name.empty()) name = "kavrel";
+    name += ".INI";
+    CLibrarySetting setting;
+    setting.value = GetPrivateProfileIntA(section, key, defaultValue, name.c_str());
+    // A second default tells a value read from the file from the default.
+    setting.present =
+        GetPrivateProfileIntA(section, key, defaultValue + 1, name.c_str()) == setting.value;
+    char folder[MAX_PATH + 1] = "";
+    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    setting.file =
+        (length > 0 && length < MAX_PATH ? std::string(folder, length) + "\\" : "") + name;
+    return setting;
+}
+
 #else
 
 const char* LibraryFileName() { return "libkavrel.so"; }
@@ -71,6 +100,24 @@ std::string BesideProgram(const std::string& name) {
     const std::string program(path, static_cast<size_t>(length));
     const size_t slash = program.rfind('/');
     return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
+}
+
+CLibrarySetting ReadLibrarySetting(const std::string&, const char* section, const char* key,
+                                   int defaultValue) {
+    const char* folder = std::getenv("KAVREL_INI_DIR");
+    CLibrarySetting setting;
+    setting.file =
+        std::string(folder != nullptr && *folder != '\0' ? folder : "/etc") + "/kavrel.INI";
+    setting.value = static_cast<unsigned>(defaultValue);
+    std::ifstream file(setting.file, std::ios::binary);
+    if (!file) return setting;
+    std::ostringstream text;
+    text << file.rdbuf();
+    setting.value = platform::ProfileIntFromText(text.str(), section, key, defaultValue);
+    // A second default tells a value read from the file from the default.
+    setting.present =
+        platform::ProfileIntFromText(text.str(), section, key, defaultValue + 1) == setting.value;
+    return setting;
 }
 
 #endif

@@ -19,4 +19,16 @@ void CloseLibrary(void* library);
 // when that folder cannot be told.
 std::string BesideProgram(const std::string& name);
 
+// An integer setting of the library, read from the library's settings file as the library reads
+// it: on Windows with the private-profile lookup of the file named after the library's module
+// (kavrel.INI in the Windows folder), elsewhere from kavrel.INI in the folder named by the
+// environment variable KAVREL_INI_DIR, or /etc. present is false when the default was taken.
+struct CLibrarySetting {
+    unsigned value = 0;
+    bool present = false;
+    std::string file;  // where the library looks for it
+};
+CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* section,
+                                   const char* key, int defaultValue);
+
 }  // namespace host

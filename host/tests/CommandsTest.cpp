@@ -299,6 +299,56 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
     EXPECT_EQ(Bytes(folder.Path("lab.lut")), before);
 }
 
+TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
+    CFolder folder;
+    const std::vector<std::string> settings = {"KAVREL_INI_DIR=" + folder.Path()};
+    std::string reversed;
+    for (int r = 0; r < 48; ++r) reversed += std::to_string(r == 0 ? 10 : 10 + 5 * (47 - r)) + "\n";
+    WriteText(folder.Path("reversed.txt"), reversed);
+    CRun run = RunHost(folder, {"calc-lut", "reversed.txt", "--lut", "lab.lut"}, settings);
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err,
+                         "reversed.txt: the patch densities fall from 2.40 (patch 1) to "
+                         "0.15 (patch 46): patches measured in the wrong order?"))
+        << run.err;
+    EXPECT_TRUE(Contains(run.err, "(--force calibrates them all the same)")) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_FALSE(host::FileExists(folder.Path("lab.lut")));
+    run = RunHost(folder, {"calc-lut", "reversed.txt", "--lut", "lab.lut", "--force"}, settings);
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.err, "warning: the patch densities fall")) << run.err;
+    EXPECT_TRUE(Contains(run.out, "gamma 1.80 (the default; no Gamma in [Imaging] of " +
+                                      folder.Path() + "/kavrel.INI)"))
+        << run.out;
+
+    // Densities with decimal commas, separated by semicolons; an unusual gamma is used, with a
+    // warning; one the library does not use is named when the library writes nothing.
+    std::string commas;
+    for (int r = 0; r < 48; ++r) {
+        const int h = r == 0 || r == 47 ? 10 : 10 + 5 * r;
+        commas += std::to_string(h / 100) + "," + std::to_string(100 + h % 100).substr(1) + ";";
+    }
+    WriteText(folder.Path("commas.csv"), commas);
+    WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=30\n");
+    run = RunHost(folder, {"calc-lut", "commas.csv", "--lut", "low.lut", "--density"}, settings);
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(
+        run.out, "gamma 0.30 (Gamma in [Imaging] of " + folder.Path() + "/kavrel.INI reads as 30)"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.err, "warning: gamma 0.30")) << run.err;
+    EXPECT_TRUE(Contains(run.out, "readings: commas.csv: reference 10, patches 15")) << run.out;
+    WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=1.80\n");
+    run = RunHost(folder, {"calc-lut", "commas.csv", "--lut", "low.lut", "--density"}, settings);
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err,
+                         "low.lut: the library wrote no new table: gamma 0.01 (Gamma in "
+                         "[Imaging] of " +
+                             folder.Path() +
+                             "/kavrel.INI reads as 1) is outside 0.10 .. "
+                             "10.00"))
+        << run.err;
+}
+
 // A scan of the offset test pattern, exposed on the simulated uneven display without a library.
 void WritePatternScan(const std::string& path, simulation::CPlacement placement) {
     static const simulation::CExposure exposure =
@@ -330,6 +380,73 @@ TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
     run = RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "change from the old map")) << run.out;
+}
+
+// The scan as a bitmap with its rows stored top-down.
+std::vector<uint8_t> TopDownBytes(const host::CPicture& picture) {
+    std::vector<uint8_t> bytes = host::BitmapBytes(picture);
+    const size_t stride = (3 * static_cast<size_t>(picture.Width()) + 3) & ~size_t{3};
+    std::vector<uint8_t> flipped(bytes.begin(), bytes.begin() + 54);
+    for (int y = picture.Height() - 1; y >= 0; --y)
+        flipped.insert(flipped.end(), bytes.begin() + 54 + y * stride,
+                       bytes.begin() + 54 + (y + 1) * stride);
+    const uint32_t height = 0u - static_cast<uint32_t>(picture.Height());
+    for (int i = 0; i < 4; ++i) flipped[22 + i] = static_cast<uint8_t>(height >> (8 * i));
+    return flipped;
+}
+
+TEST(HostCalcOffset, MeasuresTheScanBeforeTheLibraryDoes) {
+    CFolder folder;
+    host::CPicture pattern = host::MakeOffsetPattern();
+    const simulation::CExposure whole = simulation::IdealExposure(pattern);
+    // Two marks lost, as to dust on the print.
+    for (const auto& [i, j] : {std::pair{4, 2}, std::pair{15, 11}})
+        pattern.FillGrey(2 * host::GridColumn(i), 2 * host::GridLine(j), 2, 2,
+                         host::kDefaultFieldLevel);
+    const simulation::CExposure dusty = simulation::IdealExposure(pattern);
+    auto scan = [&](const simulation::CExposure& exposure, double scale, int margin) {
+        simulation::CScanSettings settings;
+        settings.scale = scale;
+        settings.margin = margin;
+        return simulation::ExposeAndScan(exposure, simulation::kRightPlacement, settings);
+    };
+    host::WriteBitmap(folder.Path("coarse.bmp"), scan(whole, 1.2, 40));
+    host::WriteBitmap(folder.Path("dusty.bmp"), scan(dusty, 1.5, 40));
+    host::WriteBitmap(folder.Path("cut.bmp"), scan(whole, 1.5, -3));
+    host::WriteFileSafely(folder.Path("top-down.bmp"), TopDownBytes(scan(whole, 1.5, 40)));
+    struct CCase {
+        std::string scan;
+        std::string message;
+    } refused[] = {
+        {"coarse.bmp",
+         "coarse.bmp: the exposed field measures 1230 x 1537 scan pixels, 1.20 scan pixels per "
+         "display pixel; below 1.5 repeated calibrations drift"},
+        {"cut.bmp", "cut.bmp: the exposed field reaches the scan's left edge"},
+        {"top-down.bmp", "top-down.bmp: a bitmap with top-down rows"},
+    };
+    for (const CCase& c : refused) {
+        const CRun run = RunHost(folder, {"calc-offset", c.scan, "--offset", "lab.frm"});
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(host::FileExists(folder.Path("lab.frm")));
+    }
+    CRun run = RunHost(folder, {"calc-offset", "coarse.bmp", "--offset", "lab.frm", "--coarse"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "marks: all 320 found")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "spread (standard deviation) of the new map: ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "% of the field's exposure 2039)\n")) << run.out;
+    // The spread in percent of the field's exposure through the LUT the pattern was shown with.
+    host::CLutTable lut = host::DefaultLutTable();
+    lut.entries[host::kDefaultFieldLevel] = 1000;
+    host::WriteFileSafely(folder.Path("lab.lut"), host::LutFileBytes(lut));
+    run = RunHost(folder, {"calc-offset", "dusty.bmp", "--offset", "lab.frm", "--lut", "lab.lut"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out,
+                         "marks: 2 of 320 not found (grid column, row: display column, "
+                         "line): 4, 2: 287, 864; 15, 11: 991, 288"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "% of the field's exposure 1000); of the change: ")) << run.out;
 }
 
 TEST(HostCalcOffset, RefusesAWronglyPlacedOrUnusableScanAndLeavesTheMap) {

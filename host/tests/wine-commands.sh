@@ -51,6 +51,7 @@ calc-lut)
     run calc-lut readings.txt --lut lab.lut --plot lut.svg
     expect_status 0
     expect_out "after:  lab.lut: 0 -> 4095, 64 -> 1846, 128 -> 674"
+    expect_out "gamma 1.80 (the default; no Gamma in [Imaging] of "
     [ "$(size lab.lut)" -eq 528 ] || fail "LUT file size"
     [ "$(head -c 7 lab.lut)" = LUTFILE ] || fail "LUT file magic"
     [ "$(le16 lab.lut $((16 + 2 * 64)))" -eq 1846 ] || fail "entry 64"
@@ -61,6 +62,16 @@ calc-lut)
     expect_status 1
     expect_err "bad.txt line 3: 'abc' is not a number"
     cmp -s lab.lut before.lut || fail "the LUT file changed after bad readings"
+    # A Gamma written as a decimal reads as 1, which the library does not use; the host says so.
+    if [ -n "${WINEPREFIX:-}" ] && [ ! -e "$WINEPREFIX/drive_c/windows/kavrel.INI" ]; then
+        printf '[Imaging]\r\nGamma=1.80\r\n' >"$WINEPREFIX/drive_c/windows/kavrel.INI"
+        run calc-lut readings.txt --lut lab.lut
+        rm -f "$WINEPREFIX/drive_c/windows/kavrel.INI"
+        expect_status 1
+        expect_err "lab.lut: the library wrote no new table: gamma 0.01 (Gamma in [Imaging] of "
+        expect_err "kavrel.INI reads as 1) is outside 0.10 .. 10.00"
+        cmp -s lab.lut before.lut || fail "the LUT file changed with an unusable Gamma"
+    fi
     ;;
 *)
     fail "unknown command $command"

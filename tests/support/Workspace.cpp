@@ -55,9 +55,9 @@ Workspace::Workspace() : m_image(SharedImage()) {
             map.m_pData[i] = static_cast<uint16_t>(i % 51 - 25);
         map.Save(path);
     });
-    // A scan that the offset calculation can measure: 140 x 120 after its turn, the dark area
-    // (10, 8)-(125, 113) with marks, read through colour byte 1.
-    static const uint8_t scan[] = {139, 119, 10, 8, 125, 113, 100, 255, 220, 3, 0, 0, 9, 3};
+    // A scan that the offset calculation can measure: 1536 x 1326 after its turn, the dark area
+    // (48, 48)-(1482, 1260) with marks, read through colour byte 1.
+    static const uint8_t scan[] = {255, 220, 8, 8, 247, 210, 100, 255, 220, 7, 0, 0, 9, 3};
     static const std::vector<uint8_t> scanFile = fuzzing::DrawScan(scan, sizeof scan, 1);
     WriteBytes(Lut(), lut);
     WriteBytes(Offsets(), offsets);

@@ -6,7 +6,9 @@
 
 #include "calibration/LutCalculation.h"
 #include "engine/FrameEngine.h"
+#include "platform/IniFile.h"
 #include "support/Hooks.h"
+#include "support/SettingsFolder.h"
 #include "support/TestFiles.h"
 
 using namespace kavrel::lutcalc;
@@ -194,6 +196,37 @@ TEST(LutCalculation, AnOldTableReachingInput252IsEnough) {
     EXPECT_EQ(table.m_nFirstInput, 0);
     EXPECT_EQ(table.m_nLastInput, 255);
     EXPECT_EQ(table.m_pTable[254], 256);  // all readings equal: the same for any gamma
+}
+
+// A Gamma setting outside 0.10 .. 10.00 gives no table, like Gamma 0: a decimal point ends the
+// number ("1.80" reads as 1) and a minus sign wraps it to a huge one. The settings file's text
+// goes through the settings rules everywhere, and natively through the calculation itself.
+TEST(LutCalculation, GammaSettingsOutsideTenToThousandGiveNoTable) {
+    struct Case {
+        const char* value;
+        unsigned setting;
+        bool table;
+    };
+    const std::vector<Case> cases = {
+        {"180", 180, true},  {"10", 10, true},        {"1000", 1000, true},
+        {"0x64", 100, true}, {"9", 9, false},         {"1001", 1001, false},
+        {"0", 0, false},     {"1.80", 1, false},      {"-180", 0u - 180u, false},
+        {"none", 0, false},  {"65535", 65535, false},
+    };
+    CLut old;
+    old.MakeInverse(4095);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("Gamma=") + c.value);
+        const std::string ini = std::string("[Imaging]\nGamma=") + c.value + "\n";
+        const unsigned setting = platform::ProfileIntFromText(ini, "Imaging", "Gamma", 180);
+        EXPECT_EQ(setting, c.setting);
+        EXPECT_EQ(IsUsableGammaSetting(setting), c.table);
+        if (!testing_support::SettingsFolder::Supported()) continue;
+        testing_support::SettingsFolder folder(ini);
+        CLut table;
+        table.CalcFromDensiValues(old, Readings(10, 5));
+        EXPECT_EQ(table.HasTable(), c.table);
+    }
 }
 
 TEST(LutCalculation, WrongReadingCountOrFailedAllocationGivesNoTableSilently) {

@@ -83,13 +83,14 @@ HOST_CHECK(CalcLutTakesTheGammaFromTheSettingsFile) {
     }
     k.SetLutFile(lut.c_str());
 
-    // A gamma of 0 gives no table: the file stays as it was.
-    {
-        WindowsSettingsFile settings("[Imaging]\r\nGamma=0\r\n");
+    // A gamma of 0, or one outside 0.10 .. 10.00, gives no table: the file stays as it was.
+    // "1.80" reads as 1; "-180" wraps to a huge number.
+    for (const char* gamma : {"0", "9", "1001", "1.80", "-180"}) {
+        WindowsSettingsFile settings(std::string("[Imaging]\r\nGamma=") + gamma + "\r\n");
         SetGreyScale(k, 10, 5);
         k.CalcLut();
+        EXPECT_TRUE(ReadFileBytes(lut) == file);
     }
-    EXPECT_TRUE(ReadFileBytes(lut) == file);
     k.SetLutFile("");
 }
 

@@ -142,7 +142,8 @@ TEST(FullDisk, CalibrationsAndTheFileDisplayLeaveNothingHalfWritten) {
     }
     MessageRecorder messages;
     TempDir dir;
-    const uint8_t scan[] = {139, 119, 10, 8, 125, 113, 100, 255, 220, 3, 0, 0, 9, 3};
+    // A scan in units of 6 pixels: an exposed area of 1434 x 1212 pixels, enough to measure.
+    const uint8_t scan[] = {255, 220, 8, 8, 247, 210, 100, 255, 220, 7, 0, 0, 9, 3};
     WriteBytes(dir.Path("scan.bmp"), fuzzing::DrawScan(scan, sizeof scan, 1));
     const std::string lutPath = disk.Path("table.lut");
     const std::string offsetPath = disk.Path("offsets.frm");

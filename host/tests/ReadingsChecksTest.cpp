@@ -1,0 +1,167 @@
+// Readings that cannot be right, the ways a readings file may be written, and the Gamma setting
+// as calc-lut sees them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Errors.h"
+#include "Readings.h"
+#include "ReadingsChecks.h"
+#include "support/HostRun.h"
+
+namespace {
+
+// Reference, then the 46 patches rising by step hundredths from it; reading 47 unused.
+std::vector<uint16_t> GreyScale(int reference, int step) {
+    std::vector<uint16_t> readings(48, 0);
+    readings[0] = static_cast<uint16_t>(reference);
+    for (int r = 1; r <= 46; ++r) readings[r] = static_cast<uint16_t>(reference + step * r);
+    return readings;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(ReadingsChecks, RefusesReadingsThatCannotBeRightAndWarnsOfSwappedPatches) {
+    // A real grey scale: the steps' densities by the gamma law, with the densitometer's scatter
+    // of a hundredth, which must not raise a doubt.
+    std::vector<uint16_t> good = GreyScale(8, 5);
+    for (int r = 1; r <= 46; r += 3) good[r] = static_cast<uint16_t>(good[r] + 1);
+    good[1] = 7;  // the lightest patch a hundredth lighter than the reference
+    std::vector<uint16_t> reversed(good);
+    std::reverse(reversed.begin() + 1, reversed.begin() + 47);
+    std::vector<uint16_t> swapped(good);
+    std::swap(swapped[20], swapped[21]);
+    std::vector<uint16_t> denseReference(good);
+    denseReference[0] = 150;
+    struct CCase {
+        const char* name;
+        std::vector<uint16_t> readings;
+        bool densities;
+        std::string refusal;  // a part of it; empty: accepted
+        std::string warning;
+    } cases[] = {
+        {"good", good, false, "", ""},
+        {"good, as densities", good, true, "", ""},
+        {"reversed", reversed, false,
+         "the patch densities fall from 2.39 (patch 1) to 0.07 (patch 46): patches measured in "
+         "the wrong order?",
+         ""},
+        {"all equal", GreyScale(150, 0), false,
+         "all 46 patch readings are 1.50: the grey scale shows no tones", ""},
+        {"reference denser", denseReference, false,
+         "the reference (reading 0, 1.50) is denser than 28 of the 46 patches", ""},
+        {"hundredths given as densities", GreyScale(1000, 5), true,
+         "reading 0 is a density of 10.00: densities above 9.00 cannot be right", ""},
+        {"swapped", swapped, false, "", "patches 20 and 21 read 1.13 and 1.08, the denser first"},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const host::CReadingsCheck check = host::CheckReadings(c.readings, c.densities);
+        if (c.refusal.empty())
+            EXPECT_EQ(check.refusal, "");
+        else
+            EXPECT_TRUE(Contains(check.refusal, c.refusal)) << check.refusal;
+        if (c.warning.empty()) {
+            EXPECT_TRUE(check.warnings.empty()) << check.warnings[0];
+        } else {
+            ASSERT_EQ(check.warnings.size(), 1u);
+            EXPECT_TRUE(Contains(check.warnings[0], c.warning)) << check.warnings[0];
+        }
+    }
+}
+
+TEST(ReadingsFile, DecimalCommasAndUtf16AreRead) {
+    host_tests::CFolder folder;
+    auto write = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(folder.Path(name), std::ios::binary) << bytes;
+        return folder.Path(name);
+    };
+    std::string commas = "# Dichte\n";
+    std::string points;
+    for (int r = 0; r < 48; ++r) {
+        const int h = r == 0 || r == 47 ? 10 : 10 + 5 * r;
+        const std::string whole = std::to_string(h / 100),
+                          part = std::to_string(100 + h % 100).substr(1);
+        commas += whole + "," + part + (r % 6 == 5 ? "\n" : "; ");
+        points += whole + "." + part + "\n";
+    }
+    const std::vector<uint16_t> expected =
+        host::ReadDensitometerFile(write("points.txt", points), true);
+    EXPECT_EQ(expected[0], 10);
+    EXPECT_EQ(expected[46], 240);
+    EXPECT_EQ(host::ReadDensitometerFile(write("commas.csv", commas), true), expected);
+
+    auto utf16 = [](const std::string& text, bool little, bool mark) {
+        std::string bytes = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+        for (char c : text) {
+            const std::string unit =
+                c == 'D' ? std::string("\xFC\x00", 2) : std::string(1, c) + '\0';
+            bytes += little ? unit : std::string{unit[1], unit[0]};
+        }
+        return bytes;
+    };
+    for (bool little : {true, false})
+        for (bool mark : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "little-endian " << little << ", mark " << mark);
+            EXPECT_EQ(
+                host::ReadDensitometerFile(write("utf16.txt", utf16(commas, little, mark)), true),
+                expected);
+        }
+
+    struct CCase {
+        std::string bytes;
+        std::string message;
+    } refused[] = {
+        {"0,10,0,15\n",
+         "line 1: '0,10,0,15' is not a number (readings with decimal commas must be "
+         "separated by semicolons, tabs, spaces or line breaks)"},
+        {std::string("10\n\0\0\x01\x02", 6),
+         "not a text file of readings (it holds NUL characters)"},
+        {"\xFF\xFE"
+         "1\0"
+         "0",
+         "UTF-16 text with an odd number of bytes"},
+    };
+    for (const CCase& c : refused) {
+        try {
+            host::ReadDensitometerFile(write("bad.txt", c.bytes), true);
+            ADD_FAILURE() << "accepted: " << c.message;
+        } catch (const host::CHostError& e) {
+            EXPECT_TRUE(Contains(e.what(), c.message)) << e.what();
+        }
+    }
+}
+
+TEST(ReadingsChecks, GammaIsDescribedAndCheckedAsTheLibraryUsesIt) {
+    struct CCase {
+        unsigned value;
+        bool present;
+        std::string description, unusable, warning;
+    } cases[] = {
+        {180, false, "gamma 1.80 (the default; no Gamma in [Imaging] of F)", "", ""},
+        {220, true, "gamma 2.20 (Gamma in [Imaging] of F reads as 220)", "", ""},
+        {30, true, "gamma 0.30", "", "lies outside the usual 0.50 .. 5.00"},
+        {1, true, "gamma 0.01 (Gamma in [Imaging] of F reads as 1)",
+         "is outside 0.10 .. 10.00, with which the library writes no table; the setting is in "
+         "hundredths (180 for a gamma of 1.80)",
+         ""},
+        {0u - 180u, true, "gamma -1.80 (Gamma in [Imaging] of F reads as -180)", "outside", ""},
+        {1001, true, "gamma 10.01", "outside", ""},
+        {1000, true, "gamma 10.00", "", "usual"},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.value);
+        const host::CGammaCheck check = host::CheckGamma({c.value, c.present, "F"});
+        EXPECT_TRUE(Contains(check.description, c.description)) << check.description;
+        EXPECT_EQ(check.unusable.empty(), c.unusable.empty()) << check.unusable;
+        EXPECT_TRUE(Contains(check.unusable, c.unusable)) << check.unusable;
+        EXPECT_EQ(check.warning.empty(), c.warning.empty()) << check.warning;
+        EXPECT_TRUE(Contains(check.warning, c.warning)) << check.warning;
+    }
+}
+
+}  // namespace
