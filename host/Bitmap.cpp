@@ -44,9 +44,18 @@ CHeader ParseHeader(const std::string& path, const uint8_t* bytes, size_t size) 
     return h;
 }
 
+// "a 16" or "an 8": the article that goes before a number as it is spoken.
+std::string WithArticle(unsigned number) {
+    const std::string digits = std::to_string(number);
+    const bool vowel = digits[0] == '8' || digits == "11" || digits == "18" ||
+                       (digits.size() % 3 == 2 && digits.rfind("18", 0) == 0) ||
+                       (digits.size() % 3 == 2 && digits.rfind("11", 0) == 0);
+    return (vowel ? "an " : "a ") + digits;
+}
+
 void CheckTwentyFourBit(const std::string& path, const CHeader& h) {
     if (h.planes != 1 || h.bitCount != 24)
-        throw CHostError(path + ": a " + std::to_string(h.bitCount) +
+        throw CHostError(path + ": " + WithArticle(h.bitCount) +
                          "-bit bitmap; only 24-bit bitmaps can be used");
     if (h.compression != 0) throw CHostError(path + ": compressed bitmap; save it uncompressed");
     if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN || h.width > 100000 ||

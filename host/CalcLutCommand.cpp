@@ -85,6 +85,7 @@ int RunCalcLut(const CArgs& args) {
     if (!arguments.Has("lut")) throw CUsageError("calc-lut: --lut FILE is required");
     const std::string readingsFile = arguments.Positionals()[0];
     const std::string lut = arguments.Text("lut");
+    if (arguments.Has("plot")) RequireExtension(arguments.Text("plot"), ".svg", "--plot");
     RequireFile(readingsFile, "readings");
     RequireFolderOf(lut, "--lut");
     const std::vector<uint16_t> readings =

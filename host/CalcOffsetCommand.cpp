@@ -96,6 +96,7 @@ int RunCalcOffset(const CArgs& args) {
     const int threshold = arguments.Integer("threshold", 90, 1, 100);
     const int factor = arguments.Integer("factor", 100, 1, 1638);
 
+    if (arguments.Has("map")) RequireExtension(arguments.Text("map"), ".bmp", "--map");
     RequireFile(scanFile, "scan");
     RequireFolderOf(offset, "--offset");
     const int fieldExposure = FieldExposure(

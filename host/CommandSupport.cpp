@@ -1,5 +1,6 @@
 // Small helpers shared by the commands.
 #include <cstdio>
+#include <cctype>
 #include <filesystem>
 
 #include "Commands.h"
@@ -36,6 +37,15 @@ void RequireFolderOf(const std::string& path, const std::string& what) {
     if (!folder.empty() && !std::filesystem::is_directory(folder, error))
         throw CHostError(path + ": the folder " + folder.string() + " does not exist (" + what +
                          ")");
+}
+
+void RequireExtension(const std::string& path, const std::string& extension,
+                      const std::string& what) {
+    std::string actual = std::filesystem::path(path).extension().string();
+    for (char& c : actual) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!actual.empty() && actual != extension)
+        throw CUsageError(what + " " + path + ": the file is written as " + extension +
+                          ", not as " + actual);
 }
 
 }  // namespace host

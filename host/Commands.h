@@ -26,6 +26,10 @@ void RequireNativeDisplay(const std::string& device);
 void RequireFile(const std::string& path, const std::string& what);
 // A file the library is to write: its folder must exist.
 void RequireFolderOf(const std::string& path, const std::string& what);
+// A file the host writes in one format: a name with another extension is refused, so that a
+// picture is never written under a name that promises another format.
+void RequireExtension(const std::string& path, const std::string& extension,
+                      const std::string& what);
 // "12.3"
 std::string Milliseconds(double seconds);
 const char* ColourName(int colour);

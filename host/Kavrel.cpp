@@ -14,29 +14,8 @@ CKavrel::CKavrel(const std::string& path)
     if (m_pLibrary == nullptr)
         throw CHostError("cannot load the library " + m_strPath + ": " + error +
                          " (give its path with --library PATH)");
-#define KAVREL_RESOLVE(name) Resolve(name, #name)
-    KAVREL_RESOLVE(ShowDialog);
-    KAVREL_RESOLVE(SetDeviceName);
-    KAVREL_RESOLVE(SetLutFile);
-    KAVREL_RESOLVE(SetOffsetFile);
-    KAVREL_RESOLVE(SetImageFile);
-    KAVREL_RESOLVE(SetScanFile);
-    KAVREL_RESOLVE(SetColor);
-    KAVREL_RESOLVE(SetPosition);
-    KAVREL_RESOLVE(OpenOutputDevice);
-    KAVREL_RESOLVE(CloseOutputDevice);
-    KAVREL_RESOLVE(CalcFrame);
-    KAVREL_RESOLVE(OutputFrame);
-    KAVREL_RESOLVE(SetDelayLine);
-    KAVREL_RESOLVE(SetDelayShift);
-    KAVREL_RESOLVE(CalcOffset);
-    KAVREL_RESOLVE(SetBitmapPointer);
-    KAVREL_RESOLVE(OutputBlankFrame);
-    KAVREL_RESOLVE(SetDensiValue);
-    KAVREL_RESOLVE(CalcLut);
-    KAVREL_RESOLVE(SetCorrectionFactor);
-    KAVREL_RESOLVE(SetThreshold);
-    KAVREL_RESOLVE(DisableErrorWindow);
+#define KAVREL_RESOLVE(name, bytes) Resolve(name, #name);
+    KAVREL_EXPORTS(KAVREL_RESOLVE)
 #undef KAVREL_RESOLVE
 }
 

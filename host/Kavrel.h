@@ -4,6 +4,7 @@
 #include <string>
 
 #include "kavrel.h"
+#include "kavrel_exports.h"
 
 namespace host {
 
@@ -22,28 +23,10 @@ public:
     // The path the host loads when no --library is given.
     static std::string DefaultPath();
 
-    decltype(&::ShowDialog) ShowDialog = nullptr;
-    decltype(&::SetDeviceName) SetDeviceName = nullptr;
-    decltype(&::SetLutFile) SetLutFile = nullptr;
-    decltype(&::SetOffsetFile) SetOffsetFile = nullptr;
-    decltype(&::SetImageFile) SetImageFile = nullptr;
-    decltype(&::SetScanFile) SetScanFile = nullptr;
-    decltype(&::SetColor) SetColor = nullptr;
-    decltype(&::SetPosition) SetPosition = nullptr;
-    decltype(&::OpenOutputDevice) OpenOutputDevice = nullptr;
-    decltype(&::CloseOutputDevice) CloseOutputDevice = nullptr;
-    decltype(&::CalcFrame) CalcFrame = nullptr;
-    decltype(&::OutputFrame) OutputFrame = nullptr;
-    decltype(&::SetDelayLine) SetDelayLine = nullptr;
-    decltype(&::SetDelayShift) SetDelayShift = nullptr;
-    decltype(&::CalcOffset) CalcOffset = nullptr;
-    decltype(&::SetBitmapPointer) SetBitmapPointer = nullptr;
-    decltype(&::OutputBlankFrame) OutputBlankFrame = nullptr;
-    decltype(&::SetDensiValue) SetDensiValue = nullptr;
-    decltype(&::CalcLut) CalcLut = nullptr;
-    decltype(&::SetCorrectionFactor) SetCorrectionFactor = nullptr;
-    decltype(&::SetThreshold) SetThreshold = nullptr;
-    decltype(&::DisableErrorWindow) DisableErrorWindow = nullptr;
+    // The 22 functions, each of the type kavrel.h declares it with.
+#define KAVREL_FUNCTION_POINTER(name, bytes) decltype(&::name) name = nullptr;
+    KAVREL_EXPORTS(KAVREL_FUNCTION_POINTER)
+#undef KAVREL_FUNCTION_POINTER
 
 private:
     template <class Function>

@@ -35,6 +35,10 @@ void* OpenLibrary(const std::string& path, std::string& error) {
     error = text;
     while (!error.empty() && (error.back() == '\n' || error.back() == '\r' || error.back() == '.'))
         error.pop_back();
+    // Some system messages name the file through an insert ("%1 is not a valid Win32
+    // application"), which the message is fetched without: the file is named in its place.
+    for (size_t at = error.find("%1"); at != std::string::npos; at = error.find("%1", at))
+        error.replace(at, 2, "the file");
     if (error.empty()) error = "error " + std::to_string(code);
     return nullptr;
 }

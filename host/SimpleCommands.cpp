@@ -106,6 +106,7 @@ int RunSampleImage(const CArgs& args) {
         return 0;
     }
     const std::string path = arguments.Positionals()[0];
+    RequireExtension(path, ".bmp", "sample-image");
     WriteBitmap(path, MakeSampleImage());
     std::cout << path << ": sample image, " << kImageWidth << " x " << kImageHeight << ", 24-bit\n";
     return 0;
@@ -157,8 +158,7 @@ int RunShow(const CArgs& args) {
         std::cout << "offset map: " << DescribeOffset(arguments.Text("offset")) << "\n";
     if (imageCode >= 0) {
         const char* meaning = imageCode < 5 ? kImageCodes[imageCode] : "unknown result";
-        std::cout << "image: " << arguments.Text("image") << ": " << meaning << " (" << imageCode
-                  << ")\n";
+        std::cout << "image: " << arguments.Text("image") << ": " << meaning << "\n";
         if (imageCode != 0) throw CHostError(arguments.Text("image") + ": " + meaning);
     }
     return 0;

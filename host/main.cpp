@@ -18,6 +18,8 @@ constexpr const char* kHelp =
     "\n"
     "usage: kavrel-host COMMAND [arguments] [options]\n"
     "       kavrel-host COMMAND --help     the arguments and options of one command\n"
+    "       kavrel-host help COMMAND       the same\n"
+    "       kavrel-host --version          the host's version\n"
     "\n"
     "commands:\n"
     "  expose        show the twelve frames of an image on the output display\n"
@@ -51,12 +53,20 @@ int Main(int argc, char** argv) {
         std::cerr << kHelp;
         return 2;
     }
-    const std::string name = argv[1];
-    if (name == "--help" || name == "-h" || name == "help") {
+    std::string name = argv[1];
+    CArgs args(argv + 2, argv + argc);
+    if (name == "--version") {
+        std::cout << "kavrel-host " << KAVREL_VERSION << "\n";
+        return 0;
+    }
+    if (name == "help" && argc >= 3) {
+        // help COMMAND: the command's own help.
+        name = argv[2];
+        args = CArgs{"--help"};
+    } else if (name == "--help" || name == "-h" || name == "/?" || name == "help") {
         std::cout << kHelp;
         return 0;
     }
-    const CArgs args(argv + 2, argv + argc);
     for (const CCommand& command : kCommands) {
         if (name != command.name) continue;
         try {

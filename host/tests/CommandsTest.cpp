@@ -43,10 +43,22 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
     for (const char* command :
          {"expose", "calc-lut", "calc-offset", "targets", "sample-image", "show"}) {
         EXPECT_TRUE(Contains(run.out, command)) << command;
-        const CRun help = RunHost(folder, {command, "--help"});
-        EXPECT_RUN(help, 0);
-        EXPECT_TRUE(Contains(help.out, std::string("usage: kavrel-host ") + command)) << help.out;
+        for (const std::vector<std::string>& asked :
+             {std::vector<std::string>{command, "--help"}, {"help", command}}) {
+            const CRun help = RunHost(folder, asked);
+            EXPECT_RUN(help, 0);
+            EXPECT_TRUE(Contains(help.out, std::string("usage: kavrel-host ") + command))
+                << help.out;
+        }
     }
+    for (const char* asked : {"-h", "/?", "help"}) {
+        run = RunHost(folder, {asked});
+        EXPECT_RUN(run, 0);
+        EXPECT_TRUE(Contains(run.out, "commands:")) << asked;
+    }
+    run = RunHost(folder, {"--version"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "kavrel-host 1.")) << run.out;
     struct CCase {
         std::vector<std::string> args;
         int status;
@@ -66,6 +78,14 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
          2,
          "either --device or --out"},
         {{"calc-lut", "r.txt"}, 2, "--lut FILE is required"},
+        // Pictures are written in one format each, whatever the name says.
+        {{"calc-lut", "r.txt", "--lut", "t.lut", "--plot", "plot.png"},
+         2,
+         "--plot plot.png: the file is written as .svg, not as .png"},
+        {{"calc-offset", "s.bmp", "--offset", "o.frm", "--map", "map.jpg"},
+         2,
+         "--map map.jpg: the file is written as .bmp, not as .jpg"},
+        {{"sample-image", "sample.png"}, 2, "the file is written as .bmp, not as .png"},
         {{"show", "--library", "no-such-library.so"},
          1,
          "cannot load the library no-such-library.so"},
@@ -117,7 +137,7 @@ TEST(HostShow, PrintsWhatTheLibraryHolds) {
                          "color = 2\n"))
         << run.out;
     EXPECT_TRUE(Contains(run.out, "LUT: no such file: the library uses its default table"));
-    EXPECT_TRUE(Contains(run.out, "image: s.bmp: loaded (0)"));
+    EXPECT_TRUE(Contains(run.out, "image: s.bmp: loaded\n"));
     run = RunHost(folder, {"show", "--lut", "bad.lut"});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "bad.lut: not a LUT file")) << run.err;

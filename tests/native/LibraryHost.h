@@ -6,29 +6,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "kavrel.h"
+#include "kavrel_exports.h"
+
 struct LibraryHost {
-    void (*ShowDialog)();
-    void (*SetDeviceName)(const char*);
-    void (*SetLutFile)(const char*);
-    void (*SetOffsetFile)(const char*);
-    int (*SetImageFile)(const char*);
-    void (*SetScanFile)(const char*);
-    int (*SetColor)(int);
-    int (*SetPosition)(int);
-    void (*OpenOutputDevice)();
-    void (*CloseOutputDevice)();
-    void (*CalcFrame)(int);
-    void (*OutputFrame)(int);
-    int (*SetDelayLine)(int);
-    int (*SetDelayShift)(int);
-    void (*CalcOffset)(int);
-    void* (*SetBitmapPointer)(void*);
-    void (*OutputBlankFrame)(int);
-    void (*SetDensiValue)(int, int);
-    void (*CalcLut)();
-    int (*SetCorrectionFactor)(int);
-    int (*SetThreshold)(int);
-    int (*DisableErrorWindow)(int);
+#define KAVREL_FUNCTION_POINTER(name, bytes) decltype(&::name) name = nullptr;
+    KAVREL_EXPORTS(KAVREL_FUNCTION_POINTER)
+#undef KAVREL_FUNCTION_POINTER
 
     // The one loaded library; every test shares its engine, as the host's calls would.
     static LibraryHost& Get() {
@@ -39,29 +23,8 @@ struct LibraryHost {
 private:
     explicit LibraryHost(const char* path) : m_handle(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
         if (m_handle == nullptr) throw std::runtime_error(dlerror());
-#define KAVREL_RESOLVE(name) Resolve(name, #name)
-        KAVREL_RESOLVE(ShowDialog);
-        KAVREL_RESOLVE(SetDeviceName);
-        KAVREL_RESOLVE(SetLutFile);
-        KAVREL_RESOLVE(SetOffsetFile);
-        KAVREL_RESOLVE(SetImageFile);
-        KAVREL_RESOLVE(SetScanFile);
-        KAVREL_RESOLVE(SetColor);
-        KAVREL_RESOLVE(SetPosition);
-        KAVREL_RESOLVE(OpenOutputDevice);
-        KAVREL_RESOLVE(CloseOutputDevice);
-        KAVREL_RESOLVE(CalcFrame);
-        KAVREL_RESOLVE(OutputFrame);
-        KAVREL_RESOLVE(SetDelayLine);
-        KAVREL_RESOLVE(SetDelayShift);
-        KAVREL_RESOLVE(CalcOffset);
-        KAVREL_RESOLVE(SetBitmapPointer);
-        KAVREL_RESOLVE(OutputBlankFrame);
-        KAVREL_RESOLVE(SetDensiValue);
-        KAVREL_RESOLVE(CalcLut);
-        KAVREL_RESOLVE(SetCorrectionFactor);
-        KAVREL_RESOLVE(SetThreshold);
-        KAVREL_RESOLVE(DisableErrorWindow);
+#define KAVREL_RESOLVE(name, bytes) Resolve(name, #name);
+        KAVREL_EXPORTS(KAVREL_RESOLVE)
 #undef KAVREL_RESOLVE
     }
 

@@ -1,8 +1,10 @@
 #!/bin/sh
-# The shared library exports the 22 functions and nothing else.
+# The shared library exports the functions of the export list (EXPORTS: the names, sorted, on one
+# line) and nothing else.
+#   check-symbols.sh LIBRARY EXPORTS
 set -eu
-expected="CalcFrame CalcLut CalcOffset CloseOutputDevice DisableErrorWindow OpenOutputDevice OutputBlankFrame OutputFrame SetBitmapPointer SetColor SetCorrectionFactor SetDelayLine SetDelayShift SetDensiValue SetDeviceName SetImageFile SetLutFile SetOffsetFile SetPosition SetScanFile SetThreshold ShowDialog"
-actual=$(nm -D --defined-only "$1" | awk '$2 ~ /^[TDBRVW]$/ {print $3}' | sort | tr '\n' ' ' | sed 's/ $//')
+expected=$(cat "$2")
+actual=$(nm -D --defined-only "$1" | awk '$2 ~ /^[TDBRVW]$/ {print $3}' | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')
 if [ "$actual" != "$expected" ]; then
     echo "exported: $actual"
     echo "expected: $expected"

@@ -91,10 +91,18 @@ TEST(Engine, SetOffsetFileReloadsEveryTime) {
 }
 
 TEST(Engine, FrameIndexesOutsideTheTwelveAreIgnored) {
+    // OutputFrame hands the delay line to the frame it draws: with it set to 1 first, a frame
+    // touched through an index outside 0..11 would show it.
     CFrameEngine engine;
+    engine.SetDelayLine(1);
     for (int index : {-1, 12, 1000}) {
         engine.CalcFrame(index);
         engine.OutputFrame(index);
     }
-    for (const CFrame& frame : engine.m_Frames) EXPECT_EQ(frame.m_nDelayLine, 0);
+    for (const CFrame& frame : engine.m_Frames) {
+        EXPECT_EQ(frame.m_nDelayLine, 0);
+        EXPECT_FALSE(frame.HasData());
+    }
+    engine.OutputFrame(11);
+    EXPECT_EQ(engine.m_Frames[11].m_nDelayLine, 1);
 }

@@ -290,29 +290,33 @@ TEST(CalcOffset, KeptScanPlaneNeverCarriesAnEarlierScan) {
 }
 
 TEST(CalcOffset, ExtremeThresholdsAndFactorsStayWithin32BitArithmetic) {
+    // The table's top (factor x 20) and the edge threshold (threshold x factor x 20 / 100) wrap
+    // as 32-bit products and are kept as 16-bit values. Where the threshold still finds an exposed
+    // area (or takes the whole scan for one), a map of the nominal size is measured; where it finds
+    // none, nothing is written.
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
     struct Case {
         int32_t threshold;
         int32_t factor;
+        bool writes;
     };
-    const Case cases[] = {{kMax, kMax}, {kMin, kMin}, {kMin, -1}, {-1, kMin}, {kMax, -1},
-                          {90, 1639},   {90, -100},   {90, 0},    {200, 100}, {kMax, 100}};
+    const Case cases[] = {{kMax, kMax, true}, {kMin, kMin, true},  {kMin, -1, true},
+                          {-1, kMin, true},   {kMax, -1, true},    {90, 1639, true},
+                          {90, -100, true},   {90, 0, true},       {200, 100, true},
+                          {kMax, 100, false}, {0, 100, true}};
     Calibration calibration;
     calibration.WriteScan(ScanPicture{});
     calibration.Engine().DisableErrorWindow(1);
     for (const Case& c : cases) {
+        std::filesystem::remove(calibration.OffsetPath());
         calibration.Engine().SetThreshold(c.threshold);
         calibration.Engine().SetCorrectionFactor(c.factor);
         calibration.Run();
+        const bool written = std::filesystem::exists(calibration.OffsetPath());
+        EXPECT_EQ(written, c.writes) << c.threshold << ", " << c.factor;
+        if (written) EXPECT_EQ(MapSamples(calibration.OffsetFile()).size(), 1280u * 1024);
     }
-
-    // Threshold 0 stands for 3500: the whole scan counts as exposed and is measured.
-    std::filesystem::remove(calibration.OffsetPath());
-    calibration.Engine().SetThreshold(0);
-    calibration.Engine().SetCorrectionFactor(100);
-    calibration.Run();
-    EXPECT_EQ(calibration.OffsetFile().size(), kOffsetFileSize);
 }
 
 TEST(CalcOffset, FailedWriteKeepsTheOldOffsetFile) {

@@ -134,15 +134,28 @@ TEST(Resample, EmptyBlocksRepeatAMeasuredValue) {
 TEST(Resample, ExtremeRectanglesWrapWithoutFault) {
     CFrame source;
     Paint(source, 4, 4, [](int32_t x, int32_t y) { return x + y; });
-    CFrame map;
-    map.Fill(999);
     constexpr int32_t kMax = 2147483647;
     constexpr int32_t kMin = -kMax - 1;
-    map.Resample(kMax, kMax, kMin, kMin, 0, 0, 3, 3, source);
-    map.Resample(0, 0, 4, 4, kMax - 1, kMax - 1, kMax, kMax, source);
-    map.Resample(0, 0, 4, 4, kMin, 0, kMax, 0, source);
-    // Block starts whose products pass the 32-bit range.
-    map.Resample(0, 0, kMax, 4, 0, 0, 3, 1, source);
+    struct Case {
+        int32_t x0, y0, x1, y1, X0, Y0, X1, Y1;
+        size_t written;  // samples written at the start of the map, all 0
+    };
+    const Case cases[] = {// A source span that wraps to nothing: no block holds a sample.
+                          {kMax, kMax, kMin, kMin, 0, 0, 3, 3, 0},
+                          // Destinations beyond the plane, or whose width wraps below 1.
+                          {0, 0, 4, 4, kMax - 1, kMax - 1, kMax, kMax, 0},
+                          {0, 0, 4, 4, kMin, 0, kMax, 0, 0},
+                          // Block starts whose products pass the 32-bit range: blocks far wider
+                          // than the plane, whose few samples divided by their huge count are 0.
+                          {0, 0, kMax, 4, 0, 0, 3, 1, 3}};
+    for (const Case& c : cases) {
+        CFrame map;
+        map.Fill(999);
+        map.Resample(c.x0, c.y0, c.x1, c.y1, c.X0, c.Y0, c.X1, c.Y1, source);
+        std::vector<uint16_t> expected(1280 * 1024, 999);
+        std::fill_n(expected.begin(), c.written, 0);
+        EXPECT_EQ(Samples(map), expected) << c.x0 << ", " << c.X0;
+    }
     EXPECT_EQ(source.FindPeak(kMax, kMax, 3).x, 0);
     EXPECT_EQ(source.FindPeak(kMin, kMin, 3).x, 0);
 }

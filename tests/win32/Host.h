@@ -10,29 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "kavrel.h"
+#include "kavrel_exports.h"
+
+// The 22 functions, each of the type kavrel.h declares it with.
 struct Kavrel {
-    void(__stdcall* ShowDialog)();
-    void(__stdcall* SetDeviceName)(const char*);
-    void(__stdcall* SetLutFile)(const char*);
-    void(__stdcall* SetOffsetFile)(const char*);
-    int(__stdcall* SetImageFile)(const char*);
-    void(__stdcall* SetScanFile)(const char*);
-    int(__stdcall* SetColor)(int);
-    int(__stdcall* SetPosition)(int);
-    void(__stdcall* OpenOutputDevice)();
-    void(__stdcall* CloseOutputDevice)();
-    void(__stdcall* CalcFrame)(int);
-    void(__stdcall* OutputFrame)(int);
-    int(__stdcall* SetDelayLine)(int);
-    int(__stdcall* SetDelayShift)(int);
-    void(__stdcall* CalcOffset)(int);
-    void*(__stdcall* SetBitmapPointer)(void*);
-    void(__stdcall* OutputBlankFrame)(int);
-    void(__stdcall* SetDensiValue)(int, int);
-    void(__stdcall* CalcLut)();
-    int(__stdcall* SetCorrectionFactor)(int);
-    int(__stdcall* SetThreshold)(int);
-    int(__stdcall* DisableErrorWindow)(int);
+#define KAVREL_FUNCTION_POINTER(name, bytes) decltype(&::name) name = nullptr;
+    KAVREL_EXPORTS(KAVREL_FUNCTION_POINTER)
+#undef KAVREL_FUNCTION_POINTER
 };
 
 // The library loaded once for the whole run; every check shares its engine.
