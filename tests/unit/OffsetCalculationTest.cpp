@@ -315,7 +315,9 @@ TEST(CalcOffset, ExtremeThresholdsAndFactorsStayWithin32BitArithmetic) {
         calibration.Run();
         const bool written = std::filesystem::exists(calibration.OffsetPath());
         EXPECT_EQ(written, c.writes) << c.threshold << ", " << c.factor;
-        if (written) EXPECT_EQ(MapSamples(calibration.OffsetFile()).size(), 1280u * 1024);
+        if (written) {
+            EXPECT_EQ(MapSamples(calibration.OffsetFile()).size(), 1280u * 1024);
+        }
     }
 }
 
