@@ -11,6 +11,7 @@
 #include "Commands.h"
 #include "Errors.h"
 #include "Files.h"
+#include "History.h"
 #include "Kavrel.h"
 #include "Orientation.h"
 #include "Pictures.h"
@@ -100,6 +101,10 @@ int RunCalcOffset(const CArgs& args) {
                   << orientation.NotchPlace() << ": placed right\n";
     }
 
+    // Every output is checked before the library rewrites the map, so that a retry after a
+    // failure does not apply the correction twice.
+    if (arguments.Has("map")) CheckWritable(arguments.Text("map"), "--map");
+    CCalibrationFile file(offset, "--offset", kMaxOffsetFileBytes);
     std::optional<COffsetMap> old;
     std::optional<std::vector<uint8_t>> oldBytes =
         FileExists(offset) ? TryReadWholeFile(offset) : std::nullopt;
@@ -116,6 +121,7 @@ int RunCalcOffset(const CArgs& args) {
                  : std::filesystem::file_time_type{};
 
     CKavrel kavrel(arguments.Text("library"));
+    file.KeepBefore();
     kavrel.DisableErrorWindow(1);
     kavrel.SetOffsetFile(offset.c_str());
     kavrel.SetScanFile(scanFile.c_str());
@@ -130,6 +136,7 @@ int RunCalcOffset(const CArgs& args) {
     const bool rewritten =
         newBytes && (newBytes != oldBytes || std::filesystem::last_write_time(
                                                  std::filesystem::path(offset), error) != oldTime);
+    file.Finish(rewritten);
     if (!rewritten)
         throw CHostError(offset +
                          ": the library wrote no new offset map (can the file be written? "
@@ -147,7 +154,11 @@ int RunCalcOffset(const CArgs& args) {
     if (arguments.Has("map")) {
         const std::string mapFile = arguments.Text("map");
         const int scale = std::max({std::abs(now.low), std::abs(now.high), 1});
-        WriteBitmap(mapFile, OffsetMapPicture(map, scale));
+        try {
+            WriteBitmap(mapFile, OffsetMapPicture(map, scale));
+        } catch (const CHostError& e) {
+            throw CHostError(std::string(e.what()) + " (the new map itself was written to " + offset + ")");
+        }
         std::cout << "map picture: " << mapFile << " (as on the display; full red +" << scale
                   << ", full blue -" << scale << ")\n";
     }

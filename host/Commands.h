@@ -15,6 +15,8 @@ int RunCalcOffset(const CArgs& args);
 int RunTargets(const CArgs& args);
 int RunSampleImage(const CArgs& args);
 int RunShow(const CArgs& args);
+int RunHistory(const CArgs& args);
+int RunRestore(const CArgs& args);
 
 // Shared by the commands.
 // A file that must exist, for the option or argument that names it.

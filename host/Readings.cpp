@@ -39,7 +39,7 @@ uint16_t ParseReading(const std::string& path, int line, const std::string& fiel
 }  // namespace
 
 std::vector<uint16_t> ReadDensitometerFile(const std::string& path, bool densities) {
-    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    const std::vector<uint8_t> bytes = ReadWholeFile(path, kMaxReadingsFileBytes);
     std::string text(bytes.begin(), bytes.end());
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     std::vector<uint16_t> readings;

@@ -26,6 +26,8 @@ constexpr const char* kHelp =
     "  targets       write the grey scale and the offset test pattern to expose and print\n"
     "  sample-image  write a 2560 x 2048 sample image to try expose with\n"
     "  show          load files into the library and print what it holds\n"
+    "  history       list the earlier versions of a LUT or offset file\n"
+    "  restore       put an earlier version of a LUT or offset file back\n"
     "\n"
     "The library is loaded from beside this program, or from --library PATH.\n"
     "Exit status: 0 done, 1 failed (the message names the file or argument at fault),\n"
@@ -39,6 +41,7 @@ struct CCommand {
 constexpr CCommand kCommands[] = {
     {"expose", RunExpose},   {"calc-lut", RunCalcLut},         {"calc-offset", RunCalcOffset},
     {"targets", RunTargets}, {"sample-image", RunSampleImage}, {"show", RunShow},
+    {"history", RunHistory}, {"restore", RunRestore},
 };
 
 }  // namespace

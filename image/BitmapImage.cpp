@@ -10,6 +10,9 @@
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
+// Pixel data beyond this (a 9000 x 9000 scan) is refused before it is allocated or read: far more
+// than an image (15 MB) or a scan of the test exposure needs.
+constexpr int64_t kMaxLoadedBytes = 256 * 1024 * 1024;
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kCoreHeaderSize = 12;
 // The largest pixel array a 32-bit process can be asked to hold.
@@ -87,6 +90,7 @@ int32_t CBitmapImage::Load(const std::string& path) {
     const bool uncompressed = m_Header.biCompression == 0;
     if (available <= 0 || (uncompressed && available < needed)) return kTruncated;
     const int64_t bytes = uncompressed ? needed : available;
+    if (bytes > kMaxLoadedBytes) return kUnsupported;
     std::unique_ptr<uint8_t[]> pixels = kavrel::TryAllocate<uint8_t>(static_cast<size_t>(bytes));
     if (!pixels) return kOutOfMemory;
     if (!file.Seek(pixelOffset) || file.Read(pixels.get(), static_cast<size_t>(bytes)) != static_cast<size_t>(bytes))
