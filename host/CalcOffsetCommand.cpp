@@ -87,6 +87,9 @@ int RunCalcOffset(const CArgs& args) {
 
     RequireFile(scanFile, "scan");
     RequireFolderOf(offset, "--offset");
+    // Every output is checked before the library rewrites the map, so that a retry after a
+    // failure does not apply the correction twice.
+    if (arguments.Has("map")) CheckWritable(arguments.Text("map"), "--map");
     const CPicture scan = ReadBitmap(scanFile);
     if (arguments.Has("skip-orientation-check")) {
         std::cout << "scan: " << scanFile << ", " << scan.Width() << " x " << scan.Height()
@@ -101,9 +104,6 @@ int RunCalcOffset(const CArgs& args) {
                   << orientation.NotchPlace() << ": placed right\n";
     }
 
-    // Every output is checked before the library rewrites the map, so that a retry after a
-    // failure does not apply the correction twice.
-    if (arguments.Has("map")) CheckWritable(arguments.Text("map"), "--map");
     CCalibrationFile file(offset, "--offset", kMaxOffsetFileBytes);
     std::optional<COffsetMap> old;
     std::optional<std::vector<uint8_t>> oldBytes =

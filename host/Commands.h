@@ -19,6 +19,9 @@ int RunHistory(const CArgs& args);
 int RunRestore(const CArgs& args);
 
 // Shared by the commands.
+// Throws CHostError when path names a folder, a FIFO, a device or anything else that is no
+// regular file; nothing when it names a regular file or nothing.
+void RefuseSpecialFile(const std::string& path, const std::string& what);
 // A file that must exist, for the option or argument that names it.
 void RequireFile(const std::string& path, const std::string& what);
 // A file the library is to write: its folder must exist.

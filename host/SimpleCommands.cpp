@@ -23,8 +23,10 @@ const char* const kImageCodes[] = {
 };
 
 std::string DescribeLut(const std::string& path) {
-    if (!FileExists(path))
+    if (!FileExists(path)) {
+        RefuseSpecialFile(path, "--lut");
         return "no such file: the library uses its default table (4095 at 0 down to 0 at 255)";
+    }
     const CLutTable table = ParseLutFile(path, ReadWholeFile(path, kMaxLutFileBytes));
     std::string text = std::to_string(table.entries.size()) + " entries, inputs " +
                        std::to_string(table.firstInput) + ".." + std::to_string(table.lastInput);
@@ -39,7 +41,10 @@ std::string DescribeLut(const std::string& path) {
 }
 
 std::string DescribeOffset(const std::string& path) {
-    if (!FileExists(path)) return "no such file: no offset map is loaded";
+    if (!FileExists(path)) {
+        RefuseSpecialFile(path, "--offset");
+        return "no such file: no offset map is loaded";
+    }
     const COffsetMap map = ParseOffsetFile(path, ReadWholeFile(path, kMaxOffsetFileBytes));
     int low = 32767, high = -32768;
     long long sum = 0;
