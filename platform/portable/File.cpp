@@ -14,6 +14,8 @@
 #include <mutex>
 #include <thread>
 
+#include <utility>
+
 #include "platform/PlatformInternal.h"
 
 namespace platform {
@@ -221,6 +223,8 @@ bool CFileLock::IsHeld() const { return m_hFile != kNoFile; }
 bool CFileLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
     Release();
     m_bTimedOut = false;
+    // Copied first: an allocation failing here leaves nothing to undo.
+    std::string path = lockPath;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         const int fd =
@@ -235,7 +239,7 @@ bool CFileLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
             if (::stat(lockPath.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
                 named.st_ino == held.st_ino) {
                 m_hFile = fd;
-                m_strPath = lockPath;
+                m_strPath = std::move(path);
                 return true;
             }
             ::close(fd);

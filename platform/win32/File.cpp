@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "platform/PlatformInternal.h"
 
 namespace platform {
@@ -196,6 +198,8 @@ bool CFileLock::IsHeld() const { return m_hFile != kNoFile; }
 bool CFileLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
     Release();
     m_bTimedOut = false;
+    // Copied first: an allocation failing here leaves nothing to undo.
+    std::string path = lockPath;
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (;;) {
@@ -213,7 +217,7 @@ bool CFileLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
         if (h != INVALID_HANDLE_VALUE &&
             ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
             m_hFile = reinterpret_cast<intptr_t>(h);
-            m_strPath = lockPath;
+            m_strPath = std::move(path);
             return true;
         }
         if (::GetTickCount64() >= deadline) break;
