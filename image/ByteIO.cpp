@@ -56,7 +56,9 @@ std::string UniquePart() {
     const uint64_t now = static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
     const uint32_t mixed = Fnv1a(std::to_string(now) + "/" + std::to_string(counter++) + "/" +
                                  std::to_string(reinterpret_cast<uintptr_t>(&counter)));
-    return "-" + Hex(mixed ^ static_cast<uint32_t>(now >> 7), 8);
+    std::string part(1, '-');
+    part += Hex(mixed ^ static_cast<uint32_t>(now >> 7), 8);
+    return part;
 }
 
 bool CreateTemporaryBeside(const std::string& path, platform::CFile& file, std::string& temporary) {
