@@ -120,6 +120,7 @@ CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& w
     if (!m_Lock.Acquire(BesideFile(m_strTarget, ".kavrel-host-lock"), kCalibrationWaitMs))
         throw CHostError(path + ": another calibration or restore of this file is still running (or "
                          "no lock file can be made beside it); nothing was written (" + what + ")");
+    RemoveLeftovers();
     std::vector<uint8_t> bytes;
     switch (ReadRegularFile(m_strTarget, maxBytes, bytes)) {
         case CReadResult::Done:
@@ -146,6 +147,21 @@ CCalibrationFile::~CCalibrationFile() {
         m_Before && now == *m_Before) {
         std::error_code error;
         fs::remove(fs::path(m_strKept), error);
+    }
+}
+
+// Temporary files of the host's own writes of this file that a killed run left behind; with the
+// lock held no other run of the host is writing one.
+void CCalibrationFile::RemoveLeftovers() {
+    const fs::path target(m_strTarget);
+    const std::string prefix = target.filename().string().substr(0, 200) + ".kavrel-host-";
+    std::error_code error;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() == prefix.size() + 8 && name.compare(0, prefix.size(), prefix) == 0 &&
+            !entry->is_directory(error))
+            fs::remove(entry->path(), error);
     }
 }
 

@@ -69,6 +69,8 @@ public:
     void Finish(bool replaced);
 
 private:
+    void RemoveLeftovers();
+
     std::string m_strPath;
     std::string m_strTarget;
     CProcessLock m_Lock;
