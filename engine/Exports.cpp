@@ -67,11 +67,15 @@ KAVREL_API void KAVREL_CALL SetScanFile(const char* path) {
     Guarded([=] { g_Engine.SetScanFile(path); });
 }
 
-KAVREL_API int KAVREL_CALL SetColor(int color) { const CSerialised serialised;
-    return g_Engine.SetColor(color); }
+KAVREL_API int KAVREL_CALL SetColor(int color) {
+    const CSerialised serialised;
+    return g_Engine.SetColor(color);
+}
 
-KAVREL_API int KAVREL_CALL SetPosition(int position) { const CSerialised serialised;
-    return g_Engine.SetPosition(position); }
+KAVREL_API int KAVREL_CALL SetPosition(int position) {
+    const CSerialised serialised;
+    return g_Engine.SetPosition(position);
+}
 
 KAVREL_API void KAVREL_CALL OpenOutputDevice(void) {
     Guarded([] { g_Engine.OpenOutputDevice(); });
@@ -87,11 +91,15 @@ KAVREL_API void KAVREL_CALL OutputFrame(int index) {
     Guarded([=] { g_Engine.OutputFrame(index); });
 }
 
-KAVREL_API int KAVREL_CALL SetDelayLine(int mode) { const CSerialised serialised;
-    return g_Engine.SetDelayLine(mode); }
+KAVREL_API int KAVREL_CALL SetDelayLine(int mode) {
+    const CSerialised serialised;
+    return g_Engine.SetDelayLine(mode);
+}
 
-KAVREL_API int KAVREL_CALL SetDelayShift(int flag) { const CSerialised serialised;
-    return g_Engine.SetDelayShift(flag); }
+KAVREL_API int KAVREL_CALL SetDelayShift(int flag) {
+    const CSerialised serialised;
+    return g_Engine.SetDelayShift(flag);
+}
 
 KAVREL_API void KAVREL_CALL CalcOffset(int color) { Guarded([=] { g_Engine.CalcOffset(color); }); }
 
@@ -116,10 +124,14 @@ KAVREL_API int KAVREL_CALL SetCorrectionFactor(int factor) {
     return g_Engine.SetCorrectionFactor(factor);
 }
 
-KAVREL_API int KAVREL_CALL SetThreshold(int threshold) { const CSerialised serialised;
-    return g_Engine.SetThreshold(threshold); }
+KAVREL_API int KAVREL_CALL SetThreshold(int threshold) {
+    const CSerialised serialised;
+    return g_Engine.SetThreshold(threshold);
+}
 
-KAVREL_API int KAVREL_CALL DisableErrorWindow(int flag) { const CSerialised serialised;
-    return g_Engine.DisableErrorWindow(flag); }
+KAVREL_API int KAVREL_CALL DisableErrorWindow(int flag) {
+    const CSerialised serialised;
+    return g_Engine.DisableErrorWindow(flag);
+}
 
 }  // extern "C"

@@ -113,7 +113,8 @@ int RunCalcLut(const CArgs& args) {
         try {
             WriteFileSafely(plot, std::vector<uint8_t>(svg.begin(), svg.end()));
         } catch (const CHostError& e) {
-            throw CHostError(std::string(e.what()) + " (the new table itself was written to " + lut + ")");
+            throw CHostError(std::string(e.what()) + " (the new table itself was written to " +
+                             lut + ")");
         }
         std::cout << "plot: " << plot << "\n";
     }

@@ -157,7 +157,8 @@ int RunCalcOffset(const CArgs& args) {
         try {
             WriteBitmap(mapFile, OffsetMapPicture(map, scale));
         } catch (const CHostError& e) {
-            throw CHostError(std::string(e.what()) + " (the new map itself was written to " + offset + ")");
+            throw CHostError(std::string(e.what()) + " (the new map itself was written to " +
+                             offset + ")");
         }
         std::cout << "map picture: " << mapFile << " (as on the display; full red +" << scale
                   << ", full blue -" << scale << ")\n";

@@ -26,7 +26,8 @@ std::string Milliseconds(double seconds) {
 
 void RefuseSpecialFile(const std::string& path, const std::string& what) {
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(std::filesystem::path(path), error);
+    const std::filesystem::file_status status =
+        std::filesystem::status(std::filesystem::path(path), error);
     if (std::filesystem::is_directory(status))
         throw CHostError(path + ": is a folder, not a file (" + what + ")");
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))

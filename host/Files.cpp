@@ -90,7 +90,8 @@ void CheckWritable(const std::string& path, const std::string& what) {
     const fs::path folder = fs::path(target).parent_path();
     std::error_code error;
     if (!folder.empty() && !fs::is_directory(folder, error))
-        throw CHostError(path + ": the folder " + folder.string() + " does not exist (" + what + ")");
+        throw CHostError(path + ": the folder " + folder.string() + " does not exist (" + what +
+                         ")");
     if (fs::is_directory(fs::path(target), error))
         throw CHostError(path + ": is a folder, not a file (" + what + ")");
     if (fs::exists(fs::path(target), error) && !fs::is_regular_file(fs::path(target), error))

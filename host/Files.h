@@ -19,7 +19,8 @@ constexpr uint64_t kMaxReadingsFileBytes = 1 << 20;
 
 // The whole file; throws CHostError naming the file when it cannot be read, is no regular file
 // (a FIFO or a device is never waited on) or is larger than maxBytes.
-std::vector<uint8_t> ReadWholeFile(const std::string& path, uint64_t maxBytes = kMaxBitmapFileBytes);
+std::vector<uint8_t> ReadWholeFile(const std::string& path,
+                                   uint64_t maxBytes = kMaxBitmapFileBytes);
 // The whole file, or nothing when it does not exist or cannot be read.
 std::optional<std::vector<uint8_t>> TryReadWholeFile(const std::string& path,
                                                      uint64_t maxBytes = kMaxBitmapFileBytes);

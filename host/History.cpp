@@ -19,7 +19,8 @@ namespace {
 constexpr size_t kStampLength = 19;
 
 std::string Stamp(std::chrono::system_clock::time_point when) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     const std::tm* utc = std::gmtime(&seconds);
     char text[64] = "";
@@ -112,14 +113,18 @@ std::string CHistory::Keep(const std::vector<uint8_t>& bytes) {
 void CHistory::Trim() {
     const std::vector<CVersion> versions = Versions();
     std::error_code error;
-    for (size_t i = kHistoryLength; i < versions.size(); ++i) fs::remove(fs::path(versions[i].path), error);
+    for (size_t i = kHistoryLength; i < versions.size(); ++i)
+        fs::remove(fs::path(versions[i].path), error);
 }
 
-CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& what, uint64_t maxBytes)
+CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& what,
+                                   uint64_t maxBytes)
     : m_strPath(path), m_strTarget(ResolveLinks(path)), m_History(path) {
     if (!m_Lock.Acquire(BesideFile(m_strTarget, ".kavrel-host-lock"), kCalibrationWaitMs))
-        throw CHostError(path + ": another calibration or restore of this file is still running (or "
-                         "no lock file can be made beside it); nothing was written (" + what + ")");
+        throw CHostError(path +
+                         ": another calibration or restore of this file is still running (or "
+                         "no lock file can be made beside it); nothing was written (" +
+                         what + ")");
     RemoveLeftovers();
     std::vector<uint8_t> bytes;
     switch (ReadRegularFile(m_strTarget, maxBytes, bytes)) {
@@ -131,9 +136,11 @@ CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& w
         case CReadResult::NotRegular:
             throw CHostError(path + ": is no regular file; it is not replaced (" + what + ")");
         case CReadResult::Unreadable:
-            throw CHostError(path + ": exists but cannot be read; it is kept as it is (" + what + ")");
+            throw CHostError(path + ": exists but cannot be read; it is kept as it is (" + what +
+                             ")");
         case CReadResult::TooLarge:
-            throw CHostError(path + ": larger than such a file can be; it is kept as it is (" + what + ")");
+            throw CHostError(path + ": larger than such a file can be; it is kept as it is (" +
+                             what + ")");
     }
     if (IsWriteProtected(m_strTarget))
         throw CHostError(path + ": is write-protected; it is kept as it is (" + what + ")");
@@ -157,7 +164,8 @@ void CCalibrationFile::RemoveLeftovers() {
     const std::string prefix = target.filename().string().substr(0, 200) + ".kavrel-host-";
     std::error_code error;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
         const std::string name = entry->path().filename().string();
         if (name.size() == prefix.size() + 8 && name.compare(0, prefix.size(), prefix) == 0 &&
             !entry->is_directory(error))
@@ -171,7 +179,8 @@ void CCalibrationFile::KeepBefore() {
 
 void CCalibrationFile::LockAgainstLibrary() {
     if (!m_LibraryLock.Acquire(LibraryLockPath(m_strTarget), kCalibrationWaitMs))
-        throw CHostError(m_strPath + ": a calibration of this file is still running; nothing was written");
+        throw CHostError(m_strPath +
+                         ": a calibration of this file is still running; nothing was written");
 }
 
 void CCalibrationFile::Finish(bool replaced) {

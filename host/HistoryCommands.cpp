@@ -26,7 +26,8 @@ int RunHistory(const CArgs& args) {
     CArguments arguments(
         "history", "FILE",
         "Lists the earlier versions of a LUT or offset file that calc-lut, calc-offset and\n"
-        "restore keep (the last " + std::to_string(kHistoryLength) +
+        "restore keep (the last " +
+            std::to_string(kHistoryLength) +
             ", in the folder FILE.history beside it), newest first: version 1 is the\n"
             "file as it was before the last calibration or restore. 'restore FILE N' puts one "
             "back.",
@@ -79,7 +80,8 @@ int RunRestore(const CArgs& args) {
     if (number > static_cast<long long>(versions.size()))
         throw CHostError(file + ": there " + (versions.size() == 1 ? "is" : "are") + " only " +
                          std::to_string(versions.size()) + " earlier version" +
-                         (versions.size() == 1 ? "" : "s") + " (see kavrel-host history " + file + ")");
+                         (versions.size() == 1 ? "" : "s") + " (see kavrel-host history " + file +
+                         ")");
     const CVersion& chosen = versions[static_cast<size_t>(number - 1)];
     const std::vector<uint8_t> bytes = ReadWholeFile(chosen.path, kMaxOffsetFileBytes);
     const std::string what = Describe(chosen.path, bytes);
@@ -92,8 +94,7 @@ int RunRestore(const CArgs& args) {
     target.Finish(true);
     std::cout << file << ": restored version " << number << " (" << what << ", replaced at "
               << chosen.time << ")";
-    if (target.Before())
-        std::cout << "; the version it replaced is kept as version 1";
+    if (target.Before()) std::cout << "; the version it replaced is kept as version 1";
     std::cout << "\n";
     return 0;
 }

@@ -37,7 +37,8 @@ std::string TemporaryName(const std::string& target, int attempt) {
     const unsigned long long mixed = static_cast<unsigned long long>(now) * 2654435761ull +
                                      counter++ * 40503ull + static_cast<unsigned>(attempt);
     char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".kavrel-host-%08x", static_cast<unsigned>(mixed ^ (mixed >> 32)));
+    std::snprintf(suffix, sizeof suffix, ".kavrel-host-%08x",
+                  static_cast<unsigned>(mixed ^ (mixed >> 32)));
     const size_t slash = target.find_last_of("/\\");
     const size_t start = slash == std::string::npos ? 0 : slash + 1;
     // Room for the suffix within the 255 bytes of a file name.
@@ -90,8 +91,9 @@ CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vec
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? CReadResult::Missing
-                                                                            : CReadResult::Unreadable;
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
+                   ? CReadResult::Missing
+                   : CReadResult::Unreadable;
     }
     BY_HANDLE_FILE_INFORMATION info;
     LARGE_INTEGER size;
@@ -145,10 +147,12 @@ bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& b
 
 bool CanCreateFileBeside(const std::string& target) {
     for (int attempt = 0; attempt < 64; ++attempt) {
-        HANDLE h = CreateFileA(TemporaryName(target, attempt).c_str(), GENERIC_WRITE, 0, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        HANDLE h =
+            CreateFileA(TemporaryName(target, attempt).c_str(), GENERIC_WRITE, 0, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (h != INVALID_HANDLE_VALUE) return CloseHandle(h) != 0;
-        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
     }
     return false;
 }
@@ -206,7 +210,8 @@ CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vec
     bytes.clear();
     // Without O_NONBLOCK opening a FIFO would wait for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? CReadResult::Missing : CReadResult::Unreadable;
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? CReadResult::Missing : CReadResult::Unreadable;
     struct stat info;
     CReadResult result = CReadResult::Done;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
@@ -255,7 +260,8 @@ bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
 void KeepPermissionsOf(const std::string& model, int fd) {
     struct stat info;
     if (stat(model.c_str(), &info) != 0) return;
-    if (fchown(fd, info.st_uid, info.st_gid) != 0) (void)!fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+    if (fchown(fd, info.st_uid, info.st_gid) != 0)
+        (void)!fchown(fd, static_cast<uid_t>(-1), info.st_gid);
     fchmod(fd, info.st_mode & 07777);
 }
 
@@ -264,7 +270,8 @@ void KeepPermissionsOf(const std::string& model, int fd) {
 bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string temporary = TemporaryName(target, attempt);
-        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd =
+            open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return false;
@@ -290,7 +297,8 @@ bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& b
 bool CanCreateFileBeside(const std::string& target) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string probe = TemporaryName(target, attempt);
-        const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd =
+            open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             close(fd);
             unlink(probe.c_str());
@@ -317,7 +325,8 @@ bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
     Release();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+        const int fd =
+            open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
         if (fd < 0) return false;
         struct stat held, named;
         if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {

@@ -34,7 +34,8 @@ constexpr size_t kUniquePartLength = 9;  // "-" and eight hex digits
 std::string Hex(uint32_t value, int digits) {
     static const char kDigits[] = "0123456789abcdef";
     std::string text(static_cast<size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = kDigits[value & 15];
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        text[static_cast<size_t>(i)] = kDigits[value & 15];
     return text;
 }
 
@@ -53,7 +54,8 @@ size_t NameStart(const std::string& path) {
 // rest.
 std::string UniquePart() {
     static std::atomic<uint32_t> counter{0};
-    const uint64_t now = static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    const uint64_t now =
+        static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
     const uint32_t mixed = Fnv1a(std::to_string(now) + "/" + std::to_string(counter++) + "/" +
                                  std::to_string(reinterpret_cast<uintptr_t>(&counter)));
     std::string part(1, '-');
@@ -80,11 +82,13 @@ std::string CompanionPath(const std::string& path, const std::string& suffix) {
     const std::string name = path.substr(start);
     if (name.size() + std::string(kTemporarySuffix).size() + kUniquePartLength <= kMaxNameLength)
         return path + suffix;
-    return path.substr(0, start) + name.substr(0, kShortenedNameLength) + "~" + Hex(Fnv1a(name), 8) +
-           suffix;
+    return path.substr(0, start) + name.substr(0, kShortenedNameLength) + "~" +
+           Hex(Fnv1a(name), 8) + suffix;
 }
 
-std::string TemporaryPrefixFor(const std::string& path) { return CompanionPath(path, kTemporarySuffix); }
+std::string TemporaryPrefixFor(const std::string& path) {
+    return CompanionPath(path, kTemporarySuffix);
+}
 
 std::string LockPathFor(const std::string& path) { return CompanionPath(path, ".kavrel-lock"); }
 

@@ -102,12 +102,12 @@ TEST(HostCalibrationFiles, AnExistingFileTheUserCannotReadIsKept) {
     CLab lab;
     // Root reads every file: the host runs as an ordinary user where the test is root.
     std::vector<std::string> user;
-    if (geteuid() == 0)
-        user = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    if (geteuid() == 0) user = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     fs::permissions(lab.Path(""), fs::perms::all);
     fs::permissions(lab.Path("readings.txt"), fs::perms::owner_read | fs::perms::others_read);
     fs::permissions(lab.Path("lab.lut"), fs::perms::owner_write | fs::perms::others_write);
-    const CRun run = RunHostThrough(user, lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"});
+    const CRun run =
+        RunHostThrough(user, lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "lab.lut: exists but cannot be read")) << run.err;
     fs::permissions(lab.Path("lab.lut"), fs::perms::owner_read | fs::perms::owner_write);
@@ -118,8 +118,8 @@ TEST(HostCalibrationFiles, LinksAreFollowedAndPermissionsKept) {
     CLab lab;
     fs::create_directory(lab.Path("shared"));
     fs::copy_file(lab.Path("lab.lut"), lab.Path("shared/table.lut"));
-    fs::permissions(lab.Path("shared/table.lut"), fs::perms::owner_read | fs::perms::owner_write |
-                                                      fs::perms::group_read);
+    fs::permissions(lab.Path("shared/table.lut"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink("shared/table.lut", lab.Path("link.lut"));
     // A stale link where earlier versions put their temporary file.
     WriteText(lab.Path("victim"), "keep");

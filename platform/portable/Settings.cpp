@@ -24,7 +24,9 @@ unsigned GetProfileInt(const char* section, const char* key, int defaultValue) {
     CFile file;
     if (!file.OpenRead(SettingsPath())) return static_cast<unsigned>(defaultValue);
     const int64_t length = file.Length();
-    std::string text(static_cast<size_t>(length < 0 || length > kMaxSettingsBytes ? kMaxSettingsBytes : length), '\0');
+    std::string text(
+        static_cast<size_t>(length < 0 || length > kMaxSettingsBytes ? kMaxSettingsBytes : length),
+        '\0');
     text.resize(file.Read(text.data(), text.size()));
     return ProfileIntFromText(text, section, key, defaultValue);
 }

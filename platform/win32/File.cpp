@@ -149,8 +149,8 @@ FileKind ProbeFile(const std::string& path) {
                                                                               : FileKind::Other;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::Other;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return ::GetLastError() == ERROR_ACCESS_DENIED ? FileKind::Unreadable : FileKind::Other;
     const bool disk = IsDiskFile(h);

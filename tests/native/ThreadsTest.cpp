@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "support/TestFiles.h"
 #include "native/LibraryHost.h"
+#include "support/TestFiles.h"
 
 using testing_support::PutLE16;
 using testing_support::PutLE32;
