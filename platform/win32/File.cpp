@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <utility>
 
 #include "platform/PlatformInternal.h"
@@ -176,11 +177,12 @@ std::vector<std::string> ListFolder(const std::string& folder) {
     if (pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
     HANDLE find = ::FindFirstFileA((pattern + "*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) return names;
+    // Closed on every path, a failed allocation of a name included.
+    const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closer(find, ::FindClose);
     do {
         const std::string name = entry.cFileName;
         if (name != "." && name != "..") names.push_back(name);
     } while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
     return names;
 }
 
