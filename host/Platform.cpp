@@ -196,10 +196,10 @@ bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
 void CProcessLock::Release() {
     HANDLE h = reinterpret_cast<HANDLE>(m_hFile);
     if (h == INVALID_HANDLE_VALUE) return;
-    DeleteFileA(m_strPath.c_str());
     OVERLAPPED at = {};
     UnlockFileEx(h, 0, 1, 0, &at);
     CloseHandle(h);
+    DeleteFileA(m_strPath.c_str());
     m_hFile = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 }
 

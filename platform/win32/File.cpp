@@ -194,7 +194,7 @@ CFileLock::~CFileLock() { Release(); }
 
 bool CFileLock::IsHeld() const { return m_hFile != kNoFile; }
 
-// The holder deletes the lock file when it gives the lock up. A process that has it open then
+// The holder deletes the lock file after giving the lock up. A process that has it open then
 // still locks the same file, and nobody can create a new one by that name until every handle to
 // the deleted one is closed (opening it fails meanwhile, and is tried again).
 bool CFileLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
@@ -232,10 +232,10 @@ bool CFileLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
 
 void CFileLock::Release() {
     if (!IsHeld()) return;
-    ::DeleteFileA(m_strPath.c_str());
     OVERLAPPED at = {};
     ::UnlockFileEx(Handle(m_hFile), 0, 1, 0, &at);
     ::CloseHandle(Handle(m_hFile));
+    ::DeleteFileA(m_strPath.c_str());
     m_hFile = kNoFile;
     m_strPath.clear();
 }
