@@ -1,15 +1,29 @@
 // The 22 exported functions. Each forwards to the one engine; no exception leaves the library.
+// One lock serialises them: the engine's state is not meant for two threads at once.
 #include "kavrel.h"
 
 #include "engine/FrameEngine.h"
+#include "platform/File.h"
 
 namespace {
 
-// Constructed when the library is loaded, destroyed when it is unloaded.
+// Constructed when the library is loaded, destroyed when it is unloaded; the lock before the
+// engine and after it. The lock is recursive: a host may call in again from its own message loop
+// while the library shows a box.
+platform::CRecursiveLock g_Lock;
 CFrameEngine g_Engine;
+
+class CSerialised {
+public:
+    CSerialised() { g_Lock.Lock(); }
+    virtual ~CSerialised() { g_Lock.Unlock(); }
+    CSerialised(const CSerialised&) = delete;
+    CSerialised& operator=(const CSerialised&) = delete;
+};
 
 template <class Operation>
 auto Guarded(Operation operation, decltype(operation()) fallback) noexcept -> decltype(operation()) {
+    const CSerialised serialised;
     try {
         return operation();
     } catch (...) {
@@ -19,6 +33,7 @@ auto Guarded(Operation operation, decltype(operation()) fallback) noexcept -> de
 
 template <class Operation>
 void Guarded(Operation operation) noexcept {
+    const CSerialised serialised;
     try {
         operation();
     } catch (...) {
@@ -52,9 +67,15 @@ KAVREL_API void KAVREL_CALL SetScanFile(const char* path) {
     Guarded([=] { g_Engine.SetScanFile(path); });
 }
 
-KAVREL_API int KAVREL_CALL SetColor(int color) { return g_Engine.SetColor(color); }
+KAVREL_API int KAVREL_CALL SetColor(int color) {
+    const CSerialised serialised;
+    return g_Engine.SetColor(color);
+}
 
-KAVREL_API int KAVREL_CALL SetPosition(int position) { return g_Engine.SetPosition(position); }
+KAVREL_API int KAVREL_CALL SetPosition(int position) {
+    const CSerialised serialised;
+    return g_Engine.SetPosition(position);
+}
 
 KAVREL_API void KAVREL_CALL OpenOutputDevice(void) {
     Guarded([] { g_Engine.OpenOutputDevice(); });
@@ -70,13 +91,20 @@ KAVREL_API void KAVREL_CALL OutputFrame(int index) {
     Guarded([=] { g_Engine.OutputFrame(index); });
 }
 
-KAVREL_API int KAVREL_CALL SetDelayLine(int mode) { return g_Engine.SetDelayLine(mode); }
+KAVREL_API int KAVREL_CALL SetDelayLine(int mode) {
+    const CSerialised serialised;
+    return g_Engine.SetDelayLine(mode);
+}
 
-KAVREL_API int KAVREL_CALL SetDelayShift(int flag) { return g_Engine.SetDelayShift(flag); }
+KAVREL_API int KAVREL_CALL SetDelayShift(int flag) {
+    const CSerialised serialised;
+    return g_Engine.SetDelayShift(flag);
+}
 
 KAVREL_API void KAVREL_CALL CalcOffset(int color) { Guarded([=] { g_Engine.CalcOffset(color); }); }
 
 KAVREL_API void* KAVREL_CALL SetBitmapPointer(void* pixels) {
+    const CSerialised serialised;
     return g_Engine.SetBitmapPointer(pixels);
 }
 
@@ -85,17 +113,25 @@ KAVREL_API void KAVREL_CALL OutputBlankFrame(int value) {
 }
 
 KAVREL_API void KAVREL_CALL SetDensiValue(int index, int value) {
+    const CSerialised serialised;
     g_Engine.SetDensiValue(index, value);
 }
 
 KAVREL_API void KAVREL_CALL CalcLut(void) { Guarded([] { g_Engine.CalcLut(); }); }
 
 KAVREL_API int KAVREL_CALL SetCorrectionFactor(int factor) {
+    const CSerialised serialised;
     return g_Engine.SetCorrectionFactor(factor);
 }
 
-KAVREL_API int KAVREL_CALL SetThreshold(int threshold) { return g_Engine.SetThreshold(threshold); }
+KAVREL_API int KAVREL_CALL SetThreshold(int threshold) {
+    const CSerialised serialised;
+    return g_Engine.SetThreshold(threshold);
+}
 
-KAVREL_API int KAVREL_CALL DisableErrorWindow(int flag) { return g_Engine.DisableErrorWindow(flag); }
+KAVREL_API int KAVREL_CALL DisableErrorWindow(int flag) {
+    const CSerialised serialised;
+    return g_Engine.DisableErrorWindow(flag);
+}
 
 }  // extern "C"

@@ -3,11 +3,74 @@
 #include <cstdio>
 
 #include "output/FrameComputation.h"
+#include "image/ByteIO.h"
+#include "platform/File.h"
 #include "platform/MessageBox.h"
 
 namespace {
 
 std::string StringOrEmpty(const char* s) { return s != nullptr ? std::string(s) : std::string(); }
+
+// How long a calibration waits for another one of the same file before it gives up.
+constexpr unsigned kCalibrationWaitMs = 30000;
+
+// Holds the lock of one calibration file from reading the old table or map to replacing the file,
+// so that a second calibration of the file waits and then builds on the first one's result.
+// Ready() is false, after a message when errors are shown, when the calculation must write
+// nothing: the lock could not be had, or an existing file cannot be read or is no regular file
+// (only a file that does not exist is a first calibration) or may not be replaced.
+class CCalibrationFile {
+public:
+    CCalibrationFile(const std::string& path, const char* what, int32_t showErrors)
+        : m_bReady(false) {
+        // An empty name writes nothing anyway; the calculation finds that out itself.
+        if (path.empty()) {
+            m_bReady = true;
+            return;
+        }
+        const std::string target = platform::ResolveLinks(path);
+        // Where no lock file can be made (a missing or read-only folder) no new file could be
+        // written either, and the calculation ends as a failed write does, without a message.
+        if (!m_Lock.Acquire(kavrel::LockPathFor(target), kCalibrationWaitMs)) {
+            if (m_Lock.TimedOut())
+                Refuse(showErrors, std::string("Another calibration of the ") + what +
+                                       " is still running; nothing was written:\n" + path);
+            return;
+        }
+        for (const std::string& leftover : kavrel::LeftoverTemporaries(target))
+            platform::RemoveFile(leftover);
+        switch (platform::ProbeFile(target)) {
+            case platform::FileKind::Unreadable:
+                Refuse(showErrors, std::string("The ") + what + " cannot be read:\n" + path);
+                return;
+            case platform::FileKind::Other:
+                Refuse(showErrors, std::string("The ") + what + " is no regular file:\n" + path);
+                return;
+            case platform::FileKind::Regular:
+                if (platform::IsWriteProtected(target)) {
+                    Refuse(showErrors, std::string("The ") + what + " is write-protected:\n" + path);
+                    return;
+                }
+                break;
+            case platform::FileKind::Missing:
+                break;
+        }
+        m_bReady = true;
+    }
+    virtual ~CCalibrationFile() = default;
+    CCalibrationFile(const CCalibrationFile&) = delete;
+    CCalibrationFile& operator=(const CCalibrationFile&) = delete;
+
+    bool Ready() const { return m_bReady; }
+
+private:
+    static void Refuse(int32_t showErrors, const std::string& text) {
+        if (showErrors == 1) platform::ShowMessageBox(text, platform::MessageStyle::Failure);
+    }
+
+    platform::CFileLock m_Lock;
+    bool m_bReady;
+};
 
 }  // namespace
 
@@ -116,6 +179,8 @@ void CFrameEngine::OutputBlankFrame(int32_t value) {
 }
 
 void CFrameEngine::CalcLut() {
+    const CCalibrationFile file(m_strLutFile, "LUT file", m_bShowErrors);
+    if (!file.Ready()) return;
     CLut newLut;
     CLut oldLut;
     newLut.m_bShowErrors = m_bShowErrors;
@@ -126,6 +191,8 @@ void CFrameEngine::CalcLut() {
 }
 
 void CFrameEngine::CalcOffset(int32_t color) {
+    const CCalibrationFile file(m_strOffsetFile, "offset file", m_bShowErrors);
+    if (!file.Ready()) return;
     CFrame newMap;
     CLut scaling;
     newMap.m_bShowErrors = m_bShowErrors;

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     engine.SetThreshold(threshold);
     engine.CalcOffset(color);
 
-    FUZZ_CHECK(!std::filesystem::exists(kavrel::TemporaryPathFor(offsetPath)));
+    FUZZ_CHECK(kavrel::LeftoverTemporaries(offsetPath).empty());
     const bool exists = std::filesystem::exists(offsetPath);
     const std::vector<uint8_t> after =
         exists ? fuzzing::ReadWholeFile(offsetPath) : std::vector<uint8_t>();

@@ -56,8 +56,9 @@ bool Acceptable(const uint8_t* data, size_t size) {
     const int32_t count = static_cast<int32_t>(kavrel::ReadLE32(data + 6));
     const int32_t cols = static_cast<int32_t>(kavrel::ReadLE32(data + 10));
     const int32_t rows = static_cast<int32_t>(kavrel::ReadLE32(data + 14));
+    // Maps of more than 4096 x 4096 samples are refused before anything is allocated.
     return count >= 0 && cols >= 0 && rows >= 0 && static_cast<int64_t>(cols) * rows == count &&
-           size >= kHeaderSize + 2 * static_cast<size_t>(count);
+           count <= 4096 * 4096 && size >= kHeaderSize + 2 * static_cast<size_t>(count);
 }
 
 void ExerciseOperations(CFrame& plane, const uint8_t* steer) {

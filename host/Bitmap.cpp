@@ -7,6 +7,7 @@
 
 #include "Errors.h"
 #include "Files.h"
+#include "Platform.h"
 
 namespace host {
 
@@ -89,10 +90,10 @@ void CPicture::FillGrey(int32_t x, int32_t y, int32_t width, int32_t height, uin
 
 CBitmapSize ReadBitmapSize(const std::string& path) {
     if (!FileExists(path)) throw CHostError(path + ": no such file");
-    std::ifstream in(path, std::ios::binary);
-    uint8_t bytes[kFileHeaderSize + kInfoHeaderSize] = {};
-    in.read(reinterpret_cast<char*>(bytes), sizeof bytes);
-    const CHeader h = ParseHeader(path, bytes, static_cast<size_t>(in.gcount()));
+    std::vector<uint8_t> bytes;
+    if (ReadRegularFile(path, kFileHeaderSize + kInfoHeaderSize, bytes, true) != CReadResult::Done)
+        throw CHostError(path + ": cannot be read");
+    const CHeader h = ParseHeader(path, bytes.data(), bytes.size());
     return CBitmapSize{h.width, h.height, h.bitCount};
 }
 

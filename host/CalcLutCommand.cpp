@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "Errors.h"
 #include "Files.h"
+#include "History.h"
 #include "Kavrel.h"
 #include "Pictures.h"
 #include "Readings.h"
@@ -93,6 +94,10 @@ int RunCalcLut(const CArgs& args) {
     const std::vector<std::string> doubts =
         ReadingsDoubts(readingsFile, readings, arguments.Has("density"), arguments.Has("force"));
 
+    // Every output is checked before the library rewrites the table, so that a retry after a
+    // failure does not apply the correction twice.
+    if (arguments.Has("plot")) CheckWritable(arguments.Text("plot"), "--plot");
+    CCalibrationFile file(lut, "--lut", kMaxLutFileBytes);
     const CFileState before = CFileState::Of(lut);
     const CLutTable old = before.bytes ? ParseLutFile(lut, *before.bytes) : DefaultLutTable();
     if (before.bytes && old.entries.size() != 256)
@@ -104,6 +109,7 @@ int RunCalcLut(const CArgs& args) {
         CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
     for (const std::string& doubt : doubts) std::cerr << "warning: " << doubt << "\n";
     if (!gamma.warning.empty()) std::cerr << "warning: " << gamma.warning << "\n";
+    file.KeepBefore();
     kavrel.DisableErrorWindow(1);
     kavrel.SetLutFile(lut.c_str());
     for (int i = 0; i < kReadingCount; ++i) kavrel.SetDensiValue(i, readings[i]);
@@ -112,6 +118,7 @@ int RunCalcLut(const CArgs& args) {
     kavrel.SetLutFile(lut.c_str());
 
     const CFileState after = CFileState::Of(lut);
+    file.Finish(after.bytes && !(after == before));
     if (!after.bytes || after == before)
         throw CHostError(
             lut + ": the library wrote no new table" +
@@ -128,7 +135,12 @@ int RunCalcLut(const CArgs& args) {
     if (arguments.Has("plot")) {
         const std::string plot = arguments.Text("plot");
         const std::string svg = LutPlotSvg(old, table, "LUT " + lut + " before and after calc-lut");
-        WriteFileSafely(plot, std::vector<uint8_t>(svg.begin(), svg.end()));
+        try {
+            WriteFileSafely(plot, std::vector<uint8_t>(svg.begin(), svg.end()));
+        } catch (const CHostError& e) {
+            throw CHostError(std::string(e.what()) + " (the new table itself was written to " +
+                             lut + ")");
+        }
         std::cout << "plot: " << plot << "\n";
     }
     return 0;

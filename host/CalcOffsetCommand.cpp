@@ -11,6 +11,7 @@
 #include "Commands.h"
 #include "Errors.h"
 #include "Files.h"
+#include "History.h"
 #include "Kavrel.h"
 #include "Orientation.h"
 #include "Pictures.h"
@@ -99,6 +100,9 @@ int RunCalcOffset(const CArgs& args) {
     if (arguments.Has("map")) RequireExtension(arguments.Text("map"), ".bmp", "--map");
     RequireFile(scanFile, "scan");
     RequireFolderOf(offset, "--offset");
+    // Every output is checked before the library rewrites the map, so that a retry after a
+    // failure does not apply the correction twice.
+    if (arguments.Has("map")) CheckWritable(arguments.Text("map"), "--map");
     const int fieldExposure = FieldExposure(
         arguments.Has("lut") ? ReadLutForReport(arguments.Text("lut")) : DefaultLutTable());
     RequireBottomUpScan(scanFile);
@@ -120,6 +124,7 @@ int RunCalcOffset(const CArgs& args) {
     const std::string marks = CheckFieldAndMarks(scanFile, scan, checks);
     if (!marks.empty()) std::cout << marks << "\n";
 
+    CCalibrationFile file(offset, "--offset", kMaxOffsetFileBytes);
     std::optional<COffsetMap> old;
     std::optional<std::vector<uint8_t>> oldBytes =
         FileExists(offset) ? TryReadWholeFile(offset) : std::nullopt;
@@ -136,6 +141,7 @@ int RunCalcOffset(const CArgs& args) {
                  : std::filesystem::file_time_type{};
 
     CKavrel kavrel(arguments.Text("library"));
+    file.KeepBefore();
     kavrel.DisableErrorWindow(1);
     kavrel.SetOffsetFile(offset.c_str());
     kavrel.SetScanFile(scanFile.c_str());
@@ -150,6 +156,7 @@ int RunCalcOffset(const CArgs& args) {
     const bool rewritten =
         newBytes && (newBytes != oldBytes || std::filesystem::last_write_time(
                                                  std::filesystem::path(offset), error) != oldTime);
+    file.Finish(rewritten);
     if (!rewritten)
         throw CHostError(offset +
                          ": the library wrote no new offset map (can the file be written? "
@@ -171,7 +178,12 @@ int RunCalcOffset(const CArgs& args) {
     if (arguments.Has("map")) {
         const std::string mapFile = arguments.Text("map");
         const int scale = std::max({std::abs(now.low), std::abs(now.high), 1});
-        WriteBitmap(mapFile, OffsetMapPicture(map, scale));
+        try {
+            WriteBitmap(mapFile, OffsetMapPicture(map, scale));
+        } catch (const CHostError& e) {
+            throw CHostError(std::string(e.what()) + " (the new map itself was written to " +
+                             offset + ")");
+        }
         std::cout << "map picture: " << mapFile << " (as on the display; full red +" << scale
                   << ", full blue -" << scale << ")\n";
     }

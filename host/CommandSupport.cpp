@@ -25,8 +25,19 @@ std::string Milliseconds(double seconds) {
     return text;
 }
 
+void RefuseSpecialFile(const std::string& path, const std::string& what) {
+    std::error_code error;
+    const std::filesystem::file_status status =
+        std::filesystem::status(std::filesystem::path(path), error);
+    if (std::filesystem::is_directory(status))
+        throw CHostError(path + ": is a folder, not a file (" + what + ")");
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw CHostError(path + ": is no regular file (a FIFO or a device?) (" + what + ")");
+}
+
 void RequireFile(const std::string& path, const std::string& what) {
     if (path.empty()) throw CUsageError(what + ": the file name is empty");
+    RefuseSpecialFile(path, what);
     if (!FileExists(path)) throw CHostError(path + ": no such file (" + what + ")");
 }
 

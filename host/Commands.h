@@ -22,6 +22,13 @@ int RunDisplays(const CArgs& args);
 // A display device name (not a file display) that names a display the library can draw on in a
 // mode that shows the packed values unchanged; throws CHostError saying why not.
 void RequireNativeDisplay(const std::string& device);
+int RunHistory(const CArgs& args);
+int RunRestore(const CArgs& args);
+
+// Shared by the commands.
+// Throws CHostError when path names a folder, a FIFO, a device or anything else that is no
+// regular file; nothing when it names a regular file or nothing.
+void RefuseSpecialFile(const std::string& path, const std::string& what);
 // A file that must exist, for the option or argument that names it.
 void RequireFile(const std::string& path, const std::string& what);
 // A file the library is to write: its folder must exist.

@@ -175,11 +175,16 @@ int RunExpose(const CArgs& args) {
     CheckImage(image);
     if (arguments.Has("lut")) {
         RequireFile(lut, "--lut");
-        ParseLutFile(lut, ReadWholeFile(lut));
+        const CLutTable table = ParseLutFile(lut, ReadWholeFile(lut, kMaxLutFileBytes));
+        if (table.entries.size() > kLibraryMaxLutEntries)
+            throw CHostError(lut + ": a LUT of " + std::to_string(table.entries.size()) +
+                             " entries; the library takes at most " +
+                             std::to_string(kLibraryMaxLutEntries) +
+                             " and would expose with its default table instead");
     }
     if (arguments.Has("offset")) {
         RequireFile(offset, "--offset");
-        const COffsetMap map = ParseOffsetFile(offset, ReadWholeFile(offset));
+        const COffsetMap map = ParseOffsetFile(offset, ReadWholeFile(offset, kMaxOffsetFileBytes));
         if (map.width != kDisplayWidth || map.height != kDisplayHeight)
             throw CHostError(offset + ": an offset map of " + std::to_string(map.width) + " x " +
                              std::to_string(map.height) +

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "Errors.h"
+#include "Platform.h"
 
 namespace fs = std::filesystem;
 
@@ -18,25 +19,32 @@ constexpr char kOffsetMagic[6] = {'F', 'R', 'A', 'M', 'E', '\0'};
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> TryReadWholeFile(const std::string& path) {
-    std::ifstream in(fs::path(path), std::ios::binary);
-    if (!in) return std::nullopt;
+std::optional<std::vector<uint8_t>> TryReadWholeFile(const std::string& path, uint64_t maxBytes) {
     std::vector<uint8_t> bytes;
-    char buffer[1 << 16];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
-    if (in.bad()) return std::nullopt;
+    if (ReadRegularFile(path, maxBytes, bytes) != CReadResult::Done) return std::nullopt;
     return bytes;
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    std::error_code error;
-    if (!fs::exists(fs::path(path), error)) throw CHostError(path + ": no such file");
-    if (fs::is_directory(fs::path(path), error))
-        throw CHostError(path + ": is a folder, not a file");
-    std::optional<std::vector<uint8_t>> bytes = TryReadWholeFile(path);
-    if (!bytes) throw CHostError(path + ": cannot be read");
-    return std::move(*bytes);
+std::vector<uint8_t> ReadWholeFile(const std::string& path, uint64_t maxBytes) {
+    std::vector<uint8_t> bytes;
+    switch (ReadRegularFile(path, maxBytes, bytes)) {
+        case CReadResult::Done:
+            return bytes;
+        case CReadResult::Missing:
+            throw CHostError(path + ": no such file");
+        case CReadResult::NotRegular: {
+            std::error_code error;
+            if (fs::is_directory(fs::path(path), error))
+                throw CHostError(path + ": is a folder, not a file");
+            throw CHostError(path + ": is no regular file (a FIFO or a device?)");
+        }
+        case CReadResult::TooLarge:
+            throw CHostError(path + ": larger than such a file can be (more than " +
+                             std::to_string(maxBytes) + " bytes)");
+        case CReadResult::Unreadable:
+            break;
+    }
+    throw CHostError(path + ": cannot be read");
 }
 
 bool FileExists(const std::string& path) {
@@ -44,27 +52,53 @@ bool FileExists(const std::string& path) {
     return fs::is_regular_file(fs::path(path), error);
 }
 
+std::string ResolveLinks(const std::string& path) {
+    fs::path current(path);
+    // The system's own limit on links in a row; a loop of links ends here and fails later.
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(current, error))) break;
+        const fs::path target = fs::read_symlink(current, error);
+        if (error) break;
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return current.string();
+}
+
+std::string BesideFile(const std::string& path, const std::string& suffix) {
+    const size_t slash = path.find_last_of("/\\");
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    // Room for the suffix within the 255 bytes of a file name.
+    if (path.size() - start + suffix.size() > 235)
+        return path.substr(0, start + 200) + "~" + suffix;
+    return path + suffix;
+}
+
 void WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const fs::path target(path);
+    const std::string target = ResolveLinks(path);
     std::error_code error;
-    if (fs::is_directory(target, error)) throw CHostError(path + ": is a folder, not a file");
-    const fs::path temporary(path + ".kavrel-host-new");
-    bool written = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<std::streamsize>(bytes.size()));
-            out.close();
-            written = !out.fail();
-        }
-    }
-    if (written) {
-        fs::rename(temporary, target, error);
-        if (!error) return;
-    }
-    fs::remove(temporary, error);
-    throw CHostError(path + ": cannot be written");
+    if (fs::is_directory(fs::path(target), error))
+        throw CHostError(path + ": is a folder, not a file");
+    if (fs::exists(fs::path(target), error) && !fs::is_regular_file(fs::path(target), error))
+        throw CHostError(path + ": is no regular file (a FIFO or a device?)");
+    if (!ReplaceFileDurably(target, bytes)) throw CHostError(path + ": cannot be written");
+}
+
+void CheckWritable(const std::string& path, const std::string& what) {
+    if (path.empty()) throw CUsageError(what + ": the file name is empty");
+    const std::string target = ResolveLinks(path);
+    const fs::path folder = fs::path(target).parent_path();
+    std::error_code error;
+    if (!folder.empty() && !fs::is_directory(folder, error))
+        throw CHostError(path + ": the folder " + folder.string() + " does not exist (" + what +
+                         ")");
+    if (fs::is_directory(fs::path(target), error))
+        throw CHostError(path + ": is a folder, not a file (" + what + ")");
+    if (fs::exists(fs::path(target), error) && !fs::is_regular_file(fs::path(target), error))
+        throw CHostError(path + ": is no regular file (" + what + ")");
+    if (IsWriteProtected(target)) throw CHostError(path + ": is write-protected (" + what + ")");
+    if (!CanCreateFileBeside(target))
+        throw CHostError(path + ": no file can be created in its folder (" + what + ")");
 }
 
 void MakeFolder(const std::string& path) {

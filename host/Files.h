@@ -9,16 +9,37 @@
 
 namespace host {
 
-// The whole file; throws CHostError naming the file when it cannot be read.
-std::vector<uint8_t> ReadWholeFile(const std::string& path);
+// The most any input file of the host can need: a bitmap (an image of 15 MB, a scan of up to
+// 256 MB of pixels), a LUT file, an offset file (the library takes at most 4096 x 4096 samples),
+// a readings file.
+constexpr uint64_t kMaxBitmapFileBytes = (256ull << 20) + (1 << 16);
+constexpr uint64_t kMaxLutFileBytes = 16 + 2 * 65536;
+constexpr uint64_t kMaxOffsetFileBytes = 18 + 2ull * 4096 * 4096;
+constexpr uint64_t kMaxReadingsFileBytes = 1 << 20;
+
+// The whole file; throws CHostError naming the file when it cannot be read, is no regular file
+// (a FIFO or a device is never waited on) or is larger than maxBytes.
+std::vector<uint8_t> ReadWholeFile(const std::string& path,
+                                   uint64_t maxBytes = kMaxBitmapFileBytes);
 // The whole file, or nothing when it does not exist or cannot be read.
-std::optional<std::vector<uint8_t>> TryReadWholeFile(const std::string& path);
+std::optional<std::vector<uint8_t>> TryReadWholeFile(const std::string& path,
+                                                     uint64_t maxBytes = kMaxBitmapFileBytes);
 bool FileExists(const std::string& path);
 
-// Writes the bytes to a temporary file beside path and renames it over path only when every
-// byte is written, so that a failure leaves no half-written output. Throws CHostError naming
-// the file on failure.
+// The path with symbolic links followed to the file they name (which need not exist).
+std::string ResolveLinks(const std::string& path);
+// A name beside path made of its file name and the suffix, shortened where a long file name
+// would leave no room for the suffix.
+std::string BesideFile(const std::string& path, const std::string& suffix);
+
+// Writes the bytes to a new temporary file beside path and renames it over path only when every
+// byte is written, so that a failure leaves no half-written output. A link is followed, and the
+// file it names replaced. Throws CHostError naming the file on failure.
 void WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes);
+// Throws CHostError naming the file when an output could not be written there: its folder is
+// missing or cannot be written, or the name is taken by a folder, a FIFO, a device or a
+// write-protected file.
+void CheckWritable(const std::string& path, const std::string& what);
 
 // Creates the folder (and its parents) when it does not exist; throws CHostError on failure.
 void MakeFolder(const std::string& path);
@@ -39,6 +60,9 @@ struct CLutTable {
     int32_t lastInput = 0;
     std::vector<int16_t> entries;
 };
+// The library loads a table of 1 to this many entries; from any other LUT file it takes its
+// default table instead.
+constexpr size_t kLibraryMaxLutEntries = 256;
 // Throws CHostError naming the file when it is not a complete LUT file.
 CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // The table the library uses when the LUT file cannot be opened: 4095 at input 0, falling in a

@@ -2,11 +2,22 @@
 // the library's settings file.
 #include "Platform.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,9 +25,34 @@
 #include <sstream>
 
 #include "platform/IniFile.h"
+#include <cerrno>
+#include <cstdio>
 #endif
 
 namespace host {
+
+namespace {
+
+constexpr size_t kReadChunk = 1 << 16;
+
+// A temporary name beside target that no other writer is likely to pick; exclusive creation
+// catches the rest.
+std::string TemporaryName(const std::string& target, int attempt) {
+    static std::atomic<unsigned> counter{0};
+    const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+    const unsigned long long mixed = static_cast<unsigned long long>(now) * 2654435761ull +
+                                     counter++ * 40503ull + static_cast<unsigned>(attempt);
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".kavrel-host-%08x",
+                  static_cast<unsigned>(mixed ^ (mixed >> 32)));
+    const size_t slash = target.find_last_of("/\\");
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    // Room for the suffix within the 255 bytes of a file name.
+    if (target.size() - start > 200) return target.substr(0, start + 200) + suffix;
+    return target + suffix;
+}
+
+}  // namespace
 
 #ifdef _WIN32
 
@@ -80,7 +116,277 @@ CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* s
     return setting;
 }
 
+CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes,
+                            bool prefixOnly) {
+    bytes.clear();
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
+                   ? CReadResult::Missing
+                   : CReadResult::Unreadable;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    LARGE_INTEGER size;
+    CReadResult result = CReadResult::Done;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !GetFileSizeEx(h, &size))
+        result = CReadResult::NotRegular;
+    else if (static_cast<uint64_t>(size.QuadPart) > maxBytes && !prefixOnly)
+        result = CReadResult::TooLarge;
+    while (result == CReadResult::Done && bytes.size() < maxBytes) {
+        const size_t old = bytes.size();
+        bytes.resize(old + static_cast<size_t>(std::min<uint64_t>(kReadChunk, maxBytes - old)));
+        DWORD n = 0;
+        if (!ReadFile(h, bytes.data() + old, static_cast<DWORD>(bytes.size() - old), &n, nullptr))
+            result = CReadResult::Unreadable;
+        bytes.resize(old + n);
+        if (n == 0) break;
+    }
+    CloseHandle(h);
+    if (result != CReadResult::Done) bytes.clear();
+    return result;
+}
+
+bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const std::string temporary = TemporaryName(target, attempt);
+        HANDLE h = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
+                continue;
+            return false;
+        }
+        bool written = true;
+        for (size_t done = 0; written && done < bytes.size();) {
+            DWORD n = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 24));
+            written = WriteFile(h, bytes.data() + done, chunk, &n, nullptr) && n > 0;
+            done += n;
+        }
+        written = FlushFileBuffers(h) && written;
+        written = CloseHandle(h) && written;
+        if (written && MoveFileExA(temporary.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        DeleteFileA(temporary.c_str());
+        return false;
+    }
+    return false;
+}
+
+bool CanCreateFileBeside(const std::string& target) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        HANDLE h =
+            CreateFileA(TemporaryName(target, attempt).c_str(), GENERIC_WRITE, 0, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return CloseHandle(h) != 0;
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+bool IsWriteProtected(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+CProcessLock::CProcessLock() : m_hFile(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {}
+
+CProcessLock::~CProcessLock() { Release(); }
+
+// The holder deletes the lock file when done; one still open elsewhere keeps its name taken
+// until every handle is closed, so opening it meanwhile fails and is tried again.
+bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
+    Release();
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (;;) {
+        if (h == INVALID_HANDLE_VALUE) {
+            h = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_ACCESS_DENIED) return false;
+        }
+        OVERLAPPED at = {};
+        if (h != INVALID_HANDLE_VALUE &&
+            LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            m_hFile = reinterpret_cast<intptr_t>(h);
+            m_strPath = lockPath;
+            return true;
+        }
+        if (GetTickCount64() >= deadline) break;
+        Sleep(20);
+    }
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return false;
+}
+
+void CProcessLock::Release() {
+    HANDLE h = reinterpret_cast<HANDLE>(m_hFile);
+    if (h == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED at = {};
+    UnlockFileEx(h, 0, 1, 0, &at);
+    CloseHandle(h);
+    DeleteFileA(m_strPath.c_str());
+    m_hFile = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+}
+
 #else
+
+CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes,
+                            bool prefixOnly) {
+    bytes.clear();
+    // Without O_NONBLOCK opening a FIFO would wait for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? CReadResult::Missing : CReadResult::Unreadable;
+    struct stat info;
+    CReadResult result = CReadResult::Done;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        result = CReadResult::NotRegular;
+    else if (static_cast<uint64_t>(info.st_size) > maxBytes && !prefixOnly)
+        result = CReadResult::TooLarge;
+    else
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    while (result == CReadResult::Done && bytes.size() < maxBytes) {
+        const size_t old = bytes.size();
+        bytes.resize(old + static_cast<size_t>(std::min<uint64_t>(kReadChunk, maxBytes - old)));
+        const ssize_t n = read(fd, bytes.data() + old, bytes.size() - old);
+        bytes.resize(old + static_cast<size_t>(n > 0 ? n : 0));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) result = CReadResult::Unreadable;
+        if (n <= 0) break;
+    }
+    // A file that grew past the limit while it was read.
+    if (result == CReadResult::Done && !prefixOnly && bytes.size() == maxBytes) {
+        char extra;
+        if (read(fd, &extra, 1) == 1) result = CReadResult::TooLarge;
+    }
+    close(fd);
+    if (result != CReadResult::Done) bytes.clear();
+    return result;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void KeepPermissionsOf(const std::string& model, int fd) {
+    struct stat info;
+    if (stat(model.c_str(), &info) != 0) return;
+    if (fchown(fd, info.st_uid, info.st_gid) != 0)
+        (void)!fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+    fchmod(fd, info.st_mode & 07777);
+}
+
+}  // namespace
+
+bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const std::string temporary = TemporaryName(target, attempt);
+        const int fd =
+            open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        KeepPermissionsOf(target, fd);
+        bool written = WriteAll(fd, bytes);
+        written = fsync(fd) == 0 && written;
+        written = close(fd) == 0 && written;
+        if (written && std::rename(temporary.c_str(), target.c_str()) == 0) {
+            const int folder = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (folder >= 0) {
+                fsync(folder);
+                close(folder);
+            }
+            return true;
+        }
+        unlink(temporary.c_str());
+        return false;
+    }
+    return false;
+}
+
+bool CanCreateFileBeside(const std::string& target) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const std::string probe = TemporaryName(target, attempt);
+        const int fd =
+            open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            close(fd);
+            unlink(probe.c_str());
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+bool IsWriteProtected(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return false;
+    return access(path.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0;
+}
+
+CProcessLock::CProcessLock() : m_hFile(-1) {}
+
+CProcessLock::~CProcessLock() { Release(); }
+
+// The holder removes the lock file when done; a waiter that had opened it then holds a lock on a
+// removed file, so after locking it checks that the name still leads to the file it locked.
+bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
+    Release();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int fd =
+            open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+        if (fd < 0) return false;
+        struct stat held, named;
+        if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+            close(fd);
+            return false;
+        }
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (stat(lockPath.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+                named.st_ino == held.st_ino) {
+                m_hFile = fd;
+                m_strPath = lockPath;
+                return true;
+            }
+            close(fd);
+            continue;
+        }
+        close(fd);
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void CProcessLock::Release() {
+    if (m_hFile < 0) return;
+    unlink(m_strPath.c_str());
+    close(static_cast<int>(m_hFile));
+    m_hFile = -1;
+}
 
 const char* LibraryFileName() { return "libkavrel.so"; }
 

@@ -1,8 +1,11 @@
 // The few things the host needs from the operating system: loading a shared library by path,
-// finding its functions, and the folder of the running program. Everything else is standard C++.
+// finding its functions, the folder of the running program, reading and replacing files safely,
+// and locks between processes. Everything else is standard C++.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -30,5 +33,41 @@ struct CLibrarySetting {
 };
 CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* section,
                                    const char* key, int defaultValue);
+
+enum class CReadResult { Done, Missing, NotRegular, Unreadable, TooLarge };
+
+// Reads a regular file whole, without ever blocking (a FIFO or a device is refused as NotRegular)
+// and without reading more than maxBytes: a longer file is TooLarge, unless prefixOnly, which
+// reads its first maxBytes bytes.
+CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes,
+                            bool prefixOnly = false);
+
+// Writes the bytes to a new temporary file in the folder of target (created exclusively, never
+// through a link) and moves it over target only when they are all on the device; the folder is
+// flushed (or the move written through) afterwards. A replaced file's permission bits (and owner,
+// where allowed) stay. False, with nothing changed, on any failure.
+bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes);
+
+// True when a new file can be created in the folder of target (one is created and removed).
+bool CanCreateFileBeside(const std::string& target);
+
+// True when an existing file may not be replaced: no write permission, or marked read-only.
+bool IsWriteProtected(const std::string& path);
+
+// An exclusive lock between processes on a lock file, held until the object goes.
+class CProcessLock {
+public:
+    CProcessLock();
+    virtual ~CProcessLock();
+    CProcessLock(const CProcessLock&) = delete;
+    CProcessLock& operator=(const CProcessLock&) = delete;
+    // Creates the lock file and locks it, waiting at most timeoutMs; false when not had.
+    bool Acquire(const std::string& lockPath, unsigned timeoutMs);
+
+private:
+    void Release();
+    intptr_t m_hFile;
+    std::string m_strPath;
+};
 
 }  // namespace host

@@ -32,7 +32,7 @@ std::string FromUtf16(const std::string& path, const std::vector<uint8_t>& bytes
 // or without one when the first character's high byte is 0. Any other file holding NUL
 // characters is refused rather than read as garbage.
 std::string ReadingsText(const std::string& path) {
-    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    const std::vector<uint8_t> bytes = ReadWholeFile(path, kMaxReadingsFileBytes);
     std::string text;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         text = FromUtf16(path, bytes, 2, true);

@@ -23,10 +23,16 @@ const char* const kImageCodes[] = {
 };
 
 std::string DescribeLut(const std::string& path) {
-    if (!FileExists(path)) return "no such file: the library uses its default table";
-    const CLutTable table = ParseLutFile(path, ReadWholeFile(path));
+    if (!FileExists(path)) {
+        RefuseSpecialFile(path, "--lut");
+        return "no such file: the library uses its default table (4095 at 0 down to 0 at 255)";
+    }
+    const CLutTable table = ParseLutFile(path, ReadWholeFile(path, kMaxLutFileBytes));
     std::string text = std::to_string(table.entries.size()) + " entries, inputs " +
                        std::to_string(table.firstInput) + ".." + std::to_string(table.lastInput);
+    if (table.entries.size() > kLibraryMaxLutEntries)
+        return text + ": more than the library takes (" + std::to_string(kLibraryMaxLutEntries) +
+               "): it uses its default table (4095 at 0 down to 0 at 255)";
     if (table.entries.size() == 256)
         text += "; input 0 -> " + std::to_string(table.entries[0]) + ", 128 -> " +
                 std::to_string(table.entries[128]) + ", 255 -> " +
@@ -35,8 +41,11 @@ std::string DescribeLut(const std::string& path) {
 }
 
 std::string DescribeOffset(const std::string& path) {
-    if (!FileExists(path)) return "no such file: no offset map is loaded";
-    const COffsetMap map = ParseOffsetFile(path, ReadWholeFile(path));
+    if (!FileExists(path)) {
+        RefuseSpecialFile(path, "--offset");
+        return "no such file: no offset map is loaded";
+    }
+    const COffsetMap map = ParseOffsetFile(path, ReadWholeFile(path, kMaxOffsetFileBytes));
     int low = 32767, high = -32768;
     long long sum = 0;
     for (int16_t sample : map.samples) {
@@ -136,7 +145,8 @@ int RunShow(const CArgs& args) {
     CKavrel kavrel(arguments.Text("library"));
     kavrel.DisableErrorWindow(1);
     if (arguments.Has("device")) kavrel.SetDeviceName(arguments.Text("device").c_str());
-    if (arguments.Has("lut")) kavrel.SetLutFile(arguments.Text("lut").c_str());
+    // As expose does: without a LUT file the library takes its default table.
+    kavrel.SetLutFile(arguments.Text("lut").c_str());
     if (arguments.Has("offset")) kavrel.SetOffsetFile(arguments.Text("offset").c_str());
     int imageCode = -1;
     if (arguments.Has("image")) imageCode = kavrel.SetImageFile(arguments.Text("image").c_str());
@@ -153,7 +163,7 @@ int RunShow(const CArgs& args) {
     if (arguments.Has("lut"))
         std::cout << "LUT: " << DescribeLut(arguments.Text("lut")) << "\n";
     else
-        std::cout << "LUT: none set: frames are not mapped through a table\n";
+        std::cout << "LUT: none set: the library's default table (4095 at 0 down to 0 at 255)\n";
     if (arguments.Has("offset"))
         std::cout << "offset map: " << DescribeOffset(arguments.Text("offset")) << "\n";
     if (imageCode >= 0) {

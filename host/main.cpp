@@ -30,6 +30,8 @@ constexpr const char* kHelp =
     "  show          load files into the library and print what it holds\n"
     "  check-display check that a display shows every packed bit unchanged\n"
     "  displays      list the display names that --device takes\n"
+    "  history       list the earlier versions of a LUT or offset file\n"
+    "  restore       put an earlier version of a LUT or offset file back\n"
     "\n"
     "The library is loaded from beside this program, or from --library PATH.\n"
     "Exit status: 0 done, 1 failed (the message names the file or argument at fault),\n"
@@ -44,6 +46,7 @@ constexpr CCommand kCommands[] = {
     {"expose", RunExpose},   {"calc-lut", RunCalcLut},         {"calc-offset", RunCalcOffset},
     {"targets", RunTargets}, {"sample-image", RunSampleImage}, {"show", RunShow},
     {"check-display", RunCheckDisplay}, {"displays", RunDisplays},
+    {"history", RunHistory}, {"restore", RunRestore},
 };
 
 }  // namespace

@@ -10,6 +10,9 @@
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
+// Pixel data beyond this (a 9000 x 9000 scan) is refused before it is allocated or read: far more
+// than an image (15 MB) or a scan of the test exposure needs.
+constexpr int64_t kMaxLoadedBytes = 256 * 1024 * 1024;
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kCoreHeaderSize = 12;
 // The largest pixel array a 32-bit process can be asked to hold.
@@ -86,6 +89,8 @@ int32_t CBitmapImage::OpenPixels(const std::string& path, platform::CFile& file,
     const bool uncompressed = m_Header.biCompression == 0;
     if (available <= 0 || (uncompressed && available < needed)) return kTruncated;
     bytes = uncompressed ? needed : available;
+    // Far beyond any image or scan this library is for: refused before anything is allocated.
+    if (bytes > kMaxLoadedBytes) return kUnsupported;
     if (!file.Seek(pixelOffset)) return kTruncated;
     return kLoaded;
 }

@@ -23,6 +23,8 @@ namespace {
 
 constexpr char kOffsetFileMagic[6] = {'F', 'R', 'A', 'M', 'E', '\0'};
 constexpr int64_t kOffsetFileHeaderSize = 18;
+// The largest offset map a file may hold: many times the display's 1280 x 1024 samples.
+constexpr int32_t kMaxFileSamples = 4096 * 4096;
 
 uint16_t ClampToLightLevel(uint16_t sum) {
     const int16_t s = static_cast<int16_t>(sum);
@@ -242,6 +244,8 @@ void CFrame::Load(std::string path) {
     const int32_t cols = static_cast<int32_t>(kavrel::ReadLE32(header + 10));
     const int32_t rows = static_cast<int32_t>(kavrel::ReadLE32(header + 14));
     if (count < 0 || rows < 0 || cols < 0 || static_cast<int64_t>(rows) * cols != count) return;
+    // A claimed size far beyond any display is refused before anything is allocated or read.
+    if (count > kMaxFileSamples) return;
     if (file.Length() < kOffsetFileHeaderSize + 2 * static_cast<int64_t>(count)) return;
 
     std::unique_ptr<uint16_t[]> samples = kavrel::TryAllocate<uint16_t>(static_cast<size_t>(count));

@@ -1,7 +1,9 @@
 /* kavrel: exposure-display driver. The library's whole boundary: 22 functions.
  *
  * Every function runs to completion on the calling thread and never raises an error except
- * through its result. Strings are NUL-terminated 8-bit strings, copied before the call returns;
+ * through its result. Calls are serialised: one from another thread waits until the current one
+ * has returned; a call made from within a call on the same thread (a host's message loop running
+ * while the library shows a box) goes ahead. Strings are NUL-terminated 8-bit strings, copied before the call returns;
  * a null string counts as empty. Functions declared void return nothing a host may rely on. */
 #ifndef KAVREL_H
 #define KAVREL_H

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <utility>
+
 #include "platform/PlatformInternal.h"
 
 namespace platform {
@@ -15,11 +18,26 @@ CFile::CFile() : m_hFile(kNoFile), m_bWritable(false), m_bFailed(false) {}
 
 CFile::~CFile() { Close(); }
 
+namespace {
+
+// A file on a disk, not a device (CON, NUL, COM1, a pipe) that reads could block on.
+bool IsDiskFile(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+}  // namespace
+
 bool CFile::OpenRead(const std::string& path) {
     Close();
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
+    if (!IsDiskFile(h)) {
+        ::CloseHandle(h);
+        return false;
+    }
     m_hFile = reinterpret_cast<intptr_t>(h);
     m_bWritable = false;
     m_bFailed = false;
@@ -37,6 +55,21 @@ bool CFile::Create(const std::string& path) {
     m_bFailed = false;
     return true;
 }
+
+bool CFile::CreateNew(const std::string& path) {
+    Close();
+    if (path.empty()) return false;
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    m_hFile = reinterpret_cast<intptr_t>(h);
+    m_bWritable = true;
+    m_bFailed = false;
+    return true;
+}
+
+// The new file inherits the folder's access rules, as the replaced one did.
+void CFile::TakePermissionsOf(const std::string&) {}
 
 bool CFile::IsOpen() const { return m_hFile != kNoFile; }
 
@@ -108,5 +141,117 @@ bool MoveFileOver(const std::string& source, const std::string& target) {
 }
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+
+FileKind ProbeFile(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::Missing
+                                                                              : FileKind::Other;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::Other;
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_ACCESS_DENIED ? FileKind::Unreadable : FileKind::Other;
+    const bool disk = IsDiskFile(h);
+    ::CloseHandle(h);
+    return disk ? FileKind::Regular : FileKind::Other;
+}
+
+bool NameExists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsWriteProtected(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+std::string ResolveLinks(const std::string& path) { return path; }
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    std::string pattern = folder.empty() ? std::string(".") : folder;
+    if (pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    HANDLE find = ::FindFirstFileA((pattern + "*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    // Closed on every path, a failed allocation of a name included.
+    const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closer(find, ::FindClose);
+    do {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (::FindNextFileA(find, &entry));
+    return names;
+}
+
+const char* PathSeparators() { return "\\/"; }
+
+CFileLock::CFileLock() : m_hFile(kNoFile), m_bTimedOut(false) {}
+
+CFileLock::~CFileLock() { Release(); }
+
+bool CFileLock::IsHeld() const { return m_hFile != kNoFile; }
+
+// The holder deletes the lock file after giving the lock up. A process that has it open then
+// still locks the same file, and nobody can create a new one by that name until every handle to
+// the deleted one is closed (opening it fails meanwhile, and is tried again).
+bool CFileLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
+    Release();
+    m_bTimedOut = false;
+    // Copied first: an allocation failing here leaves nothing to undo.
+    std::string path = lockPath;
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (;;) {
+        if (h == INVALID_HANDLE_VALUE) {
+            h = ::CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_ACCESS_DENIED) return false;
+            if (h != INVALID_HANDLE_VALUE && !IsDiskFile(h)) {
+                ::CloseHandle(h);
+                return false;
+            }
+        }
+        OVERLAPPED at = {};
+        if (h != INVALID_HANDLE_VALUE &&
+            ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            m_hFile = reinterpret_cast<intptr_t>(h);
+            m_strPath = std::move(path);
+            return true;
+        }
+        if (::GetTickCount64() >= deadline) break;
+        ::Sleep(20);
+    }
+    if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    m_bTimedOut = true;
+    return false;
+}
+
+void CFileLock::Release() {
+    if (!IsHeld()) return;
+    OVERLAPPED at = {};
+    ::UnlockFileEx(Handle(m_hFile), 0, 1, 0, &at);
+    ::CloseHandle(Handle(m_hFile));
+    ::DeleteFileA(m_strPath.c_str());
+    m_hFile = kNoFile;
+    m_strPath.clear();
+}
+
+struct CRecursiveLock::CState {
+    CRITICAL_SECTION section;
+};
+
+CRecursiveLock::CRecursiveLock() : m_pState(std::make_unique<CState>()) {
+    ::InitializeCriticalSection(&m_pState->section);
+}
+
+CRecursiveLock::~CRecursiveLock() { ::DeleteCriticalSection(&m_pState->section); }
+
+void CRecursiveLock::Lock() { ::EnterCriticalSection(&m_pState->section); }
+
+void CRecursiveLock::Unlock() { ::LeaveCriticalSection(&m_pState->section); }
 
 }  // namespace platform

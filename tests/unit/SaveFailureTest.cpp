@@ -1,5 +1,5 @@
 // Saving the calibration files when writing fails at any point: the old file stays byte for byte,
-// no temporary file (NAME.kavrel-new) is left, and a later save that succeeds writes the whole
+// no temporary file (NAME.kavrel-new-...) is left, and a later save that succeeds writes the whole
 // file.
 #include <gtest/gtest.h>
 
@@ -108,9 +108,10 @@ TEST(SaveFailure, EveryFailingWriteCallKeepsTheOldFileOrLeavesNone) {
     }
 }
 
-// A target that cannot be replaced (here a folder) and a temporary file that cannot be created
-// (its name taken by a folder) both end the save with nothing changed.
-TEST(SaveFailure, TargetOrTemporaryThatCannotBeWritten) {
+// A target that cannot be replaced (here a folder) ends the save with nothing changed; a name
+// already taken where temporary files go (a folder at the fixed name of earlier versions) does not
+// stop the save, since every temporary file gets a new name of its own.
+TEST(SaveFailure, TargetThatCannotBeWrittenAndTakenTemporaryName) {
     for (const Saver& saver : Savers()) {
         SCOPED_TRACE(saver.name);
         TempDir dir;
@@ -122,10 +123,11 @@ TEST(SaveFailure, TargetOrTemporaryThatCannotBeWritten) {
 
         const std::string path = dir.Path("other");
         WriteBytes(path, saver.oldFile);
-        std::filesystem::create_directory(kavrel::TemporaryPathFor(path));
+        std::filesystem::create_directory(kavrel::TemporaryPrefixFor(path));
         saver.save(path);
-        EXPECT_EQ(ReadBytes(path), saver.oldFile);
-        EXPECT_TRUE(std::filesystem::is_directory(kavrel::TemporaryPathFor(path)));
+        EXPECT_EQ(ReadBytes(path), NewFile(saver));
+        EXPECT_TRUE(std::filesystem::is_directory(kavrel::TemporaryPrefixFor(path)));
+        EXPECT_EQ(dir.Files().size(), 3u);
     }
 }
 

@@ -46,11 +46,23 @@ std::string CFolder::Path(const std::string& name) const {
 
 CRun RunHost(const CFolder& folder, const std::vector<std::string>& args,
              const std::vector<std::string>& environment) {
-    std::string command = "cd " + Quote(folder.Path()) + " && env";
+    return RunHostThrough({}, folder, args, environment);
+}
+
+CRun RunHostThrough(const std::vector<std::string>& prefix, const CFolder& folder,
+                    const std::vector<std::string>& args,
+                    const std::vector<std::string>& environment) {
+    std::string command = "cd " + Quote(folder.Path()) + " &&";
+    for (const std::string& part : prefix) command += " " + Quote(part);
+    command += " env";
     for (const std::string& setting : environment) command += " " + Quote(setting);
     command += " " + Quote(KAVREL_HOST_PATH);
     for (const std::string& arg : args) command += " " + Quote(arg);
-    const std::filesystem::path out = folder.Path(".host-out"), err = folder.Path(".host-err");
+    // Outputs with a name of their own, so that runs in the same folder at once keep theirs.
+    static std::atomic<unsigned> runs{0};
+    const std::string number = std::to_string(runs++);
+    const std::filesystem::path out = folder.Path(".host-out-" + number),
+                                err = folder.Path(".host-err-" + number);
     command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
     const int status = std::system(command.c_str());
     CRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};

@@ -31,6 +31,12 @@ struct CRun {
 CRun RunHost(const CFolder& folder, const std::vector<std::string>& args,
              const std::vector<std::string>& environment = {});
 
+// The same, with the command run through the programs and arguments of prefix first (such as
+// "timeout 60" or a change of user).
+CRun RunHostThrough(const std::vector<std::string>& prefix, const CFolder& folder,
+                    const std::vector<std::string>& args,
+                    const std::vector<std::string>& environment = {});
+
 // The loaded library for the tests that call the exports themselves.
 const char* LibraryPath();
 

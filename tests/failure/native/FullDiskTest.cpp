@@ -12,6 +12,7 @@
 
 #include "engine/FrameEngine.h"
 #include "fuzz/ScanPicture.h"
+#include "image/ByteIO.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "support/Hooks.h"
@@ -116,8 +117,8 @@ TEST(FullDisk, SavesKeepTheOldFilesAndLeaveNoTemporary) {
     oldMap.Save(offsetPath);
     EXPECT_EQ(ReadBytes(lutPath), lutBefore);
     EXPECT_EQ(ReadBytes(offsetPath), offsetsBefore);
-    EXPECT_FALSE(FileExists(lutPath + ".kavrel-new"));
-    EXPECT_FALSE(FileExists(offsetPath + ".kavrel-new"));
+    EXPECT_TRUE(kavrel::LeftoverTemporaries(lutPath).empty());
+    EXPECT_TRUE(kavrel::LeftoverTemporaries(offsetPath).empty());
 
     // With room again, the same saves go through.
     disk.Unfill();
@@ -173,9 +174,9 @@ TEST(FullDisk, CalibrationsAndTheFileDisplayLeaveNothingHalfWritten) {
     EXPECT_EQ(ReadBytes(lutPath), lutBefore);
     EXPECT_EQ(ReadBytes(offsetPath), offsetsBefore);
     EXPECT_FALSE(FileExists(disk.Path("shown-0.bmp")));
-    EXPECT_FALSE(FileExists(lutPath + ".kavrel-new"));
-    EXPECT_FALSE(FileExists(offsetPath + ".kavrel-new"));
-    EXPECT_FALSE(FileExists(disk.Path("shown-0.bmp.kavrel-new")));
+    EXPECT_TRUE(kavrel::LeftoverTemporaries(lutPath).empty());
+    EXPECT_TRUE(kavrel::LeftoverTemporaries(offsetPath).empty());
+    EXPECT_TRUE(kavrel::LeftoverTemporaries(disk.Path("shown-0.bmp")).empty());
 
     // With room again the same calls write complete files.
     disk.Unfill();
