@@ -21,8 +21,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "platform/IniFile.h"
 #include <cerrno>
@@ -419,14 +417,14 @@ CLibrarySetting ReadLibrarySetting(const std::string&, const char* section, cons
     setting.file =
         std::string(folder != nullptr && *folder != '\0' ? folder : "/etc") + "/kavrel.INI";
     setting.value = static_cast<unsigned>(defaultValue);
-    std::ifstream file(setting.file, std::ios::binary);
-    if (!file) return setting;
-    std::ostringstream text;
-    text << file.rdbuf();
-    setting.value = platform::ProfileIntFromText(text.str(), section, key, defaultValue);
+    // As the library reads it: a regular file only (a FIFO would block), its first megabyte.
+    std::vector<uint8_t> bytes;
+    if (ReadRegularFile(setting.file, 1 << 20, bytes, true) != CReadResult::Done) return setting;
+    const std::string text(bytes.begin(), bytes.end());
+    setting.value = platform::ProfileIntFromText(text, section, key, defaultValue);
     // A second default tells a value read from the file from the default.
     setting.present =
-        platform::ProfileIntFromText(text.str(), section, key, defaultValue + 1) == setting.value;
+        platform::ProfileIntFromText(text, section, key, defaultValue + 1) == setting.value;
     return setting;
 }
 

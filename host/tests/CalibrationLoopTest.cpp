@@ -108,8 +108,10 @@ TEST(CalibrationLoop, EveryOtherPlacementMakesTheDisplayLessEven) {
         if (placement.quarterTurns == 1 && !placement.mirrored) continue;
         const std::vector<double> u = Calibrate(placement, 2);
         std::printf("%s\n", Describe(placement, u).c_str());
-        EXPECT_GT(u[1], u[0]) << Describe(placement, u);
-        EXPECT_GT(u[2], 1.5 * u[0]) << Describe(placement, u);
+        // Marks that land off their predicted places are no longer taken as found, which spares
+        // some placements the worst of the first calibration; after the second every one of them
+        // has made the display less even than it was.
+        EXPECT_GT(u[2], 1.25 * u[0]) << Describe(placement, u);
     }
 }
 
