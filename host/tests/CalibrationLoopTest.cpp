@@ -24,21 +24,37 @@ using host_tests::CDarkroom;
 using host_tests::CFolder;
 using simulation::CPlacement;
 
+// A darkroom with the offset test pattern and an offset file of zeros: the display without
+// correction. Each round exposes the pattern through the offset file, or scans a print of an
+// exposure and calibrates the offset file from it.
+struct CLoop {
+    CLoop() {
+        host::WriteBitmap(pattern, host::MakeOffsetPattern());
+        darkroom.WriteZeroOffset(offset);
+    }
+    simulation::CExposure Expose() { return darkroom.Expose(pattern, offset); }
+    void Calibrate(const simulation::CExposure& exposure, CPlacement placement,
+                   const simulation::CScanSettings& settings = {}) {
+        host::WriteBitmap(scan, simulation::ExposeAndScan(exposure, placement, settings));
+        darkroom.CalcOffset(scan, offset);
+    }
+
+    CFolder folder;
+    CDarkroom darkroom{folder};
+    const std::string pattern = folder.Path("pattern.bmp");
+    const std::string offset = folder.Path("offset.frm");
+    const std::string scan = folder.Path("scan.bmp");
+};
+
 // The display's unevenness before the first calibration and after each one.
 std::vector<double> Calibrate(CPlacement placement, int calibrations) {
-    CFolder folder;
-    CDarkroom darkroom(folder);
-    const std::string pattern = folder.Path("pattern.bmp"), offset = folder.Path("offset.frm"),
-                      scan = folder.Path("scan.bmp");
-    host::WriteBitmap(pattern, host::MakeOffsetPattern());
-    darkroom.WriteZeroOffset(offset);
+    CLoop loop;
     std::vector<double> unevenness;
     for (int round = 0;; ++round) {
-        const simulation::CExposure exposure = darkroom.Expose(pattern, offset);
+        const simulation::CExposure exposure = loop.Expose();
         unevenness.push_back(simulation::Unevenness(exposure));
         if (round == calibrations) break;
-        host::WriteBitmap(scan, simulation::ExposeAndScan(exposure, placement));
-        darkroom.CalcOffset(scan, offset);
+        loop.Calibrate(exposure, placement);
     }
     return unevenness;
 }
@@ -58,19 +74,13 @@ simulation::CScanSettings SharpScan(double scanPixelsPerDisplayPixel) {
 simulation::CEvenness CalibrateRepeatedly(const simulation::CScanSettings& settings,
                                           int calibrations,
                                           const std::vector<simulation::CGridPoint>& missing = {}) {
-    CFolder folder;
-    CDarkroom darkroom(folder);
-    const std::string pattern = folder.Path("pattern.bmp"), offset = folder.Path("offset.frm"),
-                      scan = folder.Path("scan.bmp");
-    host::WriteBitmap(pattern, host::MakeOffsetPattern());
-    darkroom.WriteZeroOffset(offset);
-    simulation::CExposure exposure = darkroom.Expose(pattern, offset);
+    CLoop loop;
+    simulation::CExposure exposure = loop.Expose();
     simulation::CEvenness evenness;
     for (int round = 1; round <= calibrations; ++round) {
-        host::WriteBitmap(scan, simulation::ExposeAndScan(simulation::WithoutMarks(exposure, missing),
-                                                          simulation::kRightPlacement, settings));
-        darkroom.CalcOffset(scan, offset);
-        exposure = darkroom.Expose(pattern, offset);
+        loop.Calibrate(simulation::WithoutMarks(exposure, missing), simulation::kRightPlacement,
+                       settings);
+        exposure = loop.Expose();
         evenness = simulation::Evenness(exposure);
         std::printf("%.1f scan pixels per display pixel, calibration %d: %ld pixels beyond 1 %%, "
                     "%ld beyond 2 %%, worst %.2f %%, next to a mark %.2f %%; in the strips along "
@@ -143,36 +153,22 @@ TEST(CalibrationLoop, MissingMarksDoNotSpoilTheMap) {
 TEST(CalibrationLoop, AScanTooCoarseToMeasureLeavesTheMapAsItWas) {
     // One scan pixel per display pixel loses marks and blocks between samples: the library
     // refuses it and the offset file stays as it was.
-    CFolder folder;
-    CDarkroom darkroom(folder);
-    const std::string pattern = folder.Path("pattern.bmp"), offset = folder.Path("offset.frm"),
-                      scan = folder.Path("scan.bmp");
-    host::WriteBitmap(pattern, host::MakeOffsetPattern());
-    darkroom.WriteZeroOffset(offset);
-    const std::vector<uint8_t> before = host::ReadWholeFile(offset);
-    host::WriteBitmap(scan, simulation::ExposeAndScan(darkroom.Expose(pattern, offset),
-                                                      simulation::kRightPlacement,
-                                                      SharpScan(1.0)));
-    darkroom.CalcOffset(scan, offset);
-    EXPECT_EQ(host::ReadWholeFile(offset), before);
+    CLoop loop;
+    const std::vector<uint8_t> before = host::ReadWholeFile(loop.offset);
+    loop.Calibrate(loop.Expose(), simulation::kRightPlacement, SharpScan(1.0));
+    EXPECT_EQ(host::ReadWholeFile(loop.offset), before);
 }
 
 TEST(CalibrationLoop, AnEvenDisplayStaysEven) {
     // On a display without unevenness a calibration finds nothing to correct. A mark or the
     // notch outside the samples the calculation repairs would show in the map: only the light
     // the paper spreads around each mark reaches one sample beyond them.
-    CFolder folder;
-    CDarkroom darkroom(folder);
-    const std::string pattern = folder.Path("pattern.bmp"), offset = folder.Path("offset.frm"),
-                      scan = folder.Path("scan.bmp");
-    host::WriteBitmap(pattern, host::MakeOffsetPattern());
-    darkroom.WriteZeroOffset(offset);
+    CLoop loop;
     simulation::CScanSettings even;
     even.uneven = false;
-    host::WriteBitmap(scan, simulation::ExposeAndScan(darkroom.Expose(pattern, offset),
-                                                      simulation::kRightPlacement, even));
-    darkroom.CalcOffset(scan, offset);
-    const host::COffsetMap map = host::ParseOffsetFile(offset, host::ReadWholeFile(offset));
+    loop.Calibrate(loop.Expose(), simulation::kRightPlacement, even);
+    const host::COffsetMap map =
+        host::ParseOffsetFile(loop.offset, host::ReadWholeFile(loop.offset));
     int far = 0, near = 0;
     for (int y = 0; y < map.height; ++y)
         for (int x = 0; x < map.width; ++x) {
