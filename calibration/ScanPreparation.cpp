@@ -10,10 +10,10 @@
 #include "calibration/Wrap32.h"
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
-#include "image/Allocation.h"
+#include "base/Allocation.h"
 #include "image/Lut.h"
 #include "image/QuarterTurn.h"
-#include "output/FrameComputation.h"
+#include "image/ExtractResult.h"
 #include "platform/File.h"
 
 using namespace kavrel::wrap32;

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "output/FrameComputation.h"
-#include "image/ByteIO.h"
+#include "image/ExtractResult.h"
+#include "platform/SafeSave.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 

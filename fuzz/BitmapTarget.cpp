@@ -11,7 +11,7 @@
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
-#include "output/FrameComputation.h"
+#include "image/ExtractResult.h"
 #include "platform/DisplayContext.h"
 
 namespace {

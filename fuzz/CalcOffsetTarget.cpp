@@ -13,7 +13,8 @@
 #include "engine/FrameEngine.h"
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/ScanPicture.h"
-#include "image/ByteIO.h"
+#include "base/ByteIO.h"
+#include "platform/SafeSave.h"
 #include "platform/MessageBox.h"
 
 namespace {

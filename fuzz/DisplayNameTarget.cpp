@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "image/ByteIO.h"
+#include "base/ByteIO.h"
 #include "platform/FileDisplay.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "image/BitmapImage.h"
-#include "image/ByteIO.h"
+#include "base/ByteIO.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
 

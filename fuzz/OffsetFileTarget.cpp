@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "fuzz/FuzzSupport.h"
-#include "image/ByteIO.h"
+#include "base/ByteIO.h"
 #include "image/Frame.h"
 #include "platform/DisplayContext.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image/Allocation.h"
-#include "image/ByteIO.h"
+#include "base/Allocation.h"
+#include "base/ByteIO.h"
 #include "platform/File.h"
 
 namespace {

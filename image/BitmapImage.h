@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "image/BitmapInfoHeader.h"
+#include "base/BitmapInfoHeader.h"
 
 namespace platform {
 class CFile;

@@ -10,9 +10,10 @@
 #include <emmintrin.h>
 #endif
 
-#include "image/Allocation.h"
+#include "base/Allocation.h"
 #include "image/QuarterTurn.h"
-#include "image/ByteIO.h"
+#include "base/ByteIO.h"
+#include "platform/SafeSave.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 

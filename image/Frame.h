@@ -34,6 +34,7 @@ public:
     CFrame(const CFrame&) = delete;
     CFrame& operator=(const CFrame&) = delete;
 
+    // The plane itself, the offset file and the settings (image/Frame.cpp).
     bool HasData() const { return m_pData != nullptr; }
 
     // Sample access by linear index y * m_nCols + x; outside the buffer reads 0 and writes nothing.
@@ -60,19 +61,21 @@ public:
     void SetDelayShift(int32_t flag);
     void ShowError(std::string text) const;
 
-    // Frame computation: one colour byte of one pixel of every 2 x 2 block of the image.
+    // Frame computation (output/FrameComputation.cpp): one colour byte of one pixel of every
+    // 2 x 2 block of the image.
     int32_t ExtractSubPixel(const CBitmapImage& image, int32_t color, int32_t position);
     // The same, followed by what Apply of the table and AddFrame of the offsets would do, in one
     // pass over the image; a failed extraction applies neither.
     int32_t ExtractSubPixel(const CBitmapImage& image, int32_t color, int32_t position,
                             const CLut& lut, const CFrame& offsets);
 
-    // Output: packs the samples into 24-bit pixels and draws them on the display context, in a
-    // buffer of its own or in one that the caller keeps for the next drawing.
+    // Output (output/FrameOutput.cpp): packs the samples into 24-bit pixels and draws them on the
+    // display context, in a buffer of its own or in one that the caller keeps for the next
+    // drawing.
     void Output(CDC& dc) const;
     void Output(CDC& dc, kavrel::CPackedFrame& packed) const;
 
-    // Offset calculation: scan preparation.
+    // Offset calculation, scan preparation (calibration/ScanPreparation.cpp).
     int32_t LoadChannel(const CBitmapImage& image, int32_t byte);
     // What LoadChannel, Apply of the table and Rotate90 do one after the other, in one pass: the
     // plane ends up turned (as many rows as the image is wide). The buffer is kept when the sample
@@ -91,7 +94,7 @@ public:
     // The same with a scan plane that is already turned (LoadTurnedChannel's).
     void CalcOffsetMapFromTurned(CFrame& scan);
 
-    // Offset calculation: grid measurement.
+    // Offset calculation, grid measurement (calibration/OffsetGrid.cpp).
     CPoint FindPeak(int32_t x, int32_t y, int32_t radius) const;
     void Resample(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0,
                   int32_t X1, int32_t Y1, const CFrame& source);

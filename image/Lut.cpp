@@ -1,7 +1,8 @@
 #include "image/Lut.h"
 
-#include "image/Allocation.h"
-#include "image/ByteIO.h"
+#include "base/Allocation.h"
+#include "base/ByteIO.h"
+#include "platform/SafeSave.h"
 #include "image/Frame.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"

@@ -1,6 +1,6 @@
 // Computing a frame: one colour byte of one pixel of every 2 x 2 block of the source image, mapped
 // through the look-up table, plus the offset map clamped to 0..4095.
-#include "output/FrameComputation.h"
+#include "image/ExtractResult.h"
 
 #include <algorithm>
 #include <cstring>

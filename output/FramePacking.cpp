@@ -11,7 +11,7 @@
 #define KAVREL_BYTE_SHUFFLES 1
 #endif
 
-#include "image/Allocation.h"
+#include "base/Allocation.h"
 #include "image/Frame.h"
 
 namespace kavrel {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "image/BitmapInfoHeader.h"
+#include "base/BitmapInfoHeader.h"
 
 // What the library asks of the display when it opens it.
 struct CDisplayMode {

@@ -6,8 +6,9 @@
 #include <cstring>
 #include <utility>
 
-#include "image/Allocation.h"
-#include "image/ByteIO.h"
+#include "base/Allocation.h"
+#include "base/ByteIO.h"
+#include "platform/SafeSave.h"
 #include "platform/File.h"
 
 namespace platform {

@@ -11,7 +11,7 @@
 
 #include "failure/Exports.h"
 #include "failure/FailingNew.h"
-#include "image/Allocation.h"
+#include "base/Allocation.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 #include "support/Hooks.h"

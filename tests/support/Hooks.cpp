@@ -1,6 +1,6 @@
 #include "support/Hooks.h"
 
-#include "image/Allocation.h"
+#include "base/Allocation.h"
 #include "platform/File.h"
 
 namespace testing_support {

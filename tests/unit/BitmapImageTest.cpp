@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "image/Allocation.h"
+#include "base/Allocation.h"
 #include "image/BitmapImage.h"
 #include "support/Bitmaps.h"
 #include "support/Hooks.h"

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "engine/FrameEngine.h"
-#include "output/FrameComputation.h"
+#include "image/ExtractResult.h"
 #include "support/Bitmaps.h"
 #include "support/Hooks.h"
 #include "support/TestFiles.h"

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "image/ByteIO.h"
 #include "image/Frame.h"
 #include "support/Hooks.h"
 #include "support/TestFiles.h"

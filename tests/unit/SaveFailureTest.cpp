@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "image/ByteIO.h"
+#include "platform/SafeSave.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "support/Hooks.h"

@@ -9,7 +9,7 @@
 #include "image/Frame.h"
 #include "support/Planes.h"
 #include "image/Lut.h"
-#include "output/FrameComputation.h"
+#include "image/ExtractResult.h"
 #include "support/Hooks.h"
 #include "support/ScanPicture.h"
 #include "support/TestFiles.h"

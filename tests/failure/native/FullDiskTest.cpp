@@ -12,7 +12,7 @@
 
 #include "engine/FrameEngine.h"
 #include "fuzz/ScanPicture.h"
-#include "image/ByteIO.h"
+#include "platform/SafeSave.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "support/Hooks.h"

@@ -14,7 +14,7 @@
 
 #include "engine/FrameEngine.h"
 #include "image/BitmapImage.h"
-#include "image/ByteIO.h"
+#include "platform/SafeSave.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "platform/File.h"

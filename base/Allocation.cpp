@@ -1,4 +1,4 @@
-#include "image/Allocation.h"
+#include "base/Allocation.h"
 
 namespace kavrel {
 

@@ -1,8 +1,6 @@
-// Little-endian numbers in the library's files, and files that are replaced only when complete.
+// Files that are replaced only when complete, and the names kept beside them.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,24 +10,6 @@ class CFile;
 }
 
 namespace kavrel {
-
-inline uint16_t ReadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t ReadLE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// Collects the bytes of a file header.
-class CByteWriter {
-public:
-    void Bytes(const void* data, size_t size);
-    void LE16(uint16_t value);
-    void LE32(uint32_t value);
-    const std::vector<uint8_t>& Data() const { return m_data; }
-
-private:
-    std::vector<uint8_t> m_data;
-};
 
 // Writes a file through a new temporary file beside it (created exclusively under a unique name)
 // and replaces the old file only when the new one is complete, so a failed write (full disk, I/O
