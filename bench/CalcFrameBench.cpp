@@ -3,38 +3,14 @@
 #include <vector>
 
 #include "bench/FloorRatio.h"
+#include "bench/shipped/Floors.h"
 #include "engine/FrameEngine.h"
 
 namespace {
 
 // The streaming floor of a frame: read the 1024 image rows a frame touches, read the offset map,
 // write the frame, as plain loops over buffers of those sizes.
-class CFrameFloor {
-public:
-    CFrameFloor() : m_Image(2560 * 2048 * 3 / 8, 3), m_Offsets(1280 * 1024, 5), m_Frame(1280 * 1024) {}
-    virtual ~CFrameFloor() = default;
-
-    void Pass() {
-        // Every other row of 7680 bytes: 960 words, summed in four independent lanes so that the
-        // loop runs at the speed of memory rather than of one chain of additions.
-        uint64_t lanes[4] = {0, 0, 0, 0};
-        for (size_t row = 0; row < 2048; row += 2) {
-            const uint64_t* words = &m_Image[row * 960];
-            for (size_t w = 0; w < 960; w += 4)
-                for (size_t k = 0; k < 4; ++k) lanes[k] += words[w + k];
-        }
-        const uint64_t sum = lanes[0] + lanes[1] + lanes[2] + lanes[3];
-        for (size_t i = 0; i < m_Frame.size(); ++i)
-            m_Frame[i] = static_cast<uint16_t>(m_Offsets[i] + sum);
-        benchmark::DoNotOptimize(m_Frame.data());
-        benchmark::ClobberMemory();
-    }
-
-private:
-    std::vector<uint64_t> m_Image;
-    std::vector<uint16_t> m_Offsets;
-    std::vector<uint16_t> m_Frame;
-};
+using bench_shipped::CFrameFloor;
 
 double FrameFloorSeconds() {
     static const double seconds = [] {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/FloorRatio.h"
+#include "bench/shipped/Floors.h"
 #include "calibration/ColumnShift.h"
 #include "engine/FrameEngine.h"
 #include "image/Frame.h"
@@ -59,50 +60,10 @@ void PaintScanPlane(CFrame& plane) {
 }
 
 // The floor of a calibration: the passes it must make, each as a plain loop over buffers of its
-// size. Over the scan: the file read (a copy of the bitmap), one colour byte into the plane, the
-// table, the quarter turn (a copy), the row shifts, the column shifts, the block averages (a read).
-// Over the map: the fill, the smoothing (a copy), the old map's read and its addition, the mean,
-// the constant added, the file written.
-class COffsetFloor {
+// size.
+class COffsetFloor : public bench_shipped::COffsetFloor {
 public:
-    COffsetFloor()
-        : m_File(static_cast<size_t>(kScanWidth) * kScanHeight * 3, 9),
-          m_Bitmap(m_File.size()),
-          m_Plane(static_cast<size_t>(kScanWidth) * kScanHeight),
-          m_Turned(m_Plane.size()),
-          m_Map(1280 * 1024),
-          m_Smoothed(m_Map.size()),
-          m_OldMap(m_Map.size() * 2, 1),
-          m_Saved(m_Map.size() * 2) {}
-    virtual ~COffsetFloor() = default;
-
-    void Pass() {
-        std::copy(m_File.begin(), m_File.end(), m_Bitmap.begin());
-        for (size_t i = 0; i < m_Plane.size(); ++i) m_Plane[i] = m_Bitmap[3 * i + 1];
-        for (uint16_t& s : m_Plane) s = static_cast<uint16_t>(s * 20);
-        std::copy(m_Plane.begin(), m_Plane.end(), m_Turned.begin());
-        for (uint16_t& s : m_Turned) s = static_cast<uint16_t>(s + 1);
-        for (uint16_t& s : m_Turned) s = static_cast<uint16_t>(s + 1);
-        uint32_t sum = 0;
-        for (uint16_t s : m_Turned) sum += s;
-        std::fill(m_Map.begin(), m_Map.end(), static_cast<uint16_t>(sum));
-        std::copy(m_Map.begin(), m_Map.end(), m_Smoothed.begin());
-        for (size_t i = 0; i < m_Map.size(); ++i)
-            m_Smoothed[i] = static_cast<uint16_t>(m_Smoothed[i] + m_OldMap[2 * i]);
-        for (uint16_t s : m_Smoothed) sum += s;
-        for (uint16_t& s : m_Smoothed) s = static_cast<uint16_t>(s + sum);
-        for (size_t i = 0; i < m_Map.size(); ++i) {
-            m_Saved[2 * i] = static_cast<uint8_t>(m_Smoothed[i]);
-            m_Saved[2 * i + 1] = static_cast<uint8_t>(m_Smoothed[i] >> 8);
-        }
-        benchmark::DoNotOptimize(m_Saved.data());
-        benchmark::ClobberMemory();
-    }
-
-private:
-    std::vector<uint8_t> m_File, m_Bitmap;
-    std::vector<uint16_t> m_Plane, m_Turned, m_Map, m_Smoothed;
-    std::vector<uint8_t> m_OldMap, m_Saved;
+    COffsetFloor() : bench_shipped::COffsetFloor(kScanWidth, kScanHeight) {}
 };
 
 double OffsetFloorSeconds() {

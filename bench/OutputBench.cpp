@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bench/FloorRatio.h"
+#include "bench/shipped/Floors.h"
 
 #include "image/Frame.h"
 #include "output/FramePacking.h"
@@ -19,28 +20,8 @@ void MakeNominalFrame(CFrame& frame) {
 }
 
 // The streaming floor of packing a nominal frame: read the 2.62 MB of samples and write the
-// 3.93 MB of pixels as plain 8-byte loops, two words read for every three written.
-class CPackingFloor {
-public:
-    CPackingFloor() : m_Samples(1280 * 1024 / 4, 7), m_Pixels(1280 * 1024 * 3 / 8) {}
-    virtual ~CPackingFloor() = default;
-
-    void Pass() {
-        const uint64_t* in = m_Samples.data();
-        uint64_t* out = m_Pixels.data();
-        for (size_t k = 0; k < m_Samples.size() / 2; ++k, in += 2, out += 3) {
-            out[0] = in[0];
-            out[1] = in[1];
-            out[2] = in[0] ^ in[1];
-        }
-        benchmark::DoNotOptimize(m_Pixels.data());
-        benchmark::ClobberMemory();
-    }
-
-private:
-    std::vector<uint64_t> m_Samples;
-    std::vector<uint64_t> m_Pixels;
-};
+// 3.93 MB of pixels as plain loops.
+using bench_shipped::CPackingFloor;
 
 double PackingFloorSeconds() {
     static const double seconds = [] {
