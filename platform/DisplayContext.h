@@ -30,6 +30,12 @@ constexpr char kFileDisplayPrefix[] = "file:";
 
 namespace platform {
 class CFileDisplay;
+
+// Whether StretchDIBits is asked to copy a whole uncompressed 24-bit bitmap unscaled: the one
+// drawing that the file display and the portable native display take.
+bool IsPlainCopy(int32_t destWidth, int32_t destHeight, int32_t xSrc, int32_t ySrc,
+                 int32_t srcWidth, int32_t srcHeight, const void* bits, const CDibHeader& h,
+                 uint32_t usage, uint32_t rop);
 }
 
 // A device context of one of two kinds:

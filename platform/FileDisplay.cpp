@@ -26,6 +26,8 @@ bool IsIntegerConversion(char c) { return c == 'd' || c == 'i' || c == 'u'; }
 
 size_t StrideFor(int32_t width) { return (3 * static_cast<size_t>(width) + 3) & ~size_t{3}; }
 
+}  // namespace
+
 // Whether StretchDIBits is asked to copy a whole uncompressed 24-bit bitmap unscaled.
 bool IsPlainCopy(int32_t destWidth, int32_t destHeight, int32_t xSrc, int32_t ySrc,
                  int32_t srcWidth, int32_t srcHeight, const void* bits, const CDibHeader& h,
@@ -38,8 +40,6 @@ bool IsPlainCopy(int32_t destWidth, int32_t destHeight, int32_t xSrc, int32_t yS
     return xSrc == 0 && ySrc == 0 && srcWidth == h.biWidth && srcHeight == rows &&
            destWidth == srcWidth && destHeight == srcHeight;
 }
-
-}  // namespace
 
 bool IsFileNamePattern(const std::string& pattern) {
     if (pattern.empty()) return false;

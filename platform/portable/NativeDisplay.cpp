@@ -33,7 +33,6 @@ namespace platform {
 
 namespace {
 
-constexpr uint32_t kInfoHeaderSize = 40;
 constexpr int32_t kBlackOnWhite = 1;  // the stretch mode of a new device context
 
 // Xlib's own handler of a failed request ends the process: while the library talks to the
@@ -80,17 +79,6 @@ Display* Connect(const std::string& name) {
     }
 }
 
-bool IsPlainCopy(int32_t destWidth, int32_t destHeight, int32_t xSrc, int32_t ySrc,
-                 int32_t srcWidth, int32_t srcHeight, const void* bits, const CDibHeader& h,
-                 uint32_t usage, uint32_t rop) {
-    if (bits == nullptr || h.biSize < kInfoHeaderSize || h.biPlanes != 1 || h.biBitCount != 24 ||
-        h.biCompression != kBiRgb || usage != kDibRgbColors || rop != kSrcCopy)
-        return false;
-    if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return false;
-    const int32_t rows = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-    return xSrc == 0 && ySrc == 0 && srcWidth == h.biWidth && srcHeight == rows &&
-           destWidth == srcWidth && destHeight == srcHeight;
-}
 
 // Where on the screen the display lies.
 struct CArea {
