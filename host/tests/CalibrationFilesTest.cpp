@@ -106,8 +106,14 @@ TEST(HostCalibrationFiles, AnExistingFileTheUserCannotReadIsKept) {
     fs::permissions(lab.Path(""), fs::perms::all);
     fs::permissions(lab.Path("readings.txt"), fs::perms::owner_read | fs::perms::others_read);
     fs::permissions(lab.Path("lab.lut"), fs::perms::owner_write | fs::perms::others_write);
-    const CRun run =
-        RunHostThrough(user, lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"});
+    // The program and the library from inside the lab, which that user can reach whatever the
+    // folders of the build allow.
+    fs::create_directory(lab.Path("bin"));
+    const fs::path library = host_tests::LibraryPath();
+    fs::copy_file(KAVREL_HOST_PATH, lab.Path("bin/kavrel-host"));
+    fs::copy_file(library, lab.Path("bin") + "/" + library.filename().string());
+    const CRun run = RunHostThrough(user, lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"},
+                                    {}, lab.Path("bin/kavrel-host"));
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "lab.lut: exists but cannot be read")) << run.err;
     fs::permissions(lab.Path("lab.lut"), fs::perms::owner_read | fs::perms::owner_write);

@@ -51,12 +51,12 @@ CRun RunHost(const CFolder& folder, const std::vector<std::string>& args,
 
 CRun RunHostThrough(const std::vector<std::string>& prefix, const CFolder& folder,
                     const std::vector<std::string>& args,
-                    const std::vector<std::string>& environment) {
+                    const std::vector<std::string>& environment, const std::string& host) {
     std::string command = "cd " + Quote(folder.Path()) + " &&";
     for (const std::string& part : prefix) command += " " + Quote(part);
     command += " env";
     for (const std::string& setting : environment) command += " " + Quote(setting);
-    command += " " + Quote(KAVREL_HOST_PATH);
+    command += " " + Quote(host);
     for (const std::string& arg : args) command += " " + Quote(arg);
     // Outputs with a name of their own, so that runs in the same folder at once keep theirs.
     static std::atomic<unsigned> runs{0};

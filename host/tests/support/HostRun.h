@@ -32,10 +32,11 @@ CRun RunHost(const CFolder& folder, const std::vector<std::string>& args,
              const std::vector<std::string>& environment = {});
 
 // The same, with the command run through the programs and arguments of prefix first (such as
-// "timeout 60" or a change of user).
+// "timeout 60" or a change of user), and the host program at host (with the library beside it).
 CRun RunHostThrough(const std::vector<std::string>& prefix, const CFolder& folder,
                     const std::vector<std::string>& args,
-                    const std::vector<std::string>& environment = {});
+                    const std::vector<std::string>& environment = {},
+                    const std::string& host = KAVREL_HOST_PATH);
 
 // The loaded library for the tests that call the exports themselves.
 const char* LibraryPath();
