@@ -165,11 +165,24 @@ public:
     void Corners() const;
 
 private:
+    // Two marks that bound a piece of the map: p searched widely, q near its predicted place.
+    struct CMarkPair {
+        CPoint p, q;
+    };
+
     // The mark found near (x, y), or (x, y) itself, the predicted place, where none is found.
     CPoint Peak(int32_t x, int32_t y, int32_t radius) const {
         const CPoint peak = m_Scan.FindPeak(x, y, radius);
         if (m_ePeaks == EPeaks::AsFound || IsMark(m_Scan, x, y, radius, peak)) return peak;
         return CPoint{x, y};
+    }
+    // The mark of grid point (X, Y) and the one a step of (stepX, stepY) away from it.
+    CMarkPair Marks(int32_t X, int32_t Y, int32_t stepX, int32_t stepY) const {
+        const int32_t cx = m_At.ScanX(X);
+        const int32_t cy = m_At.ScanY(Y);
+        const CPoint p = Peak(cx, cy, kWideSearch);
+        const CPoint q = Peak(Add(cx, m_At.dX(stepX)), Add(cy, m_At.dY(stepY)), kNarrowSearch);
+        return CMarkPair{p, q};
     }
     void Measure(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0, int32_t X1,
                  int32_t Y1) const {
@@ -187,11 +200,7 @@ void CGridMeasurement::InteriorCells() const {
     const CGrid& g = m_Grid;
     for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
         for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
-            const int32_t cx = m_At.ScanX(X);
-            const int32_t cy = m_At.ScanY(Y);
-            const CPoint p = Peak(cx, cy, kWideSearch);
-            const CPoint q =
-                Peak(Add(cx, m_At.dX(g.stepX)), Add(cy, m_At.dY(g.stepY)), kNarrowSearch);
+            const auto [p, q] = Marks(X, Y, g.stepX, g.stepY);
             Measure(p.x, p.y, q.x, q.y, X, Y, X + g.stepX, Y + g.stepY);
         }
     }
@@ -200,10 +209,7 @@ void CGridMeasurement::InteriorCells() const {
 void CGridMeasurement::LeftStrip() const {
     const CGrid& g = m_Grid;
     for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
-        const int32_t cx = m_At.ScanX(g.x);
-        const int32_t cy = m_At.ScanY(Y);
-        const CPoint p = Peak(cx, cy, kWideSearch);
-        const CPoint q = Peak(cx, Add(cy, m_At.dY(g.stepY)), kNarrowSearch);
+        const auto [p, q] = Marks(g.x, Y, 0, g.stepY);
         Measure(Sub(p.x, m_At.dX(g.x)), p.y, q.x, q.y, 0, Y, g.x, Y + g.stepY);
     }
 }
@@ -211,10 +217,7 @@ void CGridMeasurement::LeftStrip() const {
 void CGridMeasurement::RightStrip() const {
     const CGrid& g = m_Grid;
     for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
-        const int32_t cx = m_At.ScanX(g.right);
-        const int32_t cy = m_At.ScanY(Y);
-        const CPoint p = Peak(cx, cy, kWideSearch);
-        const CPoint q = Peak(cx, Add(cy, m_At.dY(g.stepY)), kNarrowSearch);
+        const auto [p, q] = Marks(g.right, Y, 0, g.stepY);
         Measure(p.x, p.y, Add(q.x, m_At.dX(g.x)), q.y, g.right - 1, Y, g.width, Y + g.stepY);
     }
 }
@@ -222,10 +225,7 @@ void CGridMeasurement::RightStrip() const {
 void CGridMeasurement::TopStrip() const {
     const CGrid& g = m_Grid;
     for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
-        const int32_t cx = m_At.ScanX(X);
-        const int32_t cy = m_At.ScanY(g.y);
-        const CPoint p = Peak(cx, cy, kWideSearch);
-        const CPoint q = Peak(Add(cx, m_At.dX(g.stepX)), cy, kNarrowSearch);
+        const auto [p, q] = Marks(X, g.y, g.stepX, 0);
         Measure(p.x, Sub(p.y, m_At.dY(g.y)), q.x, q.y, X, 0, X + g.stepX, g.y);
     }
 }
@@ -233,10 +233,7 @@ void CGridMeasurement::TopStrip() const {
 void CGridMeasurement::BottomStrip() const {
     const CGrid& g = m_Grid;
     for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
-        const int32_t cx = m_At.ScanX(X);
-        const int32_t cy = m_At.ScanY(g.bottom);
-        const CPoint p = Peak(cx, cy, kWideSearch);
-        const CPoint q = Peak(Add(cx, m_At.dX(g.stepX)), cy, kNarrowSearch);
+        const auto [p, q] = Marks(X, g.bottom, g.stepX, 0);
         Measure(p.x, p.y, q.x, Add(q.y, m_At.dY(g.y)), X, g.bottom - 1, X + g.stepX, g.height - 1);
     }
 }

@@ -8,6 +8,7 @@
 #include "calibration/ColumnShift.h"
 #include "calibration/OffsetGrid.h"
 #include "calibration/Wrap32.h"
+#include "base/MappedGather.h"
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
 #include "base/Allocation.h"
@@ -72,21 +73,6 @@ void TurnMappedSamples(const uint8_t* firstRow, size_t stride, const uint16_t (&
     }
 }
 
-#ifdef __SSE2__
-// The map's entries for eight pixels' bytes, three bytes apart, in the lanes of one register.
-inline __m128i GatherEightMapped(const uint8_t* in, const uint16_t (&map)[256]) {
-    __m128i a = _mm_cvtsi32_si128(map[in[0]]);
-    __m128i b = _mm_cvtsi32_si128(map[in[12]]);
-    a = _mm_insert_epi16(a, map[in[3]], 1);
-    b = _mm_insert_epi16(b, map[in[15]], 1);
-    a = _mm_insert_epi16(a, map[in[6]], 2);
-    b = _mm_insert_epi16(b, map[in[18]], 2);
-    a = _mm_insert_epi16(a, map[in[9]], 3);
-    b = _mm_insert_epi16(b, map[in[21]], 3);
-    return _mm_unpacklo_epi64(a, b);
-}
-#endif
-
 // Stored rows y .. y + rows - 1 (at most 8; `band` holds the first of them), one colour byte of
 // every pixel through the byte map, turned clockwise a quarter into the plane of LoadChannel,
 // Apply and Rotate90. The bands go up the image eight rows at a time across the whole width, in
@@ -103,8 +89,10 @@ void TurnBand(const uint8_t* band, size_t stride, const uint16_t (&map)[256], in
         uint16_t* column = turned + (height - 8 - y);
         for (int32_t x = 0; x < wholeWidth; x += 8) {
             __m128i r[8];
-            for (int32_t k = 0; k < 8; ++k)
-                r[k] = GatherEightMapped(band + k * stride + 3 * static_cast<size_t>(x), map);
+            for (int32_t k = 0; k < 8; ++k) {
+                const uint8_t* in = band + k * stride + 3 * static_cast<size_t>(x);
+                r[k] = kavrel::GatherEightMapped<3>(in, map);
+            }
             kavrel::StoreTurnedEightByEight(r, column + x * dstride, dstride);
         }
     }
@@ -172,36 +160,36 @@ int32_t CFrame::ReadTurnedChannel(const std::string& path, int32_t byte, const C
     return kExtracted;
 }
 
-void CFrame::FindRowEdges(int32_t y, int32_t& first, int32_t& last) const {
-    const int32_t threshold = EdgeThreshold(m_nEdgeThreshold);
-    for (int32_t x = 0; x < m_nCols; ++x) {
-        if (GetPixel(x, y) < threshold) {
-            first = x;
+namespace {
+
+// The first and the last of count samples (get(i) for i = 0 .. count - 1) below the threshold;
+// the last is looked for down to index 1 only. Either stays as it was when none is found.
+template <class Sample>
+void FindEdges(int32_t count, int32_t threshold, Sample get, int32_t& first, int32_t& last) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (get(i) < threshold) {
+            first = i;
             break;
         }
     }
-    for (int32_t x = m_nCols - 1; x >= 1; --x) {
-        if (GetPixel(x, y) < threshold) {
-            last = x;
+    for (int32_t i = count - 1; i >= 1; --i) {
+        if (get(i) < threshold) {
+            last = i;
             break;
         }
     }
 }
 
+}  // namespace
+
+void CFrame::FindRowEdges(int32_t y, int32_t& first, int32_t& last) const {
+    FindEdges(m_nCols, EdgeThreshold(m_nEdgeThreshold), [&](int32_t x) { return GetPixel(x, y); },
+              first, last);
+}
+
 void CFrame::FindColumnEdges(int32_t x, int32_t& first, int32_t& last) const {
-    const int32_t threshold = EdgeThreshold(m_nEdgeThreshold);
-    for (int32_t y = 0; y < m_nRows; ++y) {
-        if (GetPixel(x, y) < threshold) {
-            first = y;
-            break;
-        }
-    }
-    for (int32_t y = m_nRows - 1; y >= 1; --y) {
-        if (GetPixel(x, y) < threshold) {
-            last = y;
-            break;
-        }
-    }
+    FindEdges(m_nRows, EdgeThreshold(m_nEdgeThreshold), [&](int32_t y) { return GetPixel(x, y); },
+              first, last);
 }
 
 CBorderBox CFrame::GetBorderBox() const {

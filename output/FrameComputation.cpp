@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/MappedGather.h"
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
@@ -63,21 +64,6 @@ void AddClampedRow(uint16_t* out, const uint16_t* offset, int32_t cols) {
 }
 
 #ifdef __SSE2__
-// The map's entries for eight samples, every sixth byte from `in`, put into the 16-bit lanes of a
-// register one by one straight from the table (no store and reload of the row), in two
-// independent chains of four.
-inline __m128i GatherEightMapped(const uint8_t* in, const uint16_t (&map)[256]) {
-    __m128i a = _mm_cvtsi32_si128(map[in[0]]);
-    __m128i b = _mm_cvtsi32_si128(map[in[24]]);
-    a = _mm_insert_epi16(a, map[in[6]], 1);
-    b = _mm_insert_epi16(b, map[in[30]], 1);
-    a = _mm_insert_epi16(a, map[in[12]], 2);
-    b = _mm_insert_epi16(b, map[in[36]], 2);
-    a = _mm_insert_epi16(a, map[in[18]], 3);
-    b = _mm_insert_epi16(b, map[in[42]], 3);
-    return _mm_unpacklo_epi64(a, b);
-}
-
 // The sum of levels and offsets, wrapped to 16 bits and clamped as AddClamped does.
 inline __m128i AddClampedEight(__m128i level, const uint16_t* offset) {
     const __m128i add = _mm_loadu_si128(reinterpret_cast<const __m128i*>(offset));
@@ -93,7 +79,7 @@ void ComputeRow(const uint8_t* in, const uint16_t (&map)[256], int32_t cols,
     int32_t j = 0;
 #ifdef __SSE2__
     for (; j + 8 <= cols; j += 8, in += 48) {
-        __m128i v = GatherEightMapped(in, map);
+        __m128i v = kavrel::GatherEightMapped<6>(in, map);
         if (offset != nullptr) v = AddClampedEight(v, offset + j);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), v);
     }

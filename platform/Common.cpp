@@ -15,6 +15,25 @@ MessageSink& Sink() {
 }
 }  // namespace
 
+CFile::CFile() : m_hFile(kNoFile), m_bWritable(false), m_bFailed(false) {}
+
+CFile::~CFile() { Close(); }
+
+bool CFile::IsOpen() const { return m_hFile != kNoFile; }
+
+bool CFile::Adopt(intptr_t handle, bool writable) {
+    m_hFile = handle;
+    m_bWritable = writable;
+    m_bFailed = false;
+    return true;
+}
+
+CFileLock::CFileLock() : m_hFile(kNoFile), m_bTimedOut(false) {}
+
+CFileLock::~CFileLock() { Release(); }
+
+bool CFileLock::IsHeld() const { return m_hFile != kNoFile; }
+
 void SetWriteFailureHook(WriteFailureHook hook) { g_writeFailureHook = hook; }
 
 bool WriteShouldFail(int64_t offset, size_t size) {

@@ -9,6 +9,9 @@
 
 namespace platform {
 
+// No open file: -1 is an invalid descriptor and, as INVALID_HANDLE_VALUE, an invalid handle.
+constexpr intptr_t kNoFile = -1;
+
 // What a path names, seen from this process.
 enum class FileKind {
     Missing,     // nothing by that name
@@ -49,6 +52,9 @@ public:
     bool Close();
 
 private:
+    // Takes over an open handle (or kNoFile), clearing the failure state; returns true.
+    bool Adopt(intptr_t handle, bool writable);
+
     intptr_t m_hFile;
     bool m_bWritable;
     bool m_bFailed;

@@ -22,13 +22,8 @@
 namespace platform {
 
 namespace {
-constexpr intptr_t kNoFile = -1;
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 }  // namespace
-
-CFile::CFile() : m_hFile(kNoFile), m_bWritable(false), m_bFailed(false) {}
-
-CFile::~CFile() { Close(); }
 
 // Opening without O_NONBLOCK would wait forever for a writer to a FIFO; the flag is cleared again
 // once the file is known to be a regular one.
@@ -43,10 +38,7 @@ bool CFile::OpenRead(const std::string& path) {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     ::flock(fd, LOCK_SH | LOCK_NB);
-    m_hFile = fd;
-    m_bWritable = false;
-    m_bFailed = false;
-    return true;
+    return Adopt(fd, false);
 }
 
 bool CFile::Create(const std::string& path) {
@@ -55,10 +47,7 @@ bool CFile::Create(const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     ::flock(fd, LOCK_EX | LOCK_NB);
-    m_hFile = fd;
-    m_bWritable = true;
-    m_bFailed = false;
-    return true;
+    return Adopt(fd, true);
 }
 
 bool CFile::CreateNew(const std::string& path) {
@@ -67,10 +56,7 @@ bool CFile::CreateNew(const std::string& path) {
     const int fd =
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    m_hFile = fd;
-    m_bWritable = true;
-    m_bFailed = false;
-    return true;
+    return Adopt(fd, true);
 }
 
 void CFile::TakePermissionsOf(const std::string& model) {
@@ -81,8 +67,6 @@ void CFile::TakePermissionsOf(const std::string& model) {
         (void)!::fchown(Fd(m_hFile), static_cast<uid_t>(-1), info.st_gid);
     ::fchmod(Fd(m_hFile), info.st_mode & 07777);
 }
-
-bool CFile::IsOpen() const { return m_hFile != kNoFile; }
 
 int64_t CFile::Length() const {
     struct stat info;
@@ -131,9 +115,7 @@ bool CFile::Close() {
     bool ok = !m_bFailed;
     if (m_bWritable && ::fsync(Fd(m_hFile)) != 0) ok = false;
     if (::close(Fd(m_hFile)) != 0) ok = false;
-    m_hFile = kNoFile;
-    m_bWritable = false;
-    m_bFailed = false;
+    Adopt(kNoFile, false);
     return ok;
 }
 
@@ -212,12 +194,6 @@ std::vector<std::string> ListFolder(const std::string& folder) {
 }
 
 const char* PathSeparators() { return "/"; }
-
-CFileLock::CFileLock() : m_hFile(kNoFile), m_bTimedOut(false) {}
-
-CFileLock::~CFileLock() { Release(); }
-
-bool CFileLock::IsHeld() const { return m_hFile != kNoFile; }
 
 // The lock file is removed when the lock is given up; a process that opened it before then holds
 // a lock on a removed file, so after taking the lock it checks that the name still leads to the

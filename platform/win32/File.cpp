@@ -11,12 +11,7 @@ namespace platform {
 
 namespace {
 HANDLE Handle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-const intptr_t kNoFile = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 }  // namespace
-
-CFile::CFile() : m_hFile(kNoFile), m_bWritable(false), m_bFailed(false) {}
-
-CFile::~CFile() { Close(); }
 
 namespace {
 
@@ -38,10 +33,7 @@ bool CFile::OpenRead(const std::string& path) {
         ::CloseHandle(h);
         return false;
     }
-    m_hFile = reinterpret_cast<intptr_t>(h);
-    m_bWritable = false;
-    m_bFailed = false;
-    return true;
+    return Adopt(reinterpret_cast<intptr_t>(h), false);
 }
 
 bool CFile::Create(const std::string& path) {
@@ -50,10 +42,7 @@ bool CFile::Create(const std::string& path) {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    m_hFile = reinterpret_cast<intptr_t>(h);
-    m_bWritable = true;
-    m_bFailed = false;
-    return true;
+    return Adopt(reinterpret_cast<intptr_t>(h), true);
 }
 
 bool CFile::CreateNew(const std::string& path) {
@@ -62,16 +51,11 @@ bool CFile::CreateNew(const std::string& path) {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    m_hFile = reinterpret_cast<intptr_t>(h);
-    m_bWritable = true;
-    m_bFailed = false;
-    return true;
+    return Adopt(reinterpret_cast<intptr_t>(h), true);
 }
 
 // The new file inherits the folder's access rules, as the replaced one did.
 void CFile::TakePermissionsOf(const std::string&) {}
-
-bool CFile::IsOpen() const { return m_hFile != kNoFile; }
 
 int64_t CFile::Length() const {
     LARGE_INTEGER size;
@@ -129,9 +113,7 @@ bool CFile::Close() {
     bool ok = !m_bFailed;
     if (m_bWritable && !::FlushFileBuffers(Handle(m_hFile))) ok = false;
     if (!::CloseHandle(Handle(m_hFile))) ok = false;
-    m_hFile = kNoFile;
-    m_bWritable = false;
-    m_bFailed = false;
+    Adopt(kNoFile, false);
     return ok;
 }
 
@@ -187,12 +169,6 @@ std::vector<std::string> ListFolder(const std::string& folder) {
 }
 
 const char* PathSeparators() { return "\\/"; }
-
-CFileLock::CFileLock() : m_hFile(kNoFile), m_bTimedOut(false) {}
-
-CFileLock::~CFileLock() { Release(); }
-
-bool CFileLock::IsHeld() const { return m_hFile != kNoFile; }
 
 // The holder deletes the lock file after giving the lock up. A process that has it open then
 // still locks the same file, and nobody can create a new one by that name until every handle to
