@@ -25,8 +25,10 @@ public:
 
     // Throws CUsageError naming the bad argument.
     void Parse(const std::vector<std::string>& args);
+    // Parses args; when they ask for --help, prints the help on standard output and returns
+    // false: the command has nothing more to do.
+    bool ParseOrShowHelp(const std::vector<std::string>& args);
 
-    bool HelpWanted() const { return m_bHelp; }
     std::string Help() const;
 
     bool Has(const std::string& name) const { return m_Values.count(name) != 0; }
