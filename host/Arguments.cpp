@@ -139,6 +139,15 @@ std::string CArguments::Help() const {
     return out.str();
 }
 
+std::string CArguments::Required(const std::string& name) const {
+    if (!Has(name)) {
+        const COption* option = Find(name);
+        throw CUsageError(m_strCommand + ": --" + name + " " + (option ? option->valueName : "") +
+                          " is required");
+    }
+    return Text(name);
+}
+
 std::string CArguments::Text(const std::string& name, const std::string& fallback) const {
     const auto it = m_Values.find(name);
     return it == m_Values.end() ? fallback : it->second;

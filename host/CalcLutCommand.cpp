@@ -45,7 +45,6 @@ struct CCalcLutOptions {
     std::string library;
 };
 
-// The command line; nothing when it asked for the help, which is then printed.
 std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
     CArguments arguments(
         "calc-lut", "READINGS --lut FILE [options]",
@@ -68,10 +67,9 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
          {"plot", "FILE.svg", "draw the table before and after as an SVG plot"}},
         1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
-    if (!arguments.Has("lut")) throw CUsageError("calc-lut: --lut FILE is required");
     CCalcLutOptions options;
     options.readingsFile = arguments.Positionals()[0];
-    options.lut = arguments.Text("lut");
+    options.lut = arguments.Required("lut");
     options.densities = arguments.Has("density");
     options.force = arguments.Has("force");
     if (arguments.Has("plot")) options.plot = arguments.Text("plot");

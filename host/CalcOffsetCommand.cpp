@@ -61,7 +61,6 @@ struct CCalcOffsetOptions {
     std::string library;
 };
 
-// The command line; nothing when it asked for the help, which is then printed.
 std::optional<CCalcOffsetOptions> ParseOptions(const CArgs& args) {
     CArguments arguments(
         "calc-offset", "SCAN --offset FILE [options]",
@@ -97,10 +96,9 @@ std::optional<CCalcOffsetOptions> ParseOptions(const CArgs& args) {
           "percent of the field's exposure (default: the library's default table)"}},
         1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
-    if (!arguments.Has("offset")) throw CUsageError("calc-offset: --offset FILE is required");
     CCalcOffsetOptions options;
     options.scanFile = arguments.Positionals()[0];
-    options.offset = arguments.Text("offset");
+    options.offset = arguments.Required("offset");
     options.colour = arguments.Integer("color", 1, 0, 2);
     options.threshold = arguments.Integer("threshold", 90, 1, 100);
     options.factor = arguments.Integer("factor", 100, 1, 1638);

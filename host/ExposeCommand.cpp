@@ -116,7 +116,6 @@ struct CExposeOptions {
     std::string library;
 };
 
-// The command line; nothing when it asked for the help, which is then printed.
 std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
     CArguments arguments(
         "expose", "IMAGE [options]",
