@@ -33,7 +33,8 @@ public:
 
     bool Has(const std::string& name) const { return m_Values.count(name) != 0; }
     std::string Text(const std::string& name, const std::string& fallback = std::string()) const;
-    // The value of an option the command cannot do without; throws CUsageError when it is not given.
+    // The value of an option the command cannot do without; throws CUsageError when it is not
+    // given.
     std::string Required(const std::string& name) const;
     // A whole number in [low, high]; throws CUsageError naming the option otherwise.
     int Integer(const std::string& name, int fallback, int low, int high) const;

@@ -108,7 +108,8 @@ CLutTable OldTable(const std::string& lut, const CFileState& before) {
 
 // The library's calculation: the new LUT file, or nothing when the library wrote none.
 std::optional<std::vector<uint8_t>> CalculateTable(CKavrel& kavrel, const std::string& lut,
-                    const std::vector<uint16_t>& readings, const CFileState& before) {
+                                                   const std::vector<uint16_t>& readings,
+                                                   const CFileState& before) {
     kavrel.DisableErrorWindow(1);
     kavrel.SetLutFile(lut.c_str());
     for (int i = 0; i < kReadingCount; ++i) kavrel.SetDensiValue(i, readings[i]);
@@ -129,8 +130,7 @@ void Report(const CCalcLutOptions& options, const std::vector<uint16_t>& reading
     const std::string& lut = options.lut;
     std::cout << gamma.description << "\n";
     std::cout << "readings: " << options.readingsFile << ": reference " << readings[0]
-              << ", patches " << readings[1] << " (value 252) .. " << readings[46]
-              << " (value 4)\n"
+              << ", patches " << readings[1] << " (value 252) .. " << readings[46] << " (value 4)\n"
               << "before: "
               << (firstCalibration ? "the library's default table (no " + lut + " yet)" : lut)
               << ": " << Summary(old) << "\n"

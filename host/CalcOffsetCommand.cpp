@@ -152,8 +152,7 @@ std::optional<COffsetMap> OldMap(const std::string& offset, const CFileState& be
 }
 
 // The library's calculation: the new offset file, or nothing when the library wrote none.
-std::optional<std::vector<uint8_t>> CalculateMap(CKavrel& kavrel,
-                                                 const CCalcOffsetOptions& options,
+std::optional<std::vector<uint8_t>> CalculateMap(CKavrel& kavrel, const CCalcOffsetOptions& options,
                                                  const CFileState& before) {
     kavrel.DisableErrorWindow(1);
     kavrel.SetOffsetFile(options.offset.c_str());

@@ -68,8 +68,9 @@ int RunCheckDisplay(const CArgs& args) {
     if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string device = arguments.Text("device", "DISPLAY");
     if (IsFileDisplay(device))
-        throw CUsageError("check-display checks a screen; a file display writes the packed "
-                          "values as they are");
+        throw CUsageError(
+            "check-display checks a screen; a file display writes the packed "
+            "values as they are");
     CScreenMode mode;
     std::string reason;
     if (!FindDisplay(device, mode, reason)) throw CHostError(device + ": " + reason);
@@ -104,9 +105,10 @@ int RunCheckDisplay(const CArgs& args) {
             if (frame.blank) {
                 kavrel.OutputBlankFrame(frame.level);
             } else {
-                const std::string offset = folder.Path("levels-" + std::to_string(checked) + ".frm");
-                WriteFileSafely(offset, OffsetFileBytes(
-                                            COffsetMap{kDisplayWidth, kDisplayHeight, frame.levels}));
+                const std::string offset =
+                    folder.Path("levels-" + std::to_string(checked) + ".frm");
+                WriteFileSafely(offset, OffsetFileBytes(COffsetMap{kDisplayWidth, kDisplayHeight,
+                                                                   frame.levels}));
                 kavrel.SetOffsetFile(offset.c_str());
                 kavrel.CalcFrame(0);
                 kavrel.OutputFrame(0);
@@ -124,8 +126,7 @@ int RunCheckDisplay(const CArgs& args) {
         }
     }
     if (failed > 0)
-        throw CHostError(device + ": " + std::to_string(failed) + " of " +
-                         std::to_string(checked) +
+        throw CHostError(device + ": " + std::to_string(failed) + " of " + std::to_string(checked) +
                          " test frames reach the screen changed (see above)");
     std::cout << "display check passed: every packed bit reaches the screen unchanged\n";
     return 0;
@@ -133,8 +134,8 @@ int RunCheckDisplay(const CArgs& args) {
 
 int RunDisplays(const CArgs& args) {
     CArguments arguments("displays", "",
-                         "Lists the device names that --device takes, with their geometry.", {},
-                         0, 0, false);
+                         "Lists the device names that --device takes, with their geometry.", {}, 0,
+                         0, false);
     if (!arguments.ParseOrShowHelp(args)) return 0;
     for (const CDisplayEntry& entry : ListDisplays())
         std::cout << entry.name << "\n    " << entry.description << "\n";

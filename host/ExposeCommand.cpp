@@ -143,8 +143,9 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
          {"offset", "FILE", "offset file (default: no offset map)"},
          {"delay-line", "N", "1: every second column one display line lower (default 0)"},
          {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
-         {"dialogs", "", "let the library show its message boxes (default: off, the host\n"
-                         "reports failures itself, so that no box waits for a person)"},
+         {"dialogs", "",
+          "let the library show its message boxes (default: off, the host\n"
+          "reports failures itself, so that no box waits for a person)"},
          {"seconds", "S", "how long each frame stays on the display (default 0: a dry run)"},
          {"blank", "VALUE",
           "after every frame show a uniform frame of this exposure level\n"
@@ -295,8 +296,8 @@ void ReportTotals(const CShowing& showing, const CDisplayCheck& display) {
 }
 
 // One frame computed, drawn and held on the display, and the blank frame after it.
-void ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string& device,
-               int index, CDisplayCheck& display, CShowing& showing) {
+void ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string& device, int index,
+               CDisplayCheck& display, CShowing& showing) {
     kavrel.SetColor(index / 4);
     kavrel.SetPosition(index % 4);
     Clock::time_point start = Clock::now();

@@ -136,7 +136,8 @@ TEST(HostCommandLine, AMissingFolderIsNamedAlike) {
         std::vector<std::string> args;
         std::string message;
     } cases[] = {
-        {{"sample-image", "none/s.bmp"}, "none/s.bmp: the folder none does not exist (sample-image)"},
+        {{"sample-image", "none/s.bmp"},
+         "none/s.bmp: the folder none does not exist (sample-image)"},
         {{"restore", "none/lab.lut"}, "none/lab.lut: the folder none does not exist (restore)"},
     };
     for (const CCase& c : cases) {
