@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <iostream>
 #include <sstream>
 
 #include "Errors.h"
@@ -62,6 +63,13 @@ const COption* CArguments::Find(const std::string& name) const {
     for (const COption& option : m_Options)
         if (option.name == name) return &option;
     return nullptr;
+}
+
+bool CArguments::ParseOrShowHelp(const std::vector<std::string>& args) {
+    Parse(args);
+    if (!m_bHelp) return true;
+    std::cout << Help();
+    return false;
 }
 
 void CArguments::Parse(const std::vector<std::string>& args) {
@@ -129,6 +137,15 @@ std::string CArguments::Help() const {
         out << "\n";
     }
     return out.str();
+}
+
+std::string CArguments::Required(const std::string& name) const {
+    if (!Has(name)) {
+        const COption* option = Find(name);
+        throw CUsageError(m_strCommand + ": --" + name + " " + (option ? option->valueName : "") +
+                          " is required");
+    }
+    return Text(name);
 }
 
 std::string CArguments::Text(const std::string& name, const std::string& fallback) const {

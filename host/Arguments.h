@@ -25,12 +25,17 @@ public:
 
     // Throws CUsageError naming the bad argument.
     void Parse(const std::vector<std::string>& args);
+    // Parses args; when they ask for --help, prints the help on standard output and returns
+    // false: the command has nothing more to do.
+    bool ParseOrShowHelp(const std::vector<std::string>& args);
 
-    bool HelpWanted() const { return m_bHelp; }
     std::string Help() const;
 
     bool Has(const std::string& name) const { return m_Values.count(name) != 0; }
     std::string Text(const std::string& name, const std::string& fallback = std::string()) const;
+    // The value of an option the command cannot do without; throws CUsageError when it is not
+    // given.
+    std::string Required(const std::string& name) const;
     // A whole number in [low, high]; throws CUsageError naming the option otherwise.
     int Integer(const std::string& name, int fallback, int low, int high) const;
     // A decimal number in [low, high].

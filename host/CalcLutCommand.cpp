@@ -1,5 +1,4 @@
 // calc-lut: a new LUT from the densitometer readings of the exposed grey scale.
-#include <filesystem>
 #include <iostream>
 #include <optional>
 
@@ -26,24 +25,6 @@ std::string Summary(const CLutTable& table) {
     return text;
 }
 
-// A file's contents and time of last change, to tell whether the library rewrote it.
-struct CFileState {
-    std::optional<std::vector<uint8_t>> bytes;
-    std::filesystem::file_time_type time{};
-
-    static CFileState Of(const std::string& path) {
-        CFileState state;
-        state.bytes = FileExists(path) ? TryReadWholeFile(path) : std::nullopt;
-        std::error_code error;
-        if (state.bytes)
-            state.time = std::filesystem::last_write_time(std::filesystem::path(path), error);
-        return state;
-    }
-    bool operator==(const CFileState& other) const {
-        return bytes == other.bytes && time == other.time;
-    }
-};
-
 // The readings' doubts to print: a refusal ends the command unless forced, then it is one more.
 std::vector<std::string> ReadingsDoubts(const std::string& file,
                                         const std::vector<uint16_t>& readings, bool densities,
@@ -55,9 +36,16 @@ std::vector<std::string> ReadingsDoubts(const std::string& file,
     return check.warnings;
 }
 
-}  // namespace
+struct CCalcLutOptions {
+    std::string readingsFile;
+    std::string lut;
+    bool densities = false;
+    bool force = false;
+    std::optional<std::string> plot;
+    std::string library;
+};
 
-int RunCalcLut(const CArgs& args) {
+std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
     CArguments arguments(
         "calc-lut", "READINGS --lut FILE [options]",
         "Hands the densitometer readings of the exposed grey scale (see 'targets') to the\n"
@@ -78,71 +66,112 @@ int RunCalcLut(const CArgs& args) {
           "order, all equal, ...) all the same"},
          {"plot", "FILE.svg", "draw the table before and after as an SVG plot"}},
         1, 1, true);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
-    if (!arguments.Has("lut")) throw CUsageError("calc-lut: --lut FILE is required");
-    const std::string readingsFile = arguments.Positionals()[0];
-    const std::string lut = arguments.Text("lut");
-    if (arguments.Has("plot")) RequireExtension(arguments.Text("plot"), ".svg", "--plot");
-    RequireFile(readingsFile, "readings");
-    RequireFolderOf(lut, "--lut");
-    const std::vector<uint16_t> readings =
-        ReadDensitometerFile(readingsFile, arguments.Has("density"));
-    const std::vector<std::string> doubts =
-        ReadingsDoubts(readingsFile, readings, arguments.Has("density"), arguments.Has("force"));
+    if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
+    CCalcLutOptions options;
+    options.readingsFile = arguments.Positionals()[0];
+    options.lut = arguments.Required("lut");
+    options.densities = arguments.Has("density");
+    options.force = arguments.Has("force");
+    if (arguments.Has("plot")) options.plot = arguments.Text("plot");
+    options.library = arguments.Text("library");
+    return options;
+}
 
+// What the checks found: the readings, with the doubts to print about them.
+struct CCheckedReadings {
+    std::vector<uint16_t> readings;
+    std::vector<std::string> doubts;
+};
+
+CCheckedReadings CheckInputs(const CCalcLutOptions& options) {
+    if (options.plot) RequireExtension(*options.plot, ".svg", "--plot");
+    RequireFile(options.readingsFile, "readings");
+    RequireFolderOf(options.lut, "--lut");
+    CCheckedReadings checked;
+    checked.readings = ReadDensitometerFile(options.readingsFile, options.densities);
+    checked.doubts =
+        ReadingsDoubts(options.readingsFile, checked.readings, options.densities, options.force);
     // Every output is checked before the library rewrites the table, so that a retry after a
     // failure does not apply the correction twice.
-    if (arguments.Has("plot")) CheckWritable(arguments.Text("plot"), "--plot");
-    CCalibrationFile file(lut, "--lut", kMaxLutFileBytes);
-    const CFileState before = CFileState::Of(lut);
+    if (options.plot) CheckWritable(*options.plot, "--plot");
+    return checked;
+}
+
+// The table before the calculation, as the library will start from it.
+CLutTable OldTable(const std::string& lut, const CFileState& before) {
     const CLutTable old = before.bytes ? ParseLutFile(lut, *before.bytes) : DefaultLutTable();
     if (before.bytes && old.entries.size() != 256)
         throw CHostError(lut + ": a LUT file of " + std::to_string(old.entries.size()) +
                          " entries; the calculation needs one of 256");
+    return old;
+}
 
-    CKavrel kavrel(arguments.Text("library"));
-    const CGammaCheck gamma =
-        CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
-    for (const std::string& doubt : doubts) std::cerr << "warning: " << doubt << "\n";
-    if (!gamma.warning.empty()) std::cerr << "warning: " << gamma.warning << "\n";
-    file.KeepBefore();
+// The library's calculation: the new LUT file, or nothing when the library wrote none.
+std::optional<std::vector<uint8_t>> CalculateTable(CKavrel& kavrel, const std::string& lut,
+                                                   const std::vector<uint16_t>& readings,
+                                                   const CFileState& before) {
     kavrel.DisableErrorWindow(1);
     kavrel.SetLutFile(lut.c_str());
     for (int i = 0; i < kReadingCount; ++i) kavrel.SetDensiValue(i, readings[i]);
     kavrel.CalcLut();
     // Take the new table into the library as a host does; the library itself keeps the old one.
     kavrel.SetLutFile(lut.c_str());
+    return before.NewContents(lut);
+}
 
-    const CFileState after = CFileState::Of(lut);
-    file.Finish(after.bytes && !(after == before));
-    if (!after.bytes || after == before)
+void PrintWarnings(const std::vector<std::string>& doubts, const CGammaCheck& gamma) {
+    for (const std::string& doubt : doubts) std::cerr << "warning: " << doubt << "\n";
+    if (!gamma.warning.empty()) std::cerr << "warning: " << gamma.warning << "\n";
+}
+
+void Report(const CCalcLutOptions& options, const std::vector<uint16_t>& readings,
+            const CGammaCheck& gamma, bool firstCalibration, const CLutTable& old,
+            const CLutTable& table) {
+    const std::string& lut = options.lut;
+    std::cout << gamma.description << "\n";
+    std::cout << "readings: " << options.readingsFile << ": reference " << readings[0]
+              << ", patches " << readings[1] << " (value 252) .. " << readings[46] << " (value 4)\n"
+              << "before: "
+              << (firstCalibration ? "the library's default table (no " + lut + " yet)" : lut)
+              << ": " << Summary(old) << "\n"
+              << "after:  " << lut << ": " << Summary(table) << "\n";
+    if (!options.plot) return;
+    const std::string svg = LutPlotSvg(old, table, "LUT " + lut + " before and after calc-lut");
+    try {
+        WriteFileSafely(*options.plot, std::vector<uint8_t>(svg.begin(), svg.end()));
+    } catch (const CHostError& e) {
+        throw CHostError(std::string(e.what()) + " (the new table itself was written to " + lut +
+                         ")");
+    }
+    std::cout << "plot: " << *options.plot << "\n";
+}
+
+}  // namespace
+
+int RunCalcLut(const CArgs& args) {
+    const std::optional<CCalcLutOptions> options = ParseOptions(args);
+    if (!options) return 0;
+    const CCheckedReadings checked = CheckInputs(*options);
+    const std::string& lut = options->lut;
+    CCalibrationFile file(lut, "--lut", kMaxLutFileBytes);
+    const CFileState before = CFileState::Of(lut);
+    const CLutTable old = OldTable(lut, before);
+
+    CKavrel kavrel(options->library);
+    const CGammaCheck gamma =
+        CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
+    PrintWarnings(checked.doubts, gamma);
+    file.KeepBefore();
+    const std::optional<std::vector<uint8_t>> written =
+        CalculateTable(kavrel, lut, checked.readings, before);
+    file.Finish(written.has_value());
+    if (!written)
         throw CHostError(
             lut + ": the library wrote no new table" +
             (gamma.unusable.empty() ? " (can the file be written?)" : ": " + gamma.unusable));
-    const CLutTable table = ParseLutFile(lut, *after.bytes);
 
-    std::cout << gamma.description << "\n";
-    std::cout << "readings: " << readingsFile << ": reference " << readings[0] << ", patches "
-              << readings[1] << " (value 252) .. " << readings[46] << " (value 4)\n"
-              << "before: "
-              << (before.bytes ? lut : "the library's default table (no " + lut + " yet)") << ": "
-              << Summary(old) << "\n"
-              << "after:  " << lut << ": " << Summary(table) << "\n";
-    if (arguments.Has("plot")) {
-        const std::string plot = arguments.Text("plot");
-        const std::string svg = LutPlotSvg(old, table, "LUT " + lut + " before and after calc-lut");
-        try {
-            WriteFileSafely(plot, std::vector<uint8_t>(svg.begin(), svg.end()));
-        } catch (const CHostError& e) {
-            throw CHostError(std::string(e.what()) + " (the new table itself was written to " +
-                             lut + ")");
-        }
-        std::cout << "plot: " << plot << "\n";
-    }
+    const CLutTable table = ParseLutFile(lut, *written);
+    Report(*options, checked.readings, gamma, !before.bytes, old, table);
     return 0;
 }
 

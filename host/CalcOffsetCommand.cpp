@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 
@@ -49,9 +48,20 @@ CLutTable ReadLutForReport(const std::string& path) {
     return ParseLutFile(path, ReadWholeFile(path));
 }
 
-}  // namespace
+struct CCalcOffsetOptions {
+    std::string scanFile;
+    std::string offset;
+    int colour = 1;
+    int threshold = 90;
+    int factor = 100;
+    std::optional<std::string> map;
+    std::optional<std::string> lut;
+    bool checkOrientation = true;
+    bool coarse = false;
+    std::string library;
+};
 
-int RunCalcOffset(const CArgs& args) {
+std::optional<CCalcOffsetOptions> ParseOptions(const CArgs& args) {
     CArguments arguments(
         "calc-offset", "SCAN --offset FILE [options]",
         "Hands the scan of the exposed offset test pattern (see 'targets') to the library, which\n"
@@ -85,85 +95,91 @@ int RunCalcOffset(const CArgs& args) {
           "the LUT the pattern was exposed with, for the map's spread in\n"
           "percent of the field's exposure (default: the library's default table)"}},
         1, 1, true);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
-    if (!arguments.Has("offset")) throw CUsageError("calc-offset: --offset FILE is required");
-    const std::string scanFile = arguments.Positionals()[0];
-    const std::string offset = arguments.Text("offset");
-    const int colour = arguments.Integer("color", 1, 0, 2);
-    const int threshold = arguments.Integer("threshold", 90, 1, 100);
-    const int factor = arguments.Integer("factor", 100, 1, 1638);
+    if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
+    CCalcOffsetOptions options;
+    options.scanFile = arguments.Positionals()[0];
+    options.offset = arguments.Required("offset");
+    options.colour = arguments.Integer("color", 1, 0, 2);
+    options.threshold = arguments.Integer("threshold", 90, 1, 100);
+    options.factor = arguments.Integer("factor", 100, 1, 1638);
+    if (arguments.Has("map")) options.map = arguments.Text("map");
+    if (arguments.Has("lut")) options.lut = arguments.Text("lut");
+    options.checkOrientation = !arguments.Has("skip-orientation-check");
+    options.coarse = arguments.Has("coarse");
+    options.library = arguments.Text("library");
+    return options;
+}
 
-    if (arguments.Has("map")) RequireExtension(arguments.Text("map"), ".bmp", "--map");
-    RequireFile(scanFile, "scan");
-    RequireFolderOf(offset, "--offset");
-    // Every output is checked before the library rewrites the map, so that a retry after a
-    // failure does not apply the correction twice.
-    if (arguments.Has("map")) CheckWritable(arguments.Text("map"), "--map");
-    const int fieldExposure = FieldExposure(
-        arguments.Has("lut") ? ReadLutForReport(arguments.Text("lut")) : DefaultLutTable());
-    RequireBottomUpScan(scanFile);
-    const CPicture scan = ReadBitmap(scanFile);
-    const CScanCheckOptions checks{colour, threshold, factor, arguments.Has("coarse")};
-    RequireWholeField(scanFile, scan, checks);
-    if (arguments.Has("skip-orientation-check")) {
-        std::cout << "scan: " << scanFile << ", " << scan.Width() << " x " << scan.Height()
-                  << ", orientation not checked\n";
-    } else {
-        const CScanOrientation orientation = FindScanOrientation(scan, colour, threshold, factor);
-        if (!orientation.found) throw CHostError(scanFile + ": " + orientation.problem);
-        if (!orientation.IsRight()) throw CHostError(scanFile + ": " + orientation.Advice());
-        std::cout << "scan: " << scanFile << ", " << scan.Width() << " x " << scan.Height()
-                  << ", exposed field " << orientation.left << ".." << orientation.right << " x "
-                  << orientation.top << ".." << orientation.bottom << ", notch "
-                  << orientation.NotchPlace() << ": placed right\n";
-    }
-    const std::string marks = CheckFieldAndMarks(scanFile, scan, checks);
-    if (!marks.empty()) std::cout << marks << "\n";
+// The files named on the command line, before the scan is read: every output is checked before
+// the library rewrites the map, so that a retry after a failure does not apply the correction
+// twice. Returns the exposure of the pattern's field, for the report.
+int CheckFiles(const CCalcOffsetOptions& options) {
+    if (options.map) RequireExtension(*options.map, ".bmp", "--map");
+    RequireFile(options.scanFile, "scan");
+    RequireFolderOf(options.offset, "--offset");
+    if (options.map) CheckWritable(*options.map, "--map");
+    return FieldExposure(options.lut ? ReadLutForReport(*options.lut) : DefaultLutTable());
+}
 
-    CCalibrationFile file(offset, "--offset", kMaxOffsetFileBytes);
-    std::optional<COffsetMap> old;
-    std::optional<std::vector<uint8_t>> oldBytes =
-        FileExists(offset) ? TryReadWholeFile(offset) : std::nullopt;
-    if (FileExists(offset) && !oldBytes) throw CHostError(offset + ": cannot be read");
-    if (oldBytes) {
-        old = ParseOffsetFile(offset, *oldBytes);
-        if (old->width != kDisplayWidth || old->height != kDisplayHeight)
-            throw CHostError(offset + ": an offset map of " + std::to_string(old->width) + " x " +
-                             std::to_string(old->height) + " samples, not 1280 x 1024");
-    }
-    std::error_code error;
-    const auto oldTime =
-        oldBytes ? std::filesystem::last_write_time(std::filesystem::path(offset), error)
-                 : std::filesystem::file_time_type{};
+CPicture ReadScan(const CCalcOffsetOptions& options, const CScanCheckOptions& checks) {
+    RequireBottomUpScan(options.scanFile);
+    CPicture scan = ReadBitmap(options.scanFile);
+    RequireWholeField(options.scanFile, scan, checks);
+    return scan;
+}
 
-    CKavrel kavrel(arguments.Text("library"));
-    file.KeepBefore();
+// Where the scan shows the pattern; nothing when the check was skipped. Throws CHostError for a
+// scan placed otherwise than the library reads it.
+std::optional<CScanOrientation> CheckPlacement(const CCalcOffsetOptions& options,
+                                               const CPicture& scan) {
+    if (!options.checkOrientation) return std::nullopt;
+    const CScanOrientation orientation =
+        FindScanOrientation(scan, options.colour, options.threshold, options.factor);
+    if (!orientation.found) throw CHostError(options.scanFile + ": " + orientation.problem);
+    if (!orientation.IsRight()) throw CHostError(options.scanFile + ": " + orientation.Advice());
+    return orientation;
+}
+
+// The map in the offset file before the calibration; nothing for a first calibration.
+std::optional<COffsetMap> OldMap(const std::string& offset, const CFileState& before) {
+    if (FileExists(offset) && !before.bytes) throw CHostError(offset + ": cannot be read");
+    if (!before.bytes) return std::nullopt;
+    COffsetMap old = ParseOffsetFile(offset, *before.bytes);
+    if (old.width != kDisplayWidth || old.height != kDisplayHeight)
+        throw CHostError(offset + ": an offset map of " + std::to_string(old.width) + " x " +
+                         std::to_string(old.height) + " samples, not 1280 x 1024");
+    return old;
+}
+
+// The library's calculation: the new offset file, or nothing when the library wrote none.
+std::optional<std::vector<uint8_t>> CalculateMap(CKavrel& kavrel, const CCalcOffsetOptions& options,
+                                                 const CFileState& before) {
     kavrel.DisableErrorWindow(1);
-    kavrel.SetOffsetFile(offset.c_str());
-    kavrel.SetScanFile(scanFile.c_str());
-    kavrel.SetThreshold(threshold);
-    kavrel.SetCorrectionFactor(factor);
-    kavrel.CalcOffset(colour);
+    kavrel.SetOffsetFile(options.offset.c_str());
+    kavrel.SetScanFile(options.scanFile.c_str());
+    kavrel.SetThreshold(options.threshold);
+    kavrel.SetCorrectionFactor(options.factor);
+    kavrel.CalcOffset(options.colour);
     // Take the new map into the library as a host does; the library itself keeps the old one.
-    kavrel.SetOffsetFile(offset.c_str());
+    kavrel.SetOffsetFile(options.offset.c_str());
+    return before.NewContents(options.offset);
+}
 
-    const std::optional<std::vector<uint8_t>> newBytes =
-        FileExists(offset) ? TryReadWholeFile(offset) : std::nullopt;
-    const bool rewritten =
-        newBytes && (newBytes != oldBytes || std::filesystem::last_write_time(
-                                                 std::filesystem::path(offset), error) != oldTime);
-    file.Finish(rewritten);
-    if (!rewritten)
-        throw CHostError(offset +
-                         ": the library wrote no new offset map (can the file be written? "
-                         "does colour " +
-                         std::to_string(colour) +
-                         " of the scan show an exposed field of at least 1127 x 1408 pixels?)");
-    const COffsetMap map = ParseOffsetFile(offset, *newBytes);
+void ReportScan(const CCalcOffsetOptions& options, const CPicture& scan,
+                const std::optional<CScanOrientation>& orientation) {
+    std::cout << "scan: " << options.scanFile << ", " << scan.Width() << " x " << scan.Height();
+    if (!orientation) {
+        std::cout << ", orientation not checked\n";
+        return;
+    }
+    std::cout << ", exposed field " << orientation->left << ".." << orientation->right << " x "
+              << orientation->top << ".." << orientation->bottom << ", notch "
+              << orientation->NotchPlace() << ": placed right\n";
+}
+
+void ReportMap(const CCalcOffsetOptions& options, const COffsetMap& map,
+               const std::optional<COffsetMap>& old, int fieldExposure) {
+    const std::string& offset = options.offset;
     std::vector<int> values(map.samples.begin(), map.samples.end());
     std::vector<int> change(values.size());
     for (size_t i = 0; i < values.size(); ++i) change[i] = values[i] - (old ? old->samples[i] : 0);
@@ -175,18 +191,47 @@ int RunCalcOffset(const CArgs& args) {
               << DescribeSpread(Spread(values), fieldExposure)
               << (old ? "; of the change: " + DescribeSpread(Spread(change), fieldExposure) : "")
               << "\n";
-    if (arguments.Has("map")) {
-        const std::string mapFile = arguments.Text("map");
-        const int scale = std::max({std::abs(now.low), std::abs(now.high), 1});
-        try {
-            WriteBitmap(mapFile, OffsetMapPicture(map, scale));
-        } catch (const CHostError& e) {
-            throw CHostError(std::string(e.what()) + " (the new map itself was written to " +
-                             offset + ")");
-        }
-        std::cout << "map picture: " << mapFile << " (as on the display; full red +" << scale
-                  << ", full blue -" << scale << ")\n";
+    if (!options.map) return;
+    const int scale = std::max({std::abs(now.low), std::abs(now.high), 1});
+    try {
+        WriteBitmap(*options.map, OffsetMapPicture(map, scale));
+    } catch (const CHostError& e) {
+        throw CHostError(std::string(e.what()) + " (the new map itself was written to " + offset +
+                         ")");
     }
+    std::cout << "map picture: " << *options.map << " (as on the display; full red +" << scale
+              << ", full blue -" << scale << ")\n";
+}
+
+}  // namespace
+
+int RunCalcOffset(const CArgs& args) {
+    const std::optional<CCalcOffsetOptions> options = ParseOptions(args);
+    if (!options) return 0;
+    const int fieldExposure = CheckFiles(*options);
+    const CScanCheckOptions checks{options->colour, options->threshold, options->factor,
+                                   options->coarse};
+    const CPicture scan = ReadScan(*options, checks);
+    ReportScan(*options, scan, CheckPlacement(*options, scan));
+    const std::string marks = CheckFieldAndMarks(options->scanFile, scan, checks);
+    if (!marks.empty()) std::cout << marks << "\n";
+
+    const std::string& offset = options->offset;
+    CCalibrationFile file(offset, "--offset", kMaxOffsetFileBytes);
+    const CFileState before = CFileState::Of(offset);
+    const std::optional<COffsetMap> old = OldMap(offset, before);
+
+    CKavrel kavrel(options->library);
+    file.KeepBefore();
+    const std::optional<std::vector<uint8_t>> written = CalculateMap(kavrel, *options, before);
+    file.Finish(written.has_value());
+    if (!written)
+        throw CHostError(offset +
+                         ": the library wrote no new offset map (can the file be written? "
+                         "does colour " +
+                         std::to_string(options->colour) +
+                         " of the scan show an exposed field of at least 1127 x 1408 pixels?)");
+    ReportMap(*options, ParseOffsetFile(offset, *written), old, fieldExposure);
     return 0;
 }
 

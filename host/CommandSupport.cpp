@@ -1,13 +1,31 @@
 // Small helpers shared by the commands.
-#include <cstdio>
 #include <cctype>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 
 #include "Commands.h"
 #include "Errors.h"
 #include "Files.h"
+#include "Guards.h"
 
 namespace host {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+}  // namespace
+
+CInterruptGuard::CInterruptGuard() {
+    g_interrupted = 0;
+    m_pPrevious = std::signal(SIGINT, OnInterrupt);
+}
+
+CInterruptGuard::~CInterruptGuard() { std::signal(SIGINT, m_pPrevious); }
+
+bool CInterruptGuard::Interrupted() { return g_interrupted != 0; }
 
 const char* ColourName(int colour) {
     static const char* const names[] = {"blue", "green", "red"};

@@ -10,6 +10,7 @@
 #include "DisplayCheck.h"
 #include "Errors.h"
 #include "Files.h"
+#include "Guards.h"
 #include "Kavrel.h"
 #include "Targets.h"
 
@@ -64,15 +65,12 @@ int RunCheckDisplay(const CArgs& args) {
         {{"device", "NAME", "the display (default DISPLAY; kavrel-host displays lists them)"},
          {"dialogs", "", "let the library show its message boxes (default: off)"}},
         0, 0, true);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
+    if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string device = arguments.Text("device", "DISPLAY");
     if (IsFileDisplay(device))
-        throw CUsageError("check-display checks a screen; a file display writes the packed "
-                          "values as they are");
+        throw CUsageError(
+            "check-display checks a screen; a file display writes the packed "
+            "values as they are");
     CScreenMode mode;
     std::string reason;
     if (!FindDisplay(device, mode, reason)) throw CHostError(device + ": " + reason);
@@ -98,18 +96,19 @@ int RunCheckDisplay(const CArgs& args) {
     kavrel.SetColor(0);
     kavrel.SetPosition(0);
     kavrel.SetDeviceName(device.c_str());
-    kavrel.OpenOutputDevice();
     int failed = 0, checked = 0;
-    try {
+    {
+        const COpenDisplay open(kavrel);
         for (const CTestFrame& frame : TestFrames()) {
             kavrel.SetDelayLine(frame.delayLine);
             kavrel.SetDelayShift(frame.delayShift);
             if (frame.blank) {
                 kavrel.OutputBlankFrame(frame.level);
             } else {
-                const std::string offset = folder.Path("levels-" + std::to_string(checked) + ".frm");
-                WriteFileSafely(offset, OffsetFileBytes(
-                                            COffsetMap{kDisplayWidth, kDisplayHeight, frame.levels}));
+                const std::string offset =
+                    folder.Path("levels-" + std::to_string(checked) + ".frm");
+                WriteFileSafely(offset, OffsetFileBytes(COffsetMap{kDisplayWidth, kDisplayHeight,
+                                                                   frame.levels}));
                 kavrel.SetOffsetFile(offset.c_str());
                 kavrel.CalcFrame(0);
                 kavrel.OutputFrame(0);
@@ -125,14 +124,9 @@ int RunCheckDisplay(const CArgs& args) {
             std::cout << std::flush;
             failed += lines.empty() ? 0 : 1;
         }
-    } catch (...) {
-        kavrel.CloseOutputDevice();
-        throw;
     }
-    kavrel.CloseOutputDevice();
     if (failed > 0)
-        throw CHostError(device + ": " + std::to_string(failed) + " of " +
-                         std::to_string(checked) +
+        throw CHostError(device + ": " + std::to_string(failed) + " of " + std::to_string(checked) +
                          " test frames reach the screen changed (see above)");
     std::cout << "display check passed: every packed bit reaches the screen unchanged\n";
     return 0;
@@ -140,13 +134,9 @@ int RunCheckDisplay(const CArgs& args) {
 
 int RunDisplays(const CArgs& args) {
     CArguments arguments("displays", "",
-                         "Lists the device names that --device takes, with their geometry.", {},
-                         0, 0, false);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
+                         "Lists the device names that --device takes, with their geometry.", {}, 0,
+                         0, false);
+    if (!arguments.ParseOrShowHelp(args)) return 0;
     for (const CDisplayEntry& entry : ListDisplays())
         std::cout << entry.name << "\n    " << entry.description << "\n";
     std::cout << "file:PATH\n    a display in memory that writes every drawing to a bitmap file "

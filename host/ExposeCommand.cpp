@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,7 +14,9 @@
 #include "Commands.h"
 #include "Errors.h"
 #include "Files.h"
+#include "Guards.h"
 #include "Kavrel.h"
+#include "Paths.h"
 #include "Targets.h"
 
 namespace host {
@@ -23,9 +24,6 @@ namespace host {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -35,7 +33,7 @@ double SecondsSince(Clock::time_point start) {
 void Hold(double seconds) {
     const Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                      std::chrono::duration<double>(seconds));
-    while (!g_interrupted && Clock::now() < end)
+    while (!CInterruptGuard::Interrupted() && Clock::now() < end)
         std::this_thread::sleep_for(
             std::min<Clock::duration>(std::chrono::milliseconds(20), end - Clock::now()));
 }
@@ -104,24 +102,21 @@ private:
     std::string m_strFirst, m_strLast;
 };
 
-void CheckImage(const std::string& path) {
-    RequireFile(path, "image");
-    const CBitmapSize size = ReadBitmapSize(path);
-    if (size.bitCount != 24 || size.width != kImageWidth || std::abs(size.height) != kImageHeight)
-        throw CHostError(path + ": a " + std::to_string(size.width) + " x " +
-                         std::to_string(std::abs(size.height)) + " bitmap of " +
-                         std::to_string(size.bitCount) + " bits per pixel; expose needs " +
-                         std::to_string(kImageWidth) + " x " + std::to_string(kImageHeight) +
-                         " pixels of 24 bits");
-    if (size.height < 0)
-        throw CHostError(path +
-                         ": a top-down bitmap; expose needs one stored bottom-up, as most "
-                         "programs save them");
-}
+struct CExposeOptions {
+    std::string image;
+    std::string device;  // empty: the default file display in outFolder
+    std::string outFolder;
+    std::optional<std::string> lut;
+    std::optional<std::string> offset;
+    int delayLine = 0;
+    int delayShift = 0;
+    double seconds = 0;
+    std::optional<int> blank;  // the level of the blank frame after each frame
+    bool dialogs = false;
+    std::string library;
+};
 
-}  // namespace
-
-int RunExpose(const CArgs& args) {
+std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
     CArguments arguments(
         "expose", "IMAGE [options]",
         "Shows the twelve frames of IMAGE, a 2560 x 2048 24-bit bitmap, on the output display:\n"
@@ -148,152 +143,212 @@ int RunExpose(const CArgs& args) {
          {"offset", "FILE", "offset file (default: no offset map)"},
          {"delay-line", "N", "1: every second column one display line lower (default 0)"},
          {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
-         {"dialogs", "", "let the library show its message boxes (default: off, the host\n"
-                         "reports failures itself, so that no box waits for a person)"},
+         {"dialogs", "",
+          "let the library show its message boxes (default: off, the host\n"
+          "reports failures itself, so that no box waits for a person)"},
          {"seconds", "S", "how long each frame stays on the display (default 0: a dry run)"},
          {"blank", "VALUE",
           "after every frame show a uniform frame of this exposure level\n"
           "0..4095 (0 is dark), so that no frame stays on longer than asked\n"
           "while the next one is computed"}},
         1, 1, true);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
-    const std::string image = arguments.Positionals()[0];
+    if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
+    CExposeOptions options;
+    options.image = arguments.Positionals()[0];
     if (arguments.Has("device") && arguments.Has("out"))
         throw CUsageError("expose: give either --device or --out, not both");
-    const int delayLine = arguments.Integer("delay-line", 0, 0, 1);
-    const int delayShift = arguments.Integer("delay-shift", 0, 0, 1);
-    const double seconds = arguments.Number("seconds", 0, 0, 86400);
-    const bool blank = arguments.Has("blank");
-    const int blankValue = arguments.Integer("blank", 0, 0, 4095);
-    const std::string lut = arguments.Text("lut");
-    const std::string offset = arguments.Text("offset");
+    options.delayLine = arguments.Integer("delay-line", 0, 0, 1);
+    options.delayShift = arguments.Integer("delay-shift", 0, 0, 1);
+    options.seconds = arguments.Number("seconds", 0, 0, 86400);
+    if (arguments.Has("blank")) options.blank = arguments.Integer("blank", 0, 0, 4095);
+    if (arguments.Has("lut")) options.lut = arguments.Text("lut");
+    if (arguments.Has("offset")) options.offset = arguments.Text("offset");
+    options.device = arguments.Text("device");
+    options.outFolder = arguments.Text("out", "frames");
+    options.dialogs = arguments.Has("dialogs");
+    options.library = arguments.Text("library");
+    return options;
+}
 
-    CheckImage(image);
-    if (arguments.Has("lut")) {
-        RequireFile(lut, "--lut");
-        const CLutTable table = ParseLutFile(lut, ReadWholeFile(lut, kMaxLutFileBytes));
-        if (table.entries.size() > kLibraryMaxLutEntries)
-            throw CHostError(lut + ": a LUT of " + std::to_string(table.entries.size()) +
-                             " entries; the library takes at most " +
-                             std::to_string(kLibraryMaxLutEntries) +
-                             " and would expose with its default table instead");
-    }
-    if (arguments.Has("offset")) {
-        RequireFile(offset, "--offset");
-        const COffsetMap map = ParseOffsetFile(offset, ReadWholeFile(offset, kMaxOffsetFileBytes));
-        if (map.width != kDisplayWidth || map.height != kDisplayHeight)
-            throw CHostError(offset + ": an offset map of " + std::to_string(map.width) + " x " +
-                             std::to_string(map.height) +
-                             " samples; the display needs 1280 x 1024");
-    }
-    std::string device = arguments.Text("device");
+void CheckImage(const std::string& path) {
+    RequireFile(path, "image");
+    const CBitmapSize size = ReadBitmapSize(path);
+    if (size.bitCount != 24 || size.width != kImageWidth || std::abs(size.height) != kImageHeight)
+        throw CHostError(path + ": a " + std::to_string(size.width) + " x " +
+                         std::to_string(std::abs(size.height)) + " bitmap of " +
+                         std::to_string(size.bitCount) + " bits per pixel; expose needs " +
+                         std::to_string(kImageWidth) + " x " + std::to_string(kImageHeight) +
+                         " pixels of 24 bits");
+    if (size.height < 0)
+        throw CHostError(path +
+                         ": a top-down bitmap; expose needs one stored bottom-up, as most "
+                         "programs save them");
+}
+
+void CheckLut(const std::string& lut) {
+    RequireFile(lut, "--lut");
+    const CLutTable table = ParseLutFile(lut, ReadWholeFile(lut, kMaxLutFileBytes));
+    if (table.entries.size() > kLibraryMaxLutEntries)
+        throw CHostError(lut + ": a LUT of " + std::to_string(table.entries.size()) +
+                         " entries; the library takes at most " +
+                         std::to_string(kLibraryMaxLutEntries) +
+                         " and would expose with its default table instead");
+}
+
+void CheckOffset(const std::string& offset) {
+    RequireFile(offset, "--offset");
+    const COffsetMap map = ParseOffsetFile(offset, ReadWholeFile(offset, kMaxOffsetFileBytes));
+    if (map.width != kDisplayWidth || map.height != kDisplayHeight)
+        throw CHostError(offset + ": an offset map of " + std::to_string(map.width) + " x " +
+                         std::to_string(map.height) + " samples; the display needs 1280 x 1024");
+}
+
+// The display the frames go to, checked: the library tells no host whether a display opened,
+// so the host finds out first. The default file display's folder is made here.
+std::string CheckDisplay(const CExposeOptions& options) {
+    std::string device = options.device;
     if (device.empty()) {
-        const std::string folder = arguments.Text("out", "frames");
-        MakeFolder(folder);
-        device = "file:" + folder + "/frame-%02d.bmp";
+        MakeFolder(options.outFolder);
+        device = "file:" + PathInFolder(options.outFolder, "frame-%02d.bmp");
     }
-
-    CDisplayCheck display(device);
-    // The library tells no host whether a display opened: the host finds out first.
-    if (device.compare(0, 5, "file:") == 0) {
-        if (!display.IsFileDisplay())
-            throw CHostError("--device " + device +
-                             ": a file display takes a file name with at most one integer "
-                             "conversion such as %02d (%% for a percent sign)");
-    } else {
+    if (device.compare(0, 5, "file:") != 0) {
         RequireNativeDisplay(device);
+        return device;
     }
-    CKavrel kavrel(arguments.Text("library"));
-    kavrel.DisableErrorWindow(arguments.Has("dialogs") ? 0 : 1);
+    const std::optional<std::string> first = DrawingFile(device.substr(5), 0);
+    if (device.size() == 5 || !first)
+        throw CHostError("--device " + device +
+                         ": a file display takes a file name with at most one integer "
+                         "conversion such as %02d (%% for a percent sign)");
+    RequireFolderOf(*first, "--device");
+    return device;
+}
+
+// Everything but the display checked before the library is loaded; returns the display.
+std::string CheckInputs(const CExposeOptions& options) {
+    CheckImage(options.image);
+    if (options.lut) CheckLut(*options.lut);
+    if (options.offset) CheckOffset(*options.offset);
+    return CheckDisplay(options);
+}
+
+void LoadIntoLibrary(CKavrel& kavrel, const CExposeOptions& options, const std::string& device) {
+    kavrel.DisableErrorWindow(options.dialogs ? 0 : 1);
     kavrel.SetDeviceName(device.c_str());
     // Without a LUT file the library's default table; without any table frames would carry raw
     // image values.
-    kavrel.SetLutFile(lut.c_str());
-    if (arguments.Has("offset")) kavrel.SetOffsetFile(offset.c_str());
-    const int code = kavrel.SetImageFile(image.c_str());
+    kavrel.SetLutFile(options.lut.value_or("").c_str());
+    if (options.offset) kavrel.SetOffsetFile(options.offset->c_str());
+    const int code = kavrel.SetImageFile(options.image.c_str());
     if (code != 0)
-        throw CHostError(image + ": the library cannot load it (result " + std::to_string(code) +
-                         ")");
-    kavrel.SetDelayLine(delayLine);
-    kavrel.SetDelayShift(delayShift);
+        throw CHostError(options.image + ": the library cannot load it (result " +
+                         std::to_string(code) + ")");
+    kavrel.SetDelayLine(options.delayLine);
+    kavrel.SetDelayShift(options.delayShift);
+}
 
-    std::cout << "exposing " << image << " on " << device << "\n"
-              << "  LUT: " << (lut.empty() ? "the library's default table" : lut)
-              << ", offset map: " << (offset.empty() ? "none" : offset) << ", delay line "
-              << (delayLine ? "on" : "off") << ", delay shift " << (delayShift ? "on" : "off")
-              << ", " << seconds << " s a frame"
-              << (blank ? ", blank " + std::to_string(blankValue) + " after each frame" : "")
-              << "\n"
-              << std::flush;
-
-    g_interrupted = 0;
-    void (*previous)(int) = std::signal(SIGINT, OnInterrupt);
+// The times spent on a showing.
+struct CShowing {
     double computing = 0, drawing = 0, shown = 0;
     int frames = 0, drawings = 0;
-    kavrel.OpenOutputDevice();
-    try {
-        for (int index = 0; index < 12 && !g_interrupted; ++index) {
-            const int colour = index / 4, position = index % 4;
-            kavrel.SetColor(colour);
-            kavrel.SetPosition(position);
-            Clock::time_point start = Clock::now();
-            kavrel.CalcFrame(index);
-            const double computed = SecondsSince(start);
-            display.BeforeDrawing();
-            start = Clock::now();
-            kavrel.OutputFrame(index);
-            const double drawn = SecondsSince(start);
-            const std::string file = display.AfterDrawing(device);
-            char line[200];
-            std::snprintf(line, sizeof line,
-                          "frame %2d/12  colour %d (%-5s)  position %d (%-11s)  computed in %s ms, "
-                          "drawn in %s ms",
-                          index + 1, colour, ColourName(colour), position, PositionName(position),
-                          Milliseconds(computed).c_str(), Milliseconds(drawn).c_str());
-            std::cout << line << (file.empty() ? "" : " -> " + file) << "\n" << std::flush;
-            computing += computed;
-            drawing += drawn;
-            ++drawings;
-            start = Clock::now();
-            Hold(seconds);
-            shown += SecondsSince(start);
-            ++frames;
-            if (blank) {
-                display.BeforeDrawing();
-                start = Clock::now();
-                kavrel.OutputBlankFrame(blankValue);
-                drawing += SecondsSince(start);
-                ++drawings;
-                const std::string blankFile = display.AfterDrawing(device);
-                std::cout << "            blank " << blankValue
-                          << (blankFile.empty() ? "" : " -> " + blankFile) << "\n"
-                          << std::flush;
-            }
-        }
-    } catch (...) {
-        kavrel.CloseOutputDevice();
-        std::signal(SIGINT, previous);
-        throw;
-    }
-    kavrel.CloseOutputDevice();
-    std::signal(SIGINT, previous);
+};
 
+void ReportStart(const CExposeOptions& options, const std::string& device) {
+    std::cout << "exposing " << options.image << " on " << device << "\n"
+              << "  LUT: " << (options.lut ? *options.lut : "the library's default table")
+              << ", offset map: " << options.offset.value_or("none") << ", delay line "
+              << (options.delayLine ? "on" : "off") << ", delay shift "
+              << (options.delayShift ? "on" : "off") << ", " << options.seconds << " s a frame"
+              << (options.blank ? ", blank " + std::to_string(*options.blank) + " after each frame"
+                                : "")
+              << "\n"
+              << std::flush;
+}
+
+void ReportFrame(int index, double computed, double drawn, const std::string& file) {
+    const int colour = index / 4, position = index % 4;
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "frame %2d/12  colour %d (%-5s)  position %d (%-11s)  computed in %s ms, "
+                  "drawn in %s ms",
+                  index + 1, colour, ColourName(colour), position, PositionName(position),
+                  Milliseconds(computed).c_str(), Milliseconds(drawn).c_str());
+    std::cout << line << (file.empty() ? "" : " -> " + file) << "\n" << std::flush;
+}
+
+void ReportBlank(int level, const std::string& file) {
+    std::cout << "            blank " << level << (file.empty() ? "" : " -> " + file) << "\n"
+              << std::flush;
+}
+
+void ReportTotals(const CShowing& showing, const CDisplayCheck& display) {
     char held[32];
-    std::snprintf(held, sizeof held, "%.1f", shown);
-    std::cout << "shown " << frames << " of 12 frames: computing " << Milliseconds(computing)
-              << " ms (" << Milliseconds(frames ? computing / frames : 0)
-              << " ms a frame), drawing " << Milliseconds(drawing) << " ms ("
-              << Milliseconds(drawings ? drawing / drawings : 0)
+    std::snprintf(held, sizeof held, "%.1f", showing.shown);
+    std::cout << "shown " << showing.frames << " of 12 frames: computing "
+              << Milliseconds(showing.computing) << " ms ("
+              << Milliseconds(showing.frames ? showing.computing / showing.frames : 0)
+              << " ms a frame), drawing " << Milliseconds(showing.drawing) << " ms ("
+              << Milliseconds(showing.drawings ? showing.drawing / showing.drawings : 0)
               << " ms a drawing), on the display " << held << " s\n";
-    if (display.IsFileDisplay() && frames > 0)
+    if (display.IsFileDisplay() && showing.frames > 0)
         std::cout << "display pictures: " << display.FirstFile() << " .. " << display.LastFile()
                   << "\n";
-    if (g_interrupted)
-        throw CHostError("interrupted after " + std::to_string(frames) + " of 12 frames");
+}
+
+// One frame computed, drawn and held on the display, and the blank frame after it.
+void ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string& device, int index,
+               CDisplayCheck& display, CShowing& showing) {
+    kavrel.SetColor(index / 4);
+    kavrel.SetPosition(index % 4);
+    Clock::time_point start = Clock::now();
+    kavrel.CalcFrame(index);
+    const double computed = SecondsSince(start);
+    display.BeforeDrawing();
+    start = Clock::now();
+    kavrel.OutputFrame(index);
+    const double drawn = SecondsSince(start);
+    ReportFrame(index, computed, drawn, display.AfterDrawing(device));
+    showing.computing += computed;
+    showing.drawing += drawn;
+    ++showing.drawings;
+    start = Clock::now();
+    Hold(options.seconds);
+    showing.shown += SecondsSince(start);
+    ++showing.frames;
+    if (!options.blank) return;
+    display.BeforeDrawing();
+    start = Clock::now();
+    kavrel.OutputBlankFrame(*options.blank);
+    showing.drawing += SecondsSince(start);
+    ++showing.drawings;
+    ReportBlank(*options.blank, display.AfterDrawing(device));
+}
+
+// The twelve frames in their order, until Ctrl+C.
+CShowing ShowFrames(CKavrel& kavrel, const CExposeOptions& options, const std::string& device,
+                    CDisplayCheck& display) {
+    const CInterruptGuard interrupt;
+    const COpenDisplay open(kavrel);
+    CShowing showing;
+    for (int index = 0; index < 12 && !CInterruptGuard::Interrupted(); ++index)
+        ShowFrame(kavrel, options, device, index, display, showing);
+    return showing;
+}
+
+}  // namespace
+
+int RunExpose(const CArgs& args) {
+    const std::optional<CExposeOptions> options = ParseOptions(args);
+    if (!options) return 0;
+    const std::string device = CheckInputs(*options);
+    CKavrel kavrel(options->library);
+    LoadIntoLibrary(kavrel, *options, device);
+    ReportStart(*options, device);
+    CDisplayCheck display(device);
+    const CShowing showing = ShowFrames(kavrel, *options, device, display);
+    ReportTotals(showing, display);
+    if (CInterruptGuard::Interrupted())
+        throw CHostError("interrupted after " + std::to_string(showing.frames) + " of 12 frames");
     return 0;
 }
 

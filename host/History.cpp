@@ -8,6 +8,7 @@
 
 #include "Errors.h"
 #include "Files.h"
+#include "Paths.h"
 
 namespace fs = std::filesystem;
 
@@ -67,9 +68,23 @@ std::string LibraryLockPath(const std::string& target) {
     return target.substr(0, start) + name.substr(0, 200) + "~" + hash + ".kavrel-lock";
 }
 
+CFileState CFileState::Of(const std::string& path) {
+    CFileState state;
+    state.bytes = FileExists(path) ? TryReadWholeFile(path) : std::nullopt;
+    std::error_code error;
+    if (state.bytes) state.time = fs::last_write_time(fs::path(path), error);
+    return state;
+}
+
+std::optional<std::vector<uint8_t>> CFileState::NewContents(const std::string& path) const {
+    CFileState now = Of(path);
+    if (now.bytes && (now.bytes != bytes || now.time != time)) return std::move(now.bytes);
+    return std::nullopt;
+}
+
 CHistory::CHistory(const std::string& path) {
     const std::string target = ResolveLinks(path);
-    m_strFolder = BesideFile(target, ".history");
+    m_strFolder = NativePath(BesideFile(target, ".history"));
     m_strExtension = fs::path(target).extension().string();
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +79,18 @@ private:
     std::optional<std::vector<uint8_t>> m_Before;
     CHistory m_History;
     std::string m_strKept;
+};
+
+// A file's contents and time of last change. The library reports no result for a calibration:
+// the states of its file before and after tell whether it wrote a new one.
+struct CFileState {
+    std::optional<std::vector<uint8_t>> bytes;  // nothing when missing or unreadable
+    std::filesystem::file_time_type time{};
+
+    static CFileState Of(const std::string& path);
+    // The file's contents now, when it was written since this state (it differs in contents or
+    // time); nothing when it is as it was, or gone.
+    std::optional<std::vector<uint8_t>> NewContents(const std::string& path) const;
 };
 
 // The lock file the library takes for calibrations of the file at target.

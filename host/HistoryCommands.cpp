@@ -32,11 +32,7 @@ int RunHistory(const CArgs& args) {
             "file as it was before the last calibration or restore. 'restore FILE N' puts one "
             "back.",
         {}, 1, 1, false);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
+    if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string file = arguments.Positionals()[0];
     const CHistory history(file);
     const std::vector<CVersion> versions = history.Versions();
@@ -61,11 +57,7 @@ int RunRestore(const CArgs& args) {
         "The version it replaces is kept as the newest earlier version, so a restore can be\n"
         "undone with another 'restore FILE'.",
         {}, 1, 2, false);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
+    if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string file = arguments.Positionals()[0];
     long long number = 1;
     if (arguments.Positionals().size() == 2 &&
@@ -73,6 +65,7 @@ int RunRestore(const CArgs& args) {
         throw CUsageError("restore: N must be a whole number from 1, not '" +
                           arguments.Positionals()[1] + "'");
 
+    RequireFolderOf(file, "restore");
     CCalibrationFile target(file, "restore", kMaxOffsetFileBytes);
     target.LockAgainstLibrary();
     const std::vector<CVersion> versions = CHistory(file).Versions();

@@ -8,6 +8,7 @@
 #include "Errors.h"
 #include "Files.h"
 #include "Kavrel.h"
+#include "Paths.h"
 #include "Targets.h"
 
 namespace host {
@@ -83,16 +84,12 @@ int RunTargets(const CArgs& args) {
           "image value 1..250 of the offset pattern's field (default 128); the field must\n"
           "come out clearly darker than the paper"}},
         0, 0, false);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
+    if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string folder = arguments.Text("out", "targets");
     const int field = arguments.Integer("field", kDefaultFieldLevel, 1, 250);
     MakeFolder(folder);
-    const std::string grey = folder + "/grey-scale.bmp";
-    const std::string pattern = folder + "/offset-pattern.bmp";
+    const std::string grey = PathInFolder(folder, "grey-scale.bmp");
+    const std::string pattern = PathInFolder(folder, "offset-pattern.bmp");
     WriteBitmap(grey, MakeGreyScale());
     WriteBitmap(pattern, MakeOffsetPattern(static_cast<uint8_t>(field)));
     std::cout << grey
@@ -109,13 +106,10 @@ int RunSampleImage(const CArgs& args) {
         "Writes a 2560 x 2048 24-bit sample image (colour gradients, grey rings, a step wedge)\n"
         "to try 'expose' with.",
         {}, 1, 1, false);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
+    if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string path = arguments.Positionals()[0];
     RequireExtension(path, ".bmp", "sample-image");
+    CheckWritable(path, "sample-image");
     WriteBitmap(path, MakeSampleImage());
     std::cout << path << ": sample image, " << kImageWidth << " x " << kImageHeight << ", 24-bit\n";
     return 0;
@@ -136,11 +130,7 @@ int RunShow(const CArgs& args) {
           "let the library show its information box itself (a message box on\n"
           "Windows, standard error elsewhere)"}},
         0, 0, true);
-    arguments.Parse(args);
-    if (arguments.HelpWanted()) {
-        std::cout << arguments.Help();
-        return 0;
-    }
+    if (!arguments.ParseOrShowHelp(args)) return 0;
     const int colour = arguments.Integer("color", 0, 0, 2);
     CKavrel kavrel(arguments.Text("library"));
     kavrel.DisableErrorWindow(1);

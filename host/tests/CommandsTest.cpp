@@ -111,9 +111,12 @@ TEST(HostTargets, WritesBothTargetsAndTheSampleImage) {
         EXPECT_EQ(picture.Width(), 2560) << name;
         EXPECT_EQ(picture.Height(), 2048) << name;
     }
-    // The pattern's field level is the one asked for; no temporary file is left behind.
-    run = RunHost(folder, {"targets", "--out", "t", "--field", "100"});
+    // The pattern's field level is the one asked for; no temporary file is left behind; a folder
+    // given with a trailing separator gives paths with one separator.
+    run = RunHost(folder, {"targets", "--out", "t/", "--field", "100"});
     EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "\nt/offset-pattern.bmp: offset test pattern, field 100"))
+        << run.out;
     EXPECT_EQ(host::ReadBitmap(folder.Path("t/offset-pattern.bmp")).Pixel(1000, 1000)[1], 100);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path("t")),
                             std::filesystem::directory_iterator()),
@@ -123,6 +126,26 @@ TEST(HostTargets, WritesBothTargetsAndTheSampleImage) {
     run = RunHost(folder, {"targets", "--out", "file/t"});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "file/t: cannot create this folder")) << run.err;
+}
+
+// Every command that writes into a folder it does not make names a missing one in the same
+// words, before it waits on a lock or writes anything.
+TEST(HostCommandLine, AMissingFolderIsNamedAlike) {
+    CFolder folder;
+    struct CCase {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"sample-image", "none/s.bmp"},
+         "none/s.bmp: the folder none does not exist (sample-image)"},
+        {{"restore", "none/lab.lut"}, "none/lab.lut: the folder none does not exist (restore)"},
+    };
+    for (const CCase& c : cases) {
+        const CRun run = RunHost(folder, c.args);
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
 }
 
 TEST(HostShow, PrintsWhatTheLibraryHolds) {
@@ -222,7 +245,7 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
         {{"sample.bmp", "--device", device, "--offset", "narrow.frm"},
          "narrow.frm: an offset map of 1000 x 1024 samples"},
         {{"sample.bmp", "--device", "file:no-folder/x-%d.bmp"},
-         "drew nothing into no-folder/x-0.bmp"},
+         "no-folder/x-0.bmp: the folder no-folder does not exist (--device)"},
     };
     for (const CCase& c : cases) {
         std::vector<std::string> args = {"expose"};

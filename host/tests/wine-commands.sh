@@ -33,7 +33,8 @@ expose)
     run expose sample.bmp --out shown --blank 0
     expect_status 0
     expect_out "frame 12/12  colour 2 (red  )  position 3 (lower left )"
-    expect_out "display pictures: shown/frame-00.bmp .. shown/frame-23.bmp"
+    # Paths the program puts together carry the system's separator.
+    expect_out 'display pictures: shown\frame-00.bmp .. shown\frame-23.bmp'
     for n in $(seq -w 0 23); do
         [ "$(size "shown/frame-$n.bmp")" -eq $((54 + 1280 * 1024 * 3)) ] || fail "picture $n"
     done
@@ -56,6 +57,15 @@ calc-lut)
     [ "$(head -c 7 lab.lut)" = LUTFILE ] || fail "LUT file magic"
     [ "$(le16 lab.lut $((16 + 2 * 64)))" -eq 1846 ] || fail "entry 64"
     head -c 4 lut.svg | grep -q '<svg' || fail "plot"
+    # The earlier versions beside a file named with '/' are listed with the system's separator.
+    mkdir sub
+    run calc-lut readings.txt --lut sub/lab.lut
+    run calc-lut readings.txt --lut sub/lab.lut
+    expect_status 0
+    run history sub/lab.lut
+    expect_status 0
+    expect_out '1 earlier version in sub\lab.lut.history, newest first'
+    expect_out ' bytes  sub\lab.lut.history\'
     printf '10\n15\nabc\n' >bad.txt
     cp lab.lut before.lut
     run calc-lut bad.txt --lut lab.lut

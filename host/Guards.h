@@ -1,0 +1,36 @@
+// Guards that a command holds while it shows frames: the interrupt handler and the open display
+// are given back on every way out of the command, an error included.
+#pragma once
+
+#include "Kavrel.h"
+
+namespace host {
+
+// Ctrl+C ends a showing between frames instead of the program: while the guard lives, an
+// interrupt only sets a flag; the handler before it returns when the guard goes.
+class CInterruptGuard {
+public:
+    CInterruptGuard();
+    virtual ~CInterruptGuard();
+    CInterruptGuard(const CInterruptGuard&) = delete;
+    CInterruptGuard& operator=(const CInterruptGuard&) = delete;
+
+    static bool Interrupted();
+
+private:
+    void (*m_pPrevious)(int);
+};
+
+// The library's output display, open for the life of the guard.
+class COpenDisplay {
+public:
+    explicit COpenDisplay(CKavrel& kavrel) : m_Kavrel(kavrel) { m_Kavrel.OpenOutputDevice(); }
+    virtual ~COpenDisplay() { m_Kavrel.CloseOutputDevice(); }
+    COpenDisplay(const COpenDisplay&) = delete;
+    COpenDisplay& operator=(const COpenDisplay&) = delete;
+
+private:
+    CKavrel& m_Kavrel;
+};
+
+}  // namespace host
