@@ -1,0 +1,73 @@
+// The exports as a host calls them: results, missing files, the information box.
+#include <gtest/gtest.h>
+
+#include "exports/HostSystem.h"
+#include "exports/Library.h"
+#include "support/TestFiles.h"
+
+TEST(Exports, SettersReturnWhatTheHostMayRelyOn) {
+    host::CKavrel& k = Library();
+    EXPECT_EQ(k.SetColor(2), 2);
+    EXPECT_EQ(k.SetColor(3), 2);
+    EXPECT_EQ(k.SetColor(-1), 2);
+    EXPECT_EQ(k.SetColor(0), 0);
+    EXPECT_EQ(k.SetPosition(7), 7);
+    EXPECT_EQ(k.SetPosition(0), 0);
+    EXPECT_EQ(k.SetDelayLine(5), 5);
+    EXPECT_EQ(k.SetDelayLine(0), 0);
+    EXPECT_EQ(k.SetDelayShift(2), 2);
+    EXPECT_EQ(k.SetDelayShift(0), 0);
+    EXPECT_EQ(k.SetCorrectionFactor(250), 250);
+    EXPECT_EQ(k.SetCorrectionFactor(100), 100);
+    EXPECT_EQ(k.SetThreshold(80), 80);
+    EXPECT_EQ(k.SetThreshold(90), 90);
+    EXPECT_EQ(k.DisableErrorWindow(5), 0);
+    EXPECT_EQ(k.DisableErrorWindow(0), 1);
+    char pixels[12];
+    EXPECT_EQ(k.SetBitmapPointer(pixels), pixels);
+    EXPECT_EQ(k.SetBitmapPointer(nullptr), nullptr);
+    k.SetDensiValue(0, 70000);
+    k.SetDensiValue(48, 1);
+    k.SetDensiValue(-1, 1);
+    k.SetDensiValue(0, 0);
+}
+
+TEST(Exports, NullAndMissingFilesAreNoError) {
+    host::CKavrel& k = Library();
+    testing_support::TempDir dir;
+    EXPECT_EQ(k.SetImageFile(dir.Path("missing.bmp").c_str()), 1);
+    EXPECT_EQ(k.SetImageFile(nullptr), 1);
+    k.SetLutFile(nullptr);
+    k.SetOffsetFile(dir.Path("missing.frm").c_str());
+    k.SetScanFile(nullptr);
+    k.SetDeviceName(nullptr);
+    k.SetDensiValue(99, 1);
+    k.CalcFrame(0);
+    k.OutputFrame(0);
+    k.CalcFrame(12);
+    k.OutputFrame(-1);
+    EXPECT_TRUE(dir.Files().empty());
+}
+
+TEST(Exports, ShowDialogShowsNamesAndColourInAnInformationBox) {
+    host::CKavrel& k = Library();
+    k.SetDeviceName("");
+    k.SetLutFile("");
+    k.SetOffsetFile("");
+    k.SetColor(0);
+    EXPECT_TRUE(IsOneBox(CaptureMessageBoxes([&] { k.ShowDialog(); }), "\n\n\ncolor = 0\n", false));
+
+    testing_support::TempDir dir;
+    const std::string lut = dir.Path("missing.lut");
+    k.SetDeviceName("\\\\.\\DISPLAY2");
+    k.SetLutFile(lut.c_str());
+    k.SetOffsetFile(nullptr);
+    k.SetColor(2);
+    k.DisableErrorWindow(1);  // the information box does not depend on the error flag
+    const std::vector<CapturedBox> boxes = CaptureMessageBoxes([&] { k.ShowDialog(); });
+    k.DisableErrorWindow(0);
+    k.SetColor(0);
+    k.SetDeviceName("");
+    k.SetLutFile("");
+    EXPECT_TRUE(IsOneBox(boxes, "\\\\.\\DISPLAY2\n" + lut + "\n\ncolor = 2\n", false));
+}
