@@ -71,3 +71,26 @@ TEST(Exports, ShowDialogShowsNamesAndColourInAnInformationBox) {
     k.SetLutFile("");
     EXPECT_TRUE(IsOneBox(boxes, "\\\\.\\DISPLAY2\n" + lut + "\n\ncolor = 2\n", false));
 }
+
+// A display that does not open shows its message (when errors are shown) and leaves no display
+// open: the one opened before, here a file display, draws nothing any more.
+TEST(Exports, FailedOpenShowsItsMessageOnlyWhenErrorsAreShown) {
+    host::CKavrel& k = Library();
+    testing_support::TempDir dir;
+    k.SetDeviceName(("file:" + dir.Path("shown-%02d.bmp")).c_str());
+    k.OpenOutputDevice();
+    k.OutputBlankFrame(0x123);
+    ASSERT_EQ(dir.Files().size(), 1u);
+    for (const std::string& name : {std::string("NoSuchDisplay"), std::string(32, 'D')}) {
+        SCOPED_TRACE(name);
+        k.SetDeviceName(name.c_str());
+        EXPECT_TRUE(IsOneBox(CaptureMessageBoxes([&] { k.OpenOutputDevice(); }),
+                             "Can\xB4t open Output Display", true));
+        k.DisableErrorWindow(1);
+        EXPECT_TRUE(CaptureMessageBoxes([&] { k.OpenOutputDevice(); }).empty());
+        k.DisableErrorWindow(0);
+    }
+    k.OutputBlankFrame(4095);
+    EXPECT_EQ(dir.Files().size(), 1u);
+    k.SetDeviceName("");
+}
