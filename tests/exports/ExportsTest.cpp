@@ -7,22 +7,34 @@
 
 TEST(Exports, SettersReturnWhatTheHostMayRelyOn) {
     host::CKavrel& k = Library();
-    EXPECT_EQ(k.SetColor(2), 2);
-    EXPECT_EQ(k.SetColor(3), 2);
-    EXPECT_EQ(k.SetColor(-1), 2);
-    EXPECT_EQ(k.SetColor(0), 0);
-    EXPECT_EQ(k.SetPosition(7), 7);
-    EXPECT_EQ(k.SetPosition(0), 0);
-    EXPECT_EQ(k.SetDelayLine(5), 5);
-    EXPECT_EQ(k.SetDelayLine(0), 0);
-    EXPECT_EQ(k.SetDelayShift(2), 2);
-    EXPECT_EQ(k.SetDelayShift(0), 0);
-    EXPECT_EQ(k.SetCorrectionFactor(250), 250);
-    EXPECT_EQ(k.SetCorrectionFactor(100), 100);
-    EXPECT_EQ(k.SetThreshold(80), 80);
-    EXPECT_EQ(k.SetThreshold(90), 90);
-    EXPECT_EQ(k.DisableErrorWindow(5), 0);
-    EXPECT_EQ(k.DisableErrorWindow(0), 1);
+    // In this order: a colour outside 0..2 keeps the one in force; the last call of each setter
+    // leaves the engine as the other tests expect it.
+    using Setter = decltype(&::SetColor) host::CKavrel::*;
+    struct Case {
+        const char* name;
+        Setter setter;
+        int value, result;
+    };
+    const Case cases[] = {
+        {"SetColor", &host::CKavrel::SetColor, 2, 2},
+        {"SetColor", &host::CKavrel::SetColor, 3, 2},
+        {"SetColor", &host::CKavrel::SetColor, -1, 2},
+        {"SetColor", &host::CKavrel::SetColor, 0, 0},
+        {"SetPosition", &host::CKavrel::SetPosition, 7, 7},
+        {"SetPosition", &host::CKavrel::SetPosition, 0, 0},
+        {"SetDelayLine", &host::CKavrel::SetDelayLine, 5, 5},
+        {"SetDelayLine", &host::CKavrel::SetDelayLine, 0, 0},
+        {"SetDelayShift", &host::CKavrel::SetDelayShift, 2, 2},
+        {"SetDelayShift", &host::CKavrel::SetDelayShift, 0, 0},
+        {"SetCorrectionFactor", &host::CKavrel::SetCorrectionFactor, 250, 250},
+        {"SetCorrectionFactor", &host::CKavrel::SetCorrectionFactor, 100, 100},
+        {"SetThreshold", &host::CKavrel::SetThreshold, 80, 80},
+        {"SetThreshold", &host::CKavrel::SetThreshold, 90, 90},
+        {"DisableErrorWindow", &host::CKavrel::DisableErrorWindow, 5, 0},
+        {"DisableErrorWindow", &host::CKavrel::DisableErrorWindow, 0, 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ((k.*c.setter)(c.value), c.result) << c.name << "(" << c.value << ")";
     char pixels[12];
     EXPECT_EQ(k.SetBitmapPointer(pixels), pixels);
     EXPECT_EQ(k.SetBitmapPointer(nullptr), nullptr);

@@ -60,15 +60,6 @@ private:
 #endif
 };
 
-// While it exists, the x87 unit rounds to single precision, as some hosts set it (Direct3D does),
-// where a host can set it; elsewhere nothing changes.
-class SinglePrecisionX87 {
-public:
-    SinglePrecisionX87();
-    ~SinglePrecisionX87();
-    SinglePrecisionX87(const SinglePrecisionX87&) = delete;
-    SinglePrecisionX87& operator=(const SinglePrecisionX87&) = delete;
-
-private:
-    unsigned m_nSaved = 0;
-};
+// Runs the action with the x87 unit rounding to single precision, as some hosts set it (Direct3D
+// does), where a host can set it; elsewhere it just runs the action.
+void RunAtSinglePrecisionX87(const std::function<void()>& action);

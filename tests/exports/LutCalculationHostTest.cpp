@@ -1,6 +1,7 @@
 // CalcLut through the exports, with the gamma taken from the library's settings file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,12 +57,10 @@ TEST(LutCalculationHost, GammaComesFromTheSettingsOnEveryCall) {
         const std::string lut = dir.Path("calibration" + std::to_string(run++) + ".lut");
         k.SetLutFile(lut.c_str());
         SetGreyScale(k, c.reference, c.step);
-        if (c.singlePrecision) {
-            SinglePrecisionX87 precision;
+        if (c.singlePrecision)
+            RunAtSinglePrecisionX87([&] { k.CalcLut(); });
+        else
             k.CalcLut();
-        } else {
-            k.CalcLut();
-        }
         const std::vector<uint8_t> file = ReadBytes(lut);
         ASSERT_EQ(file.size(), 528u);
         for (const auto& [x, entry] : c.entries) EXPECT_EQ(Entry(file, x), entry) << "entry " << x;
@@ -91,8 +90,9 @@ TEST(LutCalculationHost, CalcLutRefusesAnOldTableTooShortForTheGreyScale) {
     testing_support::TempDir dir;
     const std::string lut = dir.Path("short.lut");
     // 100 entries: the old table stops before input 252.
-    std::vector<uint8_t> bytes = {'L', 'U', 'T', 'F', 'I', 'L', 'E', 0, 100, 0, 0, 0, 0, 0, 255, 0};
-    bytes.resize(16 + 2 * 100, 0);
+    const uint8_t header[16] = {'L', 'U', 'T', 'F', 'I', 'L', 'E', 0, 100, 0, 0, 0, 0, 0, 255, 0};
+    std::vector<uint8_t> bytes(16 + 2 * 100, 0);
+    std::copy(header, header + 16, bytes.begin());
     testing_support::WriteBytes(lut, bytes);
     k.SetLutFile(lut.c_str());
     SetGreyScale(k, 150, 0);

@@ -75,7 +75,6 @@ SettingsFile::SettingsFile(const std::string& text) : m_Folder(text) {}
 
 SettingsFile::~SettingsFile() = default;
 
-// On x86-64 and the other systems the library computes in SSE or plain double precision.
-SinglePrecisionX87::SinglePrecisionX87() = default;
-
-SinglePrecisionX87::~SinglePrecisionX87() = default;
+// The native build's floating point does not depend on the x87 unit's precision: on x86-64 it is
+// done in SSE registers.
+void RunAtSinglePrecisionX87(const std::function<void()>& action) { action(); }

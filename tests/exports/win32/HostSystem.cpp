@@ -74,13 +74,10 @@ SettingsFile::~SettingsFile() {
         DeleteFileA(m_strPath.c_str());
 }
 
-SinglePrecisionX87::SinglePrecisionX87() {
-    unsigned ignored = 0;
-    _controlfp_s(&m_nSaved, 0, 0);
+void RunAtSinglePrecisionX87(const std::function<void()>& action) {
+    unsigned saved = 0, ignored = 0;
+    _controlfp_s(&saved, 0, 0);
     _controlfp_s(&ignored, _PC_24, _MCW_PC);
-}
-
-SinglePrecisionX87::~SinglePrecisionX87() {
-    unsigned ignored = 0;
-    _controlfp_s(&ignored, m_nSaved, _MCW_PC);
+    action();
+    _controlfp_s(&ignored, saved, _MCW_PC);
 }
