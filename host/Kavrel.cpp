@@ -1,7 +1,7 @@
 #include "Kavrel.h"
 
 #include "Errors.h"
-#include "Platform.h"
+#include "SharedLibrary.h"
 
 namespace host {
 

@@ -1,4 +1,5 @@
-// The kavrel library loaded at run time, with its 22 exported functions resolved by name.
+// The kavrel library loaded at run time, with its 22 exported functions resolved by name: the one
+// loader of the host and of the tests that call the exports.
 #pragma once
 
 #include <string>

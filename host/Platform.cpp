@@ -1,5 +1,5 @@
-// The host's only operating-system code: run-time library loading, the program's own folder and
-// the library's settings file.
+// The host's operating-system code, but for loading the library (SharedLibrary*.cpp) and looking at
+// the displays (Display*.cpp): the library's settings file, files read and replaced safely, locks.
 #include "Platform.h"
 
 #include <algorithm>
@@ -13,9 +13,7 @@
 #endif
 #include <windows.h>
 #else
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,44 +51,6 @@ std::string TemporaryName(const std::string& target, int attempt) {
 }  // namespace
 
 #ifdef _WIN32
-
-const char* LibraryFileName() { return "kavrel.dll"; }
-
-void* OpenLibrary(const std::string& path, std::string& error) {
-    // No "cannot find DLL" box from the system: the host reports the failure itself.
-    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = LoadLibraryA(path.c_str());
-    const DWORD code = GetLastError();
-    SetErrorMode(oldMode);
-    if (module != nullptr) return reinterpret_cast<void*>(module);
-    char text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                   text, sizeof text, nullptr);
-    error = text;
-    while (!error.empty() && (error.back() == '\n' || error.back() == '\r' || error.back() == '.'))
-        error.pop_back();
-    // Some system messages name the file through an insert ("%1 is not a valid Win32
-    // application"), which the message is fetched without: the file is named in its place.
-    for (size_t at = error.find("%1"); at != std::string::npos; at = error.find("%1", at))
-        error.replace(at, 2, "the file");
-    if (error.empty()) error = "error " + std::to_string(code);
-    return nullptr;
-}
-
-void* FindFunction(void* library, const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
-}
-
-void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
-
-std::string BesideProgram(const std::string& name) {
-    char path[MAX_PATH + 1];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return name;
-    const std::string program(path, length);
-    const size_t slash = program.find_last_of("\\/");
-    return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
-}
 
 CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* section,
                                    const char* key, int defaultValue) {
@@ -384,30 +344,6 @@ void CProcessLock::Release() {
     unlink(m_strPath.c_str());
     close(static_cast<int>(m_hFile));
     m_hFile = -1;
-}
-
-const char* LibraryFileName() { return "libkavrel.so"; }
-
-void* OpenLibrary(const std::string& path, std::string& error) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        const char* reason = dlerror();
-        error = reason != nullptr ? reason : "cannot be loaded";
-    }
-    return library;
-}
-
-void* FindFunction(void* library, const char* name) { return dlsym(library, name); }
-
-void CloseLibrary(void* library) { dlclose(library); }
-
-std::string BesideProgram(const std::string& name) {
-    char path[PATH_MAX + 1];
-    const ssize_t length = readlink("/proc/self/exe", path, PATH_MAX);
-    if (length <= 0) return name;
-    const std::string program(path, static_cast<size_t>(length));
-    const size_t slash = program.rfind('/');
-    return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
 }
 
 CLibrarySetting ReadLibrarySetting(const std::string&, const char* section, const char* key,

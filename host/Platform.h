@@ -1,6 +1,6 @@
-// The few things the host needs from the operating system: loading a shared library by path,
-// finding its functions, the folder of the running program, reading and replacing files safely,
-// and locks between processes. Everything else is standard C++.
+// The few things the host needs from the operating system beside loading the library
+// (SharedLibrary.h): the library's settings, reading and replacing files safely, and locks between
+// processes. Everything else is standard C++.
 #pragma once
 
 #include <cstdint>
@@ -8,19 +8,6 @@
 #include <vector>
 
 namespace host {
-
-// The library's file name on this system ("libkavrel.so" or "kavrel.dll").
-const char* LibraryFileName();
-
-// Loads the library at path; returns its handle, or null with a reason in error.
-void* OpenLibrary(const std::string& path, std::string& error);
-// The address of an exported function, or null.
-void* FindFunction(void* library, const char* name);
-void CloseLibrary(void* library);
-
-// The path of a file of the given name in the folder of the running program, or the bare name
-// when that folder cannot be told.
-std::string BesideProgram(const std::string& name);
 
 // An integer setting of the library, read from the library's settings file as the library reads
 // it: on Windows with the private-profile lookup of the file named after the library's module

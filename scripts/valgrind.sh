@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the native test programs under valgrind's memcheck: the unit tests, the host tests through
+# Runs the native test programs under valgrind's memcheck: the unit tests, the export tests through
 # the shared library, the failure tests and the fuzz replays over the saved corpus. Fails on any
 # invalid read or write, use of uninitialised memory, or definite or indirect leak.
 #
@@ -21,7 +21,7 @@ memcheck=(valgrind --tool=memcheck --soname-synonyms=somalloc=nouserintercepts
           --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect
           --track-fds=no --quiet)
 
-for program in kavrel-tests kavrel-host-tests kavrel-failure-tests; do
+for program in kavrel-tests kavrel-export-tests kavrel-failure-tests; do
     echo "== valgrind $program"
     "${memcheck[@]}" "$build/$program" --gtest_filter="$filter" --gtest_brief=1
 done

@@ -1,8 +1,15 @@
-// The files of tests/data/malformed through the DLL, against tests/data/malformed/expected.txt.
+// The files of tests/data/malformed through the exports, against tests/data/malformed/expected.txt.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
-#include "win32/Host.h"
+#include "exports/HostSystem.h"
+#include "exports/Library.h"
+#include "support/TestFiles.h"
+
+using testing_support::ReadBytes;
 
 namespace {
 
@@ -13,7 +20,7 @@ std::string MalformedDir() {
 
 struct Expectation {
     std::string file;
-    std::vector<std::string> outcome;
+    std::vector<std::string> outcome;  // the words after the name
 };
 
 std::vector<Expectation> ReadExpectations() {
@@ -39,22 +46,22 @@ bool EndsWith(const std::string& s, const char* end) {
 
 // "load N ...": SetImageFile over a good image returns N. Every file, loaded as what its name
 // says, computes a frame without a message box, and nothing is written beside it.
-HOST_CHECK(MalformedFilesGiveTheirResultsThroughTheDll) {
-    const Kavrel& k = Library();
+TEST(MalformedHost, FilesGiveTheirResultsThroughTheExports) {
+    host::CKavrel& k = Library();
     const std::vector<Expectation> expectations = ReadExpectations();
-    EXPECT_TRUE(expectations.size() > 50);
+    EXPECT_GT(expectations.size(), 50u);
     const std::string good = MalformedDir() + "/bmp-good-8x6.bmp";
     k.DisableErrorWindow(0);
     size_t bitmaps = 0;
     for (const Expectation& e : expectations) {
+        SCOPED_TRACE(e.file);
         const std::string path = MalformedDir() + "/" + e.file;
         const std::vector<CapturedBox> boxes = CaptureMessageBoxes([&] {
             if (EndsWith(e.file, ".bmp")) {
                 EXPECT_EQ(k.SetImageFile(good.c_str()), 0);
                 const int code = k.SetImageFile(path.c_str());
-                if (e.outcome.size() < 2 || code != std::atoi(e.outcome[1].c_str()))
-                    ReportFailure(__FILE__, __LINE__,
-                                  e.file + ": SetImageFile returned " + std::to_string(code));
+                ASSERT_GE(e.outcome.size(), 2u);
+                EXPECT_EQ(code, std::atoi(e.outcome[1].c_str())) << "SetImageFile";
                 ++bitmaps;
             } else if (EndsWith(e.file, ".frm")) {
                 k.SetOffsetFile(path.c_str());
@@ -63,9 +70,9 @@ HOST_CHECK(MalformedFilesGiveTheirResultsThroughTheDll) {
             }
             k.CalcFrame(0);
         });
-        if (!boxes.empty()) ReportFailure(__FILE__, __LINE__, e.file + " showed a message box");
+        EXPECT_TRUE(boxes.empty()) << "showed a message box";
     }
-    EXPECT_TRUE(bitmaps > 30);
+    EXPECT_GT(bitmaps, 30u);
     k.SetOffsetFile("");
     k.SetLutFile("");
     k.SetImageFile("");
@@ -75,16 +82,16 @@ HOST_CHECK(MalformedFilesGiveTheirResultsThroughTheDll) {
 // drawn with the table and the offset map that the file leaves in force. "plane unchanged" draws
 // as the map loaded before it, "default table" as the table of a missing file; a file that was
 // taken draws otherwise.
-HOST_CHECK(MalformedOffsetAndLutFilesDrawAsExpected) {
-    const Kavrel& k = Library();
-    HostTempDir dir;
+TEST(MalformedHost, OffsetAndLutFilesDrawAsExpected) {
+    host::CKavrel& k = Library();
+    testing_support::TempDir dir;
     const std::string shown = dir.Path("shown.bmp");
     const std::string missing = dir.Path("missing.lut");
     // The map in force before each offset file: 4 x 3 like the frames, every offset +500.
     const std::string previous = dir.Path("previous.frm");
     std::vector<uint8_t> map = {'F', 'R', 'A', 'M', 'E', 0, 12, 0, 0, 0, 4, 0, 0, 0, 3, 0, 0, 0};
     for (int i = 0; i < 12; ++i) map.insert(map.end(), {0xF4, 0x01});
-    WriteFileBytes(previous, map);
+    testing_support::WriteBytes(previous, map);
 
     k.DisableErrorWindow(1);
     EXPECT_EQ(k.SetImageFile((MalformedDir() + "/bmp-good-8x6.bmp").c_str()), 0);
@@ -98,7 +105,7 @@ HOST_CHECK(MalformedOffsetAndLutFilesDrawAsExpected) {
         k.SetOffsetFile(offsets.c_str());
         k.CalcFrame(0);
         k.OutputFrame(0);
-        return ReadFileBytes(shown);
+        return ReadBytes(shown);
     };
     const std::vector<uint8_t> reference = draw(missing, previous);
     EXPECT_EQ(reference.size(), 54u + 1280u * 1024u * 3u);
@@ -107,23 +114,20 @@ HOST_CHECK(MalformedOffsetAndLutFilesDrawAsExpected) {
     for (const Expectation& e : ReadExpectations()) {
         const std::string path = MalformedDir() + "/" + e.file;
         const std::string outcome = e.outcome.empty() ? "" : e.outcome[0] + " " + e.outcome.back();
-        bool same = false;
         if (EndsWith(e.file, ".frm")) {
-            same = draw(missing, path) == reference;
-            if (same != (outcome == "plane unchanged"))
-                ReportFailure(__FILE__, __LINE__,
-                              e.file + (same ? " drew as the previous map" : " drew otherwise"));
+            EXPECT_EQ(draw(missing, path) == reference, outcome == "plane unchanged")
+                << e.file << " should draw " << (outcome == "plane unchanged" ? "as" : "unlike")
+                << " the previous map";
         } else if (EndsWith(e.file, ".lut")) {
-            same = draw(path, previous) == reference;
-            if (same != (outcome == "default table"))
-                ReportFailure(__FILE__, __LINE__,
-                              e.file + (same ? " drew as the default table" : " drew otherwise"));
+            EXPECT_EQ(draw(path, previous) == reference, outcome == "default table")
+                << e.file << " should draw " << (outcome == "default table" ? "as" : "unlike")
+                << " the default table";
         } else {
             continue;
         }
         ++checked;
     }
-    EXPECT_TRUE(checked > 25);
+    EXPECT_GT(checked, 25u);
     k.CloseOutputDevice();
     k.SetDeviceName("");
     k.SetLutFile("");

@@ -3,14 +3,14 @@
 
 #include <cstdio>
 
-#include "native/LibraryHost.h"
+#include "exports/Library.h"
 #include "support/DisplayPictures.h"
 #include "support/TestFiles.h"
 
 namespace dp = display_pictures;
 
 TEST(Exposure, TwelveFramesShowEveryImageByteExactlyOnce) {
-    LibraryHost& kavrel = LibraryHost::Get();
+    host::CKavrel& kavrel = Library();
     testing_support::TempDir dir;
     const std::vector<uint8_t> pixels = dp::NoiseBytes(dp::Stride(2560) * 2048, 12345);
     testing_support::WriteBytes(dir.Path("image.bmp"), dp::BitmapFile(2560, 2048, pixels));

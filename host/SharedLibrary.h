@@ -1,0 +1,22 @@
+// Loading a shared library at run time: the only operating-system code of the loader, in
+// SharedLibraryWin32.cpp and SharedLibraryPosix.cpp.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// The library's file name on this system ("libkavrel.so" or "kavrel.dll").
+const char* LibraryFileName();
+
+// Loads the library at path; returns its handle, or null with a reason in error.
+void* OpenLibrary(const std::string& path, std::string& error);
+// The address of an exported function, or null.
+void* FindFunction(void* library, const char* name);
+void CloseLibrary(void* library);
+
+// The path of a file of the given name in the folder of the running program, or the bare name
+// when that folder cannot be told.
+std::string BesideProgram(const std::string& name);
+
+}  // namespace host
