@@ -181,11 +181,11 @@ void CFrameEngine::OutputBlankFrame(int32_t value) {
 void CFrameEngine::CalcLut() {
     const CCalibrationFile file(m_strLutFile, "LUT file", m_bShowErrors);
     if (!file.Ready()) return;
-    CLut newLut;
     CLut oldLut;
-    newLut.m_bShowErrors = m_bShowErrors;
     oldLut.m_bShowErrors = m_bShowErrors;
     oldLut.Load(m_strLutFile);
+    CLut newLut;
+    newLut.m_bShowErrors = m_bShowErrors;
     newLut.CalcFromDensiValues(oldLut, m_DensiValues);
     newLut.Save(m_strLutFile);
 }
