@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "base/ByteIO.h"
@@ -30,16 +31,15 @@ constexpr int64_t LutFileLength(int32_t count) {
     return static_cast<int64_t>(kLutFileHeaderSize) + 2 * static_cast<int64_t>(count);
 }
 
-// Reads the header; false when the data ends first. The magic is skipped, not checked: a table
-// is taken from any file whose count and length fit.
-inline bool ReadLutFileHeader(CByteReader& reader, CLutFileHeader& header) {
+// The header, or nothing when the data ends first. The magic is skipped, not checked: a table is
+// taken from any file whose count and length fit.
+inline std::optional<CLutFileHeader> ReadLutFileHeader(CByteReader& reader) {
     reader.Skip(sizeof kLutFileMagic);
-    const int32_t count = static_cast<int32_t>(reader.LE32());
-    const int16_t firstInput = static_cast<int16_t>(reader.LE16());
-    const int16_t lastInput = static_cast<int16_t>(reader.LE16());
-    if (reader.RanOut()) return false;
-    header = CLutFileHeader{count, firstInput, lastInput};
-    return true;
+    // A braced list reads its fields in order.
+    const CLutFileHeader header{static_cast<int32_t>(reader.LE32()),
+                                static_cast<int16_t>(reader.LE16()),
+                                static_cast<int16_t>(reader.LE16())};
+    return reader.RanOut() ? std::nullopt : std::optional<CLutFileHeader>(header);
 }
 
 // Whether the table of a file of fileLength bytes (-1 when unknown) is used: 1 to 256 entries,

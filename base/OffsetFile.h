@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "base/ByteIO.h"
 
@@ -22,27 +23,27 @@ struct COffsetFileHeader {
     int32_t rows = 0;
 };
 
+// Whether the sizes describe a map: none negative, the count width x height.
+constexpr bool HasConsistentSizes(const COffsetFileHeader& header) {
+    return header.count >= 0 && header.rows >= 0 && header.cols >= 0 &&
+           static_cast<int64_t>(header.rows) * header.cols == header.count;
+}
+
 // The bytes a file of count samples needs.
 constexpr int64_t OffsetFileLength(int32_t count) {
     return static_cast<int64_t>(kOffsetFileHeaderSize) + 2 * static_cast<int64_t>(count);
 }
 
-// Reads the header; false when the data ends first. The magic is skipped, not checked: a map is
+// The header, or nothing when the data ends first. The magic is skipped, not checked: a map is
 // taken from any file whose sizes and length fit.
-inline bool ReadOffsetFileHeader(CByteReader& reader, COffsetFileHeader& header) {
+inline std::optional<COffsetFileHeader> ReadOffsetFileHeader(CByteReader& reader) {
     reader.Skip(sizeof kOffsetFileMagic);
-    const int32_t count = static_cast<int32_t>(reader.LE32());
-    const int32_t cols = static_cast<int32_t>(reader.LE32());
-    const int32_t rows = static_cast<int32_t>(reader.LE32());
-    if (reader.RanOut()) return false;
-    header = COffsetFileHeader{count, cols, rows};
-    return true;
-}
-
-// Whether the sizes describe a map: none negative, the count width x height.
-constexpr bool HasConsistentSizes(const COffsetFileHeader& header) {
-    return header.count >= 0 && header.rows >= 0 && header.cols >= 0 &&
-           static_cast<int64_t>(header.rows) * header.cols == header.count;
+    COffsetFileHeader header;
+    header.count = static_cast<int32_t>(reader.LE32());
+    header.cols = static_cast<int32_t>(reader.LE32());
+    header.rows = static_cast<int32_t>(reader.LE32());
+    if (reader.RanOut()) return std::nullopt;
+    return header;
 }
 
 // Whether the map of a file of fileLength bytes (-1 when unknown) is loaded: consistent sizes,

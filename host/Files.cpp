@@ -11,6 +11,21 @@ namespace fs = std::filesystem;
 
 namespace host {
 
+namespace {
+
+// The header that was read from the start of a file; throws CHostError naming the file when its
+// bytes ended within it.
+template <typename Header>
+Header RequireHeader(const std::string& path, const std::optional<Header>& header,
+                     const std::string& kind, size_t size) {
+    if (!header)
+        throw CHostError(path + ": not " + kind + " (shorter than the " + std::to_string(size) +
+                         " bytes of its header)");
+    return *header;
+}
+
+}  // namespace
+
 std::optional<std::vector<uint8_t>> TryReadWholeFile(const std::string& path, uint64_t maxBytes) {
     std::vector<uint8_t> bytes;
     if (ReadRegularFile(path, maxBytes, bytes) != CReadResult::Done) return std::nullopt;
@@ -104,11 +119,10 @@ void MakeFolder(const std::string& path) {
 
 CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     kavrel::CByteReader reader(bytes);
-    kavrel::CLutFileHeader header;
-    if (!kavrel::ReadLutFileHeader(reader, header))
-        throw CHostError(path + ": not a LUT file (shorter than the " +
-                         std::to_string(kavrel::kLutFileHeaderSize) + " bytes of its header)");
-    if (header.count <= 0 || static_cast<int64_t>(bytes.size()) < kavrel::LutFileLength(header.count))
+    const kavrel::CLutFileHeader header = RequireHeader(
+        path, kavrel::ReadLutFileHeader(reader), "a LUT file", kavrel::kLutFileHeaderSize);
+    if (header.count <= 0 ||
+        static_cast<int64_t>(bytes.size()) < kavrel::LutFileLength(header.count))
         throw CHostError(path + ": LUT file with a wrong entry count (" +
                          std::to_string(header.count) + ") or cut short");
     CLutTable table;
@@ -140,10 +154,8 @@ std::vector<uint8_t> LutFileBytes(const CLutTable& table) {
 
 COffsetMap ParseOffsetFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     kavrel::CByteReader reader(bytes);
-    kavrel::COffsetFileHeader header;
-    if (!kavrel::ReadOffsetFileHeader(reader, header))
-        throw CHostError(path + ": not an offset file (shorter than the " +
-                         std::to_string(kavrel::kOffsetFileHeaderSize) + " bytes of its header)");
+    const kavrel::COffsetFileHeader header = RequireHeader(
+        path, kavrel::ReadOffsetFileHeader(reader), "an offset file", kavrel::kOffsetFileHeaderSize);
     if (!kavrel::HasConsistentSizes(header))
         throw CHostError(path + ": offset file whose size (" + std::to_string(header.cols) +
                          " x " + std::to_string(header.rows) +

@@ -238,13 +238,12 @@ void CFrame::Load(std::string path) {
     if (!file.OpenRead(path)) return;
     uint8_t head[kavrel::kOffsetFileHeaderSize];
     kavrel::CByteReader reader(std::span<const uint8_t>(head, file.Read(head, sizeof head)));
-    kavrel::COffsetFileHeader header;
-    if (!kavrel::ReadOffsetFileHeader(reader, header)) return;
+    const std::optional<kavrel::COffsetFileHeader> header = kavrel::ReadOffsetFileHeader(reader);
     // A claimed size far beyond any display is refused before anything is allocated or read.
-    if (!kavrel::IsUsableOffsetFile(header, file.Length())) return;
-    const int32_t count = header.count;
-    const int32_t cols = header.cols;
-    const int32_t rows = header.rows;
+    if (!header || !kavrel::IsUsableOffsetFile(*header, file.Length())) return;
+    const int32_t count = header->count;
+    const int32_t cols = header->cols;
+    const int32_t rows = header->rows;
 
     std::unique_ptr<uint16_t[]> samples = kavrel::TryAllocate<uint16_t>(static_cast<size_t>(count));
     if (!samples) {

@@ -41,22 +41,21 @@ void CLut::MakeInverse(int32_t step) {
 void CLut::Load(const std::string& path) {
     m_pTable.reset();
     platform::CFile file;
-    uint8_t head[kavrel::kLutFileHeaderSize];
-    kavrel::CLutFileHeader header;
     if (!file.OpenRead(path)) {
         MakeInverse(kDefaultStep);
         return;
     }
+    uint8_t head[kavrel::kLutFileHeaderSize];
     kavrel::CByteReader headReader(std::span<const uint8_t>(head, file.Read(head, sizeof head)));
-    if (!kavrel::ReadLutFileHeader(headReader, header) ||
-        !kavrel::IsUsableLutFile(header, file.Length())) {
+    const std::optional<kavrel::CLutFileHeader> header = kavrel::ReadLutFileHeader(headReader);
+    if (!header || !kavrel::IsUsableLutFile(*header, file.Length())) {
         MakeInverse(kDefaultStep);
         return;
     }
-    const int32_t count = header.count;
+    const int32_t count = header->count;
     m_nCount = count;
-    m_nFirstInput = header.firstInput;
-    m_nLastInput = header.lastInput;
+    m_nFirstInput = header->firstInput;
+    m_nLastInput = header->lastInput;
     std::unique_ptr<int16_t[]> table = kavrel::TryAllocate<int16_t>(static_cast<size_t>(count));
     if (!table) return;
     uint8_t entries[2 * kMaxEntries];

@@ -36,6 +36,17 @@ std::vector<std::string> FilesEndingIn(const std::string& extension) {
     return files;
 }
 
+// Runs check on every file of the collection whose name ends in the extension.
+template <typename Check>
+void ForEachFile(const std::string& extension, Check check) {
+    const std::vector<std::string> files = FilesEndingIn(extension);
+    ASSERT_GE(files.size(), 10u);
+    for (const std::string& path : files) {
+        SCOPED_TRACE(path);
+        check(path);
+    }
+}
+
 std::vector<int16_t> LibraryEntries(const CLut& lut) {
     if (!lut.HasTable()) return {};
     return std::vector<int16_t>(lut.m_pTable.get(), lut.m_pTable.get() + lut.m_nCount);
@@ -55,17 +66,14 @@ host::CLutTable HostLutInForce(const std::string& path) {
 }  // namespace
 
 TEST(HostReadsAsTheLibrary, LutFilesGiveTheTableTheLibraryUses) {
-    const std::vector<std::string> files = FilesEndingIn(".lut");
-    ASSERT_GE(files.size(), 10u);
-    for (const std::string& path : files) {
-        SCOPED_TRACE(path);
+    ForEachFile(".lut", [](const std::string& path) {
         CLut library;
         library.Load(path);
         const host::CLutTable host = HostLutInForce(path);
         EXPECT_EQ(LibraryEntries(library), host.entries);
         EXPECT_EQ(library.m_nFirstInput, host.firstInput);
         EXPECT_EQ(library.m_nLastInput, host.lastInput);
-    }
+    });
 }
 
 TEST(HostReadsAsTheLibrary, OffsetFilesAreTakenExactlyWhenTheLibraryLoadsThem) {
@@ -76,10 +84,7 @@ TEST(HostReadsAsTheLibrary, OffsetFilesAreTakenExactlyWhenTheLibraryLoadsThem) {
     before.height = 1;
     before.samples = {-7, 7};
     host::WriteFileSafely(folder.Path("before.frm"), host::OffsetFileBytes(before));
-    const std::vector<std::string> files = FilesEndingIn(".frm");
-    ASSERT_GE(files.size(), 10u);
-    for (const std::string& path : files) {
-        SCOPED_TRACE(path);
+    ForEachFile(".frm", [&](const std::string& path) {
         CFrame library;
         library.Load(folder.Path("before.frm"));
         library.Load(path);
@@ -93,14 +98,11 @@ TEST(HostReadsAsTheLibrary, OffsetFilesAreTakenExactlyWhenTheLibraryLoadsThem) {
         ASSERT_EQ(static_cast<size_t>(library.m_nCount), host.samples.size());
         for (size_t i = 0; i < host.samples.size(); ++i)
             EXPECT_EQ(static_cast<int16_t>(library.m_pData[i]), host.samples[i]) << i;
-    }
+    });
 }
 
 TEST(HostReadsAsTheLibrary, BitmapsAreReadExactlyWhenTheLibraryLoadsTheirPixels) {
-    const std::vector<std::string> files = FilesEndingIn(".bmp");
-    ASSERT_GE(files.size(), 20u);
-    for (const std::string& path : files) {
-        SCOPED_TRACE(path);
+    ForEachFile(".bmp", [](const std::string& path) {
         CBitmapImage library;
         // Compressed pixels load, but no frame or scan is made of them: the host refuses them.
         const bool usable = library.Load(path) == CBitmapImage::kLoaded &&
@@ -114,7 +116,7 @@ TEST(HostReadsAsTheLibrary, BitmapsAreReadExactlyWhenTheLibraryLoadsTheirPixels)
         } catch (const host::CHostError&) {
         }
         EXPECT_EQ(read, usable);
-    }
+    });
 }
 
 // The files whose verdict changed when the host took the library's rules, each through the
