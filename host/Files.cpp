@@ -24,6 +24,13 @@ Header RequireHeader(const std::string& path, const std::optional<Header>& heade
     return *header;
 }
 
+// The count signed 16-bit values that follow a header (the file holds them all).
+std::vector<int16_t> ReadValues(kavrel::CByteReader& reader, int32_t count) {
+    std::vector<int16_t> values(static_cast<size_t>(count));
+    for (int16_t& value : values) value = static_cast<int16_t>(reader.LE16());
+    return values;
+}
+
 }  // namespace
 
 std::optional<std::vector<uint8_t>> TryReadWholeFile(const std::string& path, uint64_t maxBytes) {
@@ -128,8 +135,7 @@ CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& byte
     CLutTable table;
     table.firstInput = header.firstInput;
     table.lastInput = header.lastInput;
-    table.entries.resize(static_cast<size_t>(header.count));
-    for (int16_t& entry : table.entries) entry = static_cast<int16_t>(reader.LE16());
+    table.entries = ReadValues(reader, header.count);
     return table;
 }
 
@@ -169,8 +175,7 @@ COffsetMap ParseOffsetFile(const std::string& path, const std::vector<uint8_t>& 
     COffsetMap map;
     map.width = header.cols;
     map.height = header.rows;
-    map.samples.resize(static_cast<size_t>(header.count));
-    for (int16_t& sample : map.samples) sample = static_cast<int16_t>(reader.LE16());
+    map.samples = ReadValues(reader, header.count);
     return map;
 }
 
