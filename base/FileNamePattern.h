@@ -1,13 +1,25 @@
-// The names of the files a file display writes: a pattern holding at most one integer conversion
-// that numbers the drawings. Header-only, so that the host names the files the display writes.
+// The file display: its device name ("file:" and a file name pattern), and the names of the files
+// it writes, numbered by the pattern's one integer conversion. Header-only, so that the host
+// names the files the display writes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace kavrel {
+
+// The device name prefix of a display held in memory whose picture goes to bitmap files.
+constexpr char kFileDisplayPrefix[] = "file:";
+
+// The file name pattern of a file display's device name; nothing for another display.
+inline std::optional<std::string> FileDisplayPattern(const std::string& deviceName) {
+    constexpr size_t prefixLength = sizeof kFileDisplayPrefix - 1;
+    if (deviceName.compare(0, prefixLength, kFileDisplayPrefix) != 0) return std::nullopt;
+    return deviceName.substr(prefixLength);
+}
 
 namespace filename_detail {
 constexpr bool IsFlag(char c) { return c == '0' || c == '-' || c == '+' || c == ' '; }

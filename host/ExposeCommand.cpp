@@ -53,7 +53,7 @@ std::optional<std::string> DrawingFile(const std::string& pattern, unsigned n) {
 class CDisplayCheck {
 public:
     explicit CDisplayCheck(const std::string& device) {
-        if (device.compare(0, 5, "file:") == 0) m_strPattern = device.substr(5);
+        m_strPattern = kavrel::FileDisplayPattern(device).value_or(std::string());
         m_bFileDisplay = !m_strPattern.empty() && DrawingFile(m_strPattern, 0).has_value();
     }
     bool IsFileDisplay() const { return m_bFileDisplay; }
