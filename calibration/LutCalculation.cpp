@@ -74,12 +74,6 @@ constexpr uint32_t kHighestGamma = 1000;
 
 }  // namespace
 
-int32_t StepInput(int32_t k) {
-    if (k <= 15) return 4 * (k + 1);
-    if (k <= 32) return 72 + 8 * (k - 16);
-    return 204 + 4 * (k - 33);
-}
-
 bool IsUsableGammaSetting(uint32_t hundredths) {
     return hundredths >= kLowestGamma && hundredths <= kHighestGamma;
 }

@@ -5,17 +5,16 @@
 #include <array>
 #include <cstdint>
 
+#include "base/CalibrationLayout.h"
 #include "image/Lut.h"
 
 namespace kavrel::lutcalc {
 
-// The grey scale: 46 patches of falling density, reading r (1..46) belongs to step 46 - r.
-constexpr int32_t kStepCount = 46;
+using kavrel::kStepCount;
 constexpr size_t kReadingCount = 48;
 using StepValues = std::array<int16_t, kStepCount>;
 
-// The image value that step k (0..45) was exposed with: 4..64 by 4, 72..200 by 8, 204..252 by 4.
-int32_t StepInput(int32_t k);
+using kavrel::StepInput;
 
 // Whether a Gamma setting (in hundredths) is one the calculation uses: 10 .. 1000, gamma 0.10 ..
 // 10.00. 0 would divide by zero; a setting written as a decimal ("1.80" reads as 1) or a negative

@@ -370,7 +370,8 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
             seeds.emplace_back(std::string("pattern-") + std::to_string(seeds.size()), b);
         }
     } else if (target == "host-files") {
-        // A byte that chooses (0 a bitmap, 1 readings, 3 readings as densities), then the file.
+        // A byte that chooses (0 a bitmap, 1 readings, 3 readings as densities, 4 a LUT file,
+        // 8 an offset file), then the file.
         auto with = [](uint8_t choice, const Bytes& file) {
             Bytes b = {choice};
             b.insert(b.end(), file.begin(), file.end());
@@ -393,6 +394,10 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
                                         "30 31 32 33 34 35 36 37 38 39 40 41 42 "
                                         "43 44 45 46 47\r\n")));
         seeds.emplace_back("readings-bad.host", with(1, Text("1.5\n-3\n70000\nx\n")));
+        seeds.emplace_back("lut.host", with(4, LutFile(256, 0, 255, 256)));
+        seeds.emplace_back("lut-unnamed-300.host", with(4, LutFile(300, 0, 299, 300, "TABLES!")));
+        seeds.emplace_back("offset.host", with(8, OffsetFile(12, 4, 3, 12)));
+        seeds.emplace_back("offset-empty.host", with(8, OffsetFile(0, 0, 7, 0, "EMPTY")));
     } else if (target == "settings") {
         seeds.emplace_back("plain.ini", Text("[Imaging]\nGamma=210\nUnsharpenOffset=2\n"));
         seeds.emplace_back("crlf.ini", Text("; settings\r\n[imaging]\r\n  gamma = 0x1F \r\n"));

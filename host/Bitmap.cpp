@@ -8,41 +8,39 @@
 #include "Errors.h"
 #include "Files.h"
 #include "Platform.h"
+#include "base/BitmapFile.h"
 
 namespace host {
 
 namespace {
 
-constexpr uint32_t kFileHeaderSize = 14;
-constexpr uint32_t kInfoHeaderSize = 40;
 constexpr int32_t kPixelsPerMetre = 3780;  // 96 pixels per inch
 
-size_t StrideFor(int32_t width) { return (3 * static_cast<size_t>(width) + 3) & ~size_t{3}; }
+size_t StrideFor(int32_t width) { return static_cast<size_t>(kavrel::BitmapRowStride(width)); }
 
 struct CHeader {
     uint32_t pixelOffset;
-    uint32_t infoSize;
     int32_t width;
     int32_t height;
     uint16_t planes;
     uint16_t bitCount;
     uint32_t compression;
+    int64_t pixelBytes;  // rows padded, or -1 for an unusable size
 };
 
-CHeader ParseHeader(const std::string& path, const uint8_t* bytes, size_t size) {
-    if (size < kFileHeaderSize + 16 || bytes[0] != 'B' || bytes[1] != 'M')
-        throw CHostError(path + ": not a bitmap file");
-    CHeader h;
-    h.pixelOffset = LE32(bytes + 10);
-    h.infoSize = LE32(bytes + 14);
-    if (h.infoSize < kInfoHeaderSize || size < kFileHeaderSize + kInfoHeaderSize)
-        throw CHostError(path + ": bitmap with an old or damaged header (save it as a 24-bit BMP)");
-    h.width = static_cast<int32_t>(LE32(bytes + 18));
-    h.height = static_cast<int32_t>(LE32(bytes + 22));
-    h.planes = LE16(bytes + 26);
-    h.bitCount = LE16(bytes + 28);
-    h.compression = LE32(bytes + 30);
-    return h;
+// The headers read as the library reads them.
+CHeader ParseHeader(const std::string& path, const std::vector<uint8_t>& bytes) {
+    kavrel::CByteReader reader(bytes);
+    kavrel::CBitmapHeaders headers;
+    if (!kavrel::ReadBitmapHeaders(reader, headers)) {
+        if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M')
+            throw CHostError(path + ": not a bitmap file");
+        throw CHostError(path + ": bitmap whose header is cut short");
+    }
+    const CBitmapInfoHeader& info = headers.info;
+    return CHeader{headers.pixelOffset, info.biWidth,       info.biHeight,
+                   info.biPlanes,       info.biBitCount,    info.biCompression,
+                   kavrel::BitmapPixelBytes(info)};
 }
 
 // "a 16" or "an 8": the article that goes before a number as it is spoken.
@@ -59,8 +57,7 @@ void CheckTwentyFourBit(const std::string& path, const CHeader& h) {
         throw CHostError(path + ": " + WithArticle(h.bitCount) +
                          "-bit bitmap; only 24-bit bitmaps can be used");
     if (h.compression != 0) throw CHostError(path + ": compressed bitmap; save it uncompressed");
-    if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN || h.width > 100000 ||
-        std::abs(h.height) > 100000)
+    if (h.pixelBytes < 0 || h.pixelBytes > kavrel::kBitmapMaxLoadedBytes)
         throw CHostError(path + ": bitmap of an unusable size " + std::to_string(h.width) + " x " +
                          std::to_string(h.height));
 }
@@ -91,20 +88,21 @@ void CPicture::FillGrey(int32_t x, int32_t y, int32_t width, int32_t height, uin
 CBitmapSize ReadBitmapSize(const std::string& path) {
     if (!FileExists(path)) throw CHostError(path + ": no such file");
     std::vector<uint8_t> bytes;
-    if (ReadRegularFile(path, kFileHeaderSize + kInfoHeaderSize, bytes, true) != CReadResult::Done)
+    if (ReadRegularFile(path, kavrel::kBitmapFileHeaderSize + kavrel::kBitmapInfoHeaderSize, bytes,
+                        true) != CReadResult::Done)
         throw CHostError(path + ": cannot be read");
-    const CHeader h = ParseHeader(path, bytes.data(), bytes.size());
+    const CHeader h = ParseHeader(path, bytes);
     return CBitmapSize{h.width, h.height, h.bitCount};
 }
 
 CPicture ReadBitmap(const std::string& path) {
     const std::vector<uint8_t> bytes = ReadWholeFile(path);
-    const CHeader h = ParseHeader(path, bytes.data(), bytes.size());
+    const CHeader h = ParseHeader(path, bytes);
     CheckTwentyFourBit(path, h);
     const int32_t rows = std::abs(h.height);
     const size_t stride = StrideFor(h.width);
-    // The last row needs no padding.
-    const size_t needed = stride * static_cast<size_t>(rows - 1) + 3 * static_cast<size_t>(h.width);
+    // Every row with its padding, the last one too, as the library needs them.
+    const size_t needed = static_cast<size_t>(h.pixelBytes);
     if (h.pixelOffset > bytes.size() || bytes.size() - h.pixelOffset < needed)
         throw CHostError(path + ": bitmap cut short (its pixels are incomplete)");
     CPicture picture(h.width, rows);
@@ -120,26 +118,10 @@ CPicture ReadBitmap(const std::string& path) {
 
 std::vector<uint8_t> BitmapBytes(const CPicture& picture) {
     const size_t stride = StrideFor(picture.Width());
-    const uint32_t pixelBytes =
-        static_cast<uint32_t>(stride * static_cast<size_t>(picture.Height()));
-    std::vector<uint8_t> bytes;
-    bytes.reserve(kFileHeaderSize + kInfoHeaderSize + pixelBytes);
-    bytes.push_back('B');
-    bytes.push_back('M');
-    PutLE32(bytes, kFileHeaderSize + kInfoHeaderSize + pixelBytes);
-    PutLE32(bytes, 0);
-    PutLE32(bytes, kFileHeaderSize + kInfoHeaderSize);
-    PutLE32(bytes, kInfoHeaderSize);
-    PutLE32(bytes, static_cast<uint32_t>(picture.Width()));
-    PutLE32(bytes, static_cast<uint32_t>(picture.Height()));
-    PutLE16(bytes, 1);
-    PutLE16(bytes, 24);
-    PutLE32(bytes, 0);
-    PutLE32(bytes, pixelBytes);
-    PutLE32(bytes, kPixelsPerMetre);
-    PutLE32(bytes, kPixelsPerMetre);
-    PutLE32(bytes, 0);
-    PutLE32(bytes, 0);
+    kavrel::CByteWriter headers;
+    kavrel::WriteBitmapHeaders(headers, picture.Width(), picture.Height(), kPixelsPerMetre);
+    std::vector<uint8_t> bytes = headers.Data();
+    bytes.reserve(bytes.size() + stride * static_cast<size_t>(picture.Height()));
     const size_t rowBytes = 3 * static_cast<size_t>(picture.Width());
     for (int32_t y = picture.Height() - 1; y >= 0; --y) {
         const uint8_t* row = picture.Pixel(0, y);

@@ -13,6 +13,7 @@
 #include "Guards.h"
 #include "Kavrel.h"
 #include "Targets.h"
+#include "base/FileNamePattern.h"
 
 namespace host {
 
@@ -41,7 +42,9 @@ private:
     std::filesystem::path m_path;
 };
 
-bool IsFileDisplay(const std::string& device) { return device.compare(0, 5, "file:") == 0; }
+bool IsFileDisplay(const std::string& device) {
+    return kavrel::FileDisplayPattern(device).has_value();
+}
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "Kavrel.h"
 #include "Paths.h"
 #include "Targets.h"
+#include "base/FileNamePattern.h"
 
 namespace host {
 
@@ -39,27 +40,10 @@ void Hold(double seconds) {
 }
 
 // The name of the file that drawing n of a file display goes to, formatted as the display
-// formats it; nothing when the pattern is not one the host can format safely (more than one
-// conversion, or one that is not a plain integer conversion).
+// formats it; nothing when the display takes no such pattern.
 std::optional<std::string> DrawingFile(const std::string& pattern, unsigned n) {
-    int conversions = 0;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] != '%') continue;
-        if (++i < pattern.size() && pattern[i] == '%') continue;
-        while (i < pattern.size() && std::string("0-+ ").find(pattern[i]) != std::string::npos) ++i;
-        size_t digits = 0;
-        while (i < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[i])))
-            ++i, ++digits;
-        if (digits > 2 || i == pattern.size() ||
-            std::string("diu").find(pattern[i]) == std::string::npos)
-            return std::nullopt;
-        ++conversions;
-    }
-    if (conversions > 1) return std::nullopt;
-    char name[4096];
-    const int length = std::snprintf(name, sizeof name, pattern.c_str(), static_cast<int>(n));
-    if (length < 0 || static_cast<size_t>(length) >= sizeof name) return std::nullopt;
-    return std::string(name);
+    if (!kavrel::IsFileNamePattern(pattern)) return std::nullopt;
+    return kavrel::FileNameFor(pattern, n);
 }
 
 // Counts the drawings on the display and, for a file display, checks that each one reached
@@ -67,7 +51,7 @@ std::optional<std::string> DrawingFile(const std::string& pattern, unsigned n) {
 class CDisplayCheck {
 public:
     explicit CDisplayCheck(const std::string& device) {
-        if (device.compare(0, 5, "file:") == 0) m_strPattern = device.substr(5);
+        m_strPattern = kavrel::FileDisplayPattern(device).value_or(std::string());
         m_bFileDisplay = !m_strPattern.empty() && DrawingFile(m_strPattern, 0).has_value();
     }
     bool IsFileDisplay() const { return m_bFileDisplay; }

@@ -1,6 +1,5 @@
 #include "Files.h"
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -14,8 +13,23 @@ namespace host {
 
 namespace {
 
-constexpr char kLutMagic[8] = {'L', 'U', 'T', 'F', 'I', 'L', 'E', '\0'};
-constexpr char kOffsetMagic[6] = {'F', 'R', 'A', 'M', 'E', '\0'};
+// The header that was read from the start of a file; throws CHostError naming the file when its
+// bytes ended within it.
+template <typename Header>
+Header RequireHeader(const std::string& path, const std::optional<Header>& header,
+                     const std::string& kind, size_t size) {
+    if (!header)
+        throw CHostError(path + ": not " + kind + " (shorter than the " + std::to_string(size) +
+                         " bytes of its header)");
+    return *header;
+}
+
+// The count signed 16-bit values that follow a header (the file holds them all).
+std::vector<int16_t> ReadValues(kavrel::CByteReader& reader, int32_t count) {
+    std::vector<int16_t> values(static_cast<size_t>(count));
+    for (int16_t& value : values) value = static_cast<int16_t>(reader.LE16());
+    return values;
+}
 
 }  // namespace
 
@@ -110,29 +124,18 @@ void MakeFolder(const std::string& path) {
         throw CHostError(path + ": cannot create this folder");
 }
 
-void PutLE16(std::vector<uint8_t>& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void PutLE32(std::vector<uint8_t>& out, uint32_t value) {
-    PutLE16(out, value & 0xFFFFu);
-    PutLE16(out, value >> 16);
-}
-
 CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (bytes.size() < 16 || std::memcmp(bytes.data(), kLutMagic, sizeof kLutMagic) != 0)
-        throw CHostError(path + ": not a LUT file (it must begin with \"LUTFILE\")");
-    const int32_t count = static_cast<int32_t>(LE32(&bytes[8]));
-    if (count <= 0 || count > 65536 || bytes.size() < 16 + 2 * static_cast<size_t>(count))
-        throw CHostError(path + ": LUT file with a wrong entry count (" + std::to_string(count) +
-                         ") or cut short");
+    kavrel::CByteReader reader(bytes);
+    const kavrel::CLutFileHeader header = RequireHeader(
+        path, kavrel::ReadLutFileHeader(reader), "a LUT file", kavrel::kLutFileHeaderSize);
+    if (header.count <= 0 ||
+        static_cast<int64_t>(bytes.size()) < kavrel::LutFileLength(header.count))
+        throw CHostError(path + ": LUT file with a wrong entry count (" +
+                         std::to_string(header.count) + ") or cut short");
     CLutTable table;
-    table.firstInput = static_cast<int16_t>(LE16(&bytes[12]));
-    table.lastInput = static_cast<int16_t>(LE16(&bytes[14]));
-    table.entries.resize(static_cast<size_t>(count));
-    for (int32_t i = 0; i < count; ++i)
-        table.entries[i] = static_cast<int16_t>(LE16(&bytes[16 + 2 * static_cast<size_t>(i)]));
+    table.firstInput = header.firstInput;
+    table.lastInput = header.lastInput;
+    table.entries = ReadValues(reader, header.count);
     return table;
 }
 
@@ -141,47 +144,47 @@ CLutTable DefaultLutTable() {
     table.firstInput = 0;
     table.lastInput = 255;
     table.entries.resize(256);
-    for (int i = 0; i < 256; ++i) table.entries[255 - i] = static_cast<int16_t>(i * 4095 / 255);
+    for (int i = 0; i < 256; ++i)
+        table.entries[255 - i] = static_cast<int16_t>(i * kavrel::kLutDefaultTop / 255);
     return table;
 }
 
 std::vector<uint8_t> LutFileBytes(const CLutTable& table) {
-    std::vector<uint8_t> bytes(kLutMagic, kLutMagic + sizeof kLutMagic);
-    PutLE32(bytes, static_cast<uint32_t>(table.entries.size()));
-    PutLE16(bytes, static_cast<uint16_t>(table.firstInput));
-    PutLE16(bytes, static_cast<uint16_t>(table.lastInput));
-    for (int16_t entry : table.entries) PutLE16(bytes, static_cast<uint16_t>(entry));
-    return bytes;
+    kavrel::CByteWriter bytes;
+    kavrel::WriteLutFileHeader(bytes, {static_cast<int32_t>(table.entries.size()),
+                                       static_cast<int16_t>(table.firstInput),
+                                       static_cast<int16_t>(table.lastInput)});
+    for (int16_t entry : table.entries) bytes.LE16(static_cast<uint16_t>(entry));
+    return bytes.Data();
 }
 
 COffsetMap ParseOffsetFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (bytes.size() < 18 || std::memcmp(bytes.data(), kOffsetMagic, sizeof kOffsetMagic) != 0)
-        throw CHostError(path + ": not an offset file (it must begin with \"FRAME\")");
-    const int32_t count = static_cast<int32_t>(LE32(&bytes[6]));
-    COffsetMap map;
-    map.width = static_cast<int32_t>(LE32(&bytes[10]));
-    map.height = static_cast<int32_t>(LE32(&bytes[14]));
-    if (map.width <= 0 || map.height <= 0 || map.width > 65536 || map.height > 65536 ||
-        static_cast<int64_t>(map.width) * map.height != count)
-        throw CHostError(path + ": offset file whose size (" + std::to_string(map.width) + " x " +
-                         std::to_string(map.height) + ") does not match its sample count " +
-                         std::to_string(count));
-    if (bytes.size() < 18 + 2 * static_cast<size_t>(count))
+    kavrel::CByteReader reader(bytes);
+    const kavrel::COffsetFileHeader header = RequireHeader(
+        path, kavrel::ReadOffsetFileHeader(reader), "an offset file", kavrel::kOffsetFileHeaderSize);
+    if (!kavrel::HasConsistentSizes(header))
+        throw CHostError(path + ": offset file whose size (" + std::to_string(header.cols) +
+                         " x " + std::to_string(header.rows) +
+                         ") does not match its sample count " + std::to_string(header.count));
+    if (header.count > kavrel::kOffsetFileMaxSamples)
+        throw CHostError(path + ": offset file of " + std::to_string(header.count) +
+                         " samples; the library takes at most " +
+                         std::to_string(kavrel::kOffsetFileMaxSamples));
+    if (!kavrel::IsUsableOffsetFile(header, static_cast<int64_t>(bytes.size())))
         throw CHostError(path + ": offset file cut short");
-    map.samples.resize(static_cast<size_t>(count));
-    for (size_t i = 0; i < map.samples.size(); ++i)
-        map.samples[i] = static_cast<int16_t>(LE16(&bytes[18 + 2 * i]));
+    COffsetMap map;
+    map.width = header.cols;
+    map.height = header.rows;
+    map.samples = ReadValues(reader, header.count);
     return map;
 }
 
 std::vector<uint8_t> OffsetFileBytes(const COffsetMap& map) {
-    std::vector<uint8_t> bytes(kOffsetMagic, kOffsetMagic + sizeof kOffsetMagic);
-    PutLE32(bytes, static_cast<uint32_t>(map.samples.size()));
-    PutLE32(bytes, static_cast<uint32_t>(map.width));
-    PutLE32(bytes, static_cast<uint32_t>(map.height));
-    bytes.reserve(bytes.size() + 2 * map.samples.size());
-    for (int16_t sample : map.samples) PutLE16(bytes, static_cast<uint16_t>(sample));
-    return bytes;
+    kavrel::CByteWriter bytes;
+    kavrel::WriteOffsetFileHeader(
+        bytes, {static_cast<int32_t>(map.samples.size()), map.width, map.height});
+    for (int16_t sample : map.samples) bytes.LE16(static_cast<uint16_t>(sample));
+    return bytes.Data();
 }
 
 }  // namespace host

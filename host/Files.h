@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/LutFile.h"
+#include "base/OffsetFile.h"
+
 namespace host {
 
 // The most any input file of the host can need: a bitmap (an image of 15 MB, a scan of up to
@@ -14,7 +17,7 @@ namespace host {
 // a readings file.
 constexpr uint64_t kMaxBitmapFileBytes = (256ull << 20) + (1 << 16);
 constexpr uint64_t kMaxLutFileBytes = 16 + 2 * 65536;
-constexpr uint64_t kMaxOffsetFileBytes = 18 + 2ull * 4096 * 4096;
+constexpr uint64_t kMaxOffsetFileBytes = kavrel::OffsetFileLength(kavrel::kOffsetFileMaxSamples);
 constexpr uint64_t kMaxReadingsFileBytes = 1 << 20;
 
 // The whole file; throws CHostError naming the file when it cannot be read, is no regular file
@@ -44,17 +47,7 @@ void CheckWritable(const std::string& path, const std::string& what);
 // Creates the folder (and its parents) when it does not exist; throws CHostError on failure.
 void MakeFolder(const std::string& path);
 
-// Little-endian numbers.
-inline uint16_t LE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t LE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void PutLE16(std::vector<uint8_t>& out, uint32_t value);
-void PutLE32(std::vector<uint8_t>& out, uint32_t value);
-
-// A LUT file: "LUTFILE" and a NUL, entry count (32-bit), lowest and highest input (16-bit each),
-// then the signed 16-bit entries.
+// A LUT file (base/LutFile.h), read by the library's rules: the name at its start is not checked.
 struct CLutTable {
     int32_t firstInput = 0;
     int32_t lastInput = 0;
@@ -62,23 +55,24 @@ struct CLutTable {
 };
 // The library loads a table of 1 to this many entries; from any other LUT file it takes its
 // default table instead.
-constexpr size_t kLibraryMaxLutEntries = 256;
-// Throws CHostError naming the file when it is not a complete LUT file.
+constexpr size_t kLibraryMaxLutEntries = kavrel::kLutFileMaxEntries;
+// Throws CHostError naming the file when it is not a complete LUT file. A table of more entries
+// than the library takes is returned, so that the caller can say what the library does with it.
 CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // The table the library uses when the LUT file cannot be opened: 4095 at input 0, falling in a
 // straight line to 0 at input 255.
 CLutTable DefaultLutTable();
 std::vector<uint8_t> LutFileBytes(const CLutTable& table);
 
-// An offset file: "FRAME" and a NUL, sample count, width, height (signed 32-bit each), then the
-// signed 16-bit samples row by row.
+// An offset file (base/OffsetFile.h), read by the library's rules: the name at its start is not
+// checked, and a map of no samples is one.
 struct COffsetMap {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<int16_t> samples;
     int16_t At(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y) * width + x]; }
 };
-// Throws CHostError naming the file when it is not a complete offset file.
+// Throws CHostError naming the file when it is not an offset file the library loads.
 COffsetMap ParseOffsetFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> OffsetFileBytes(const COffsetMap& map);
 

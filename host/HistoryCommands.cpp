@@ -14,7 +14,7 @@ namespace {
 
 // What a kept version holds, in a few words; throws CHostError when it is no LUT or offset file.
 std::string Describe(const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (bytes.size() >= 8 && std::memcmp(bytes.data(), "LUTFILE", 8) == 0)
+    if (kavrel::HasLutFileMagic(bytes))
         return "LUT of " + std::to_string(ParseLutFile(path, bytes).entries.size()) + " entries";
     const COffsetMap map = ParseOffsetFile(path, bytes);
     return "offset map of " + std::to_string(map.width) + " x " + std::to_string(map.height);

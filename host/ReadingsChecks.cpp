@@ -5,12 +5,13 @@
 #include <cstdlib>
 
 #include "Readings.h"
+#include "base/CalibrationLayout.h"
 
 namespace host {
 
 namespace {
 
-constexpr int kPatches = 46;
+constexpr int kPatches = kavrel::kStepCount;
 // The library reads a reading above 900 as a negative density (900 - reading).
 constexpr int kHighestDensity = 900;
 // Two neighbouring patches count as swapped when the denser comes first by more than the

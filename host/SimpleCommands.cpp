@@ -47,6 +47,9 @@ std::string DescribeOffset(const std::string& path) {
         return "no such file: no offset map is loaded";
     }
     const COffsetMap map = ParseOffsetFile(path, ReadWholeFile(path, kMaxOffsetFileBytes));
+    if (map.samples.empty())
+        return std::to_string(map.width) + " x " + std::to_string(map.height) +
+               ", no samples (not the display's size: frames are computed without it)";
     int low = 32767, high = -32768;
     long long sum = 0;
     for (int16_t sample : map.samples) {

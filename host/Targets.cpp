@@ -30,12 +30,6 @@ void SetDisplayPixel(CPicture& image, int32_t column, int32_t line, uint8_t valu
 
 }  // namespace
 
-int32_t StepInput(int32_t k) {
-    if (k < 16) return 4 * (k + 1);
-    if (k < 33) return 72 + 8 * (k - 16);
-    return 204 + 4 * (k - 33);
-}
-
 std::vector<CPatch> GreyScalePatches() {
     std::vector<CPatch> patches;
     for (int32_t reading = 0; reading <= kStepCount; ++reading) {

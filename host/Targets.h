@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Bitmap.h"
+#include "base/CalibrationLayout.h"
 
 namespace host {
 
@@ -20,9 +21,9 @@ constexpr int32_t kImageHeight = 2 * kDisplayHeight;
 
 // ---- Grey scale: 46 patches at the step inputs of the LUT calculation and a reference patch.
 
-constexpr int32_t kStepCount = 46;
 // The input value of step k (0..45): 4, 8 .. 64, then 72, 80 .. 200, then 204, 208 .. 252.
-int32_t StepInput(int32_t k);
+using kavrel::kStepCount;
+using kavrel::StepInput;
 
 // Where the patch of densitometer reading r (0..46) lies in the grey-scale image, and its input.
 // Reading 0 is the reference (input 255); reading r = 1..46 is the patch of step 46 - r, so the
@@ -41,8 +42,8 @@ CPicture MakeGreyScale();
 
 constexpr int32_t kGridColumns = 20;
 constexpr int32_t kGridRows = 16;
-constexpr int32_t kGridFirst = 31;
-constexpr int32_t kGridStep = 64;
+constexpr int32_t kGridFirst = kavrel::kGridOrigin;
+constexpr int32_t kGridStep = kavrel::kGridStep;
 // The display column of grid column i and the display line of grid row j (j counts offset-map
 // rows, which run up the display).
 constexpr int32_t GridColumn(int32_t i) { return kGridFirst + kGridStep * i; }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "base/BitmapFile.h"
 #include "base/BitmapInfoHeader.h"
 
 namespace platform {
@@ -47,7 +48,7 @@ public:
     int64_t PixelBytes() const;
 
     // Bytes from one stored row to the next: 3 x width rounded up to a multiple of 4.
-    static int64_t RowStride(int32_t width) { return (3 * static_cast<int64_t>(width) + 3) & ~int64_t{3}; }
+    static int64_t RowStride(int32_t width) { return kavrel::BitmapRowStride(width); }
 
 private:
     void ReleasePixels();

@@ -13,6 +13,8 @@
 #include "base/Allocation.h"
 #include "image/QuarterTurn.h"
 #include "base/ByteIO.h"
+#include "base/CalibrationLayout.h"
+#include "base/OffsetFile.h"
 #include "platform/SafeSave.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
@@ -21,11 +23,6 @@ static_assert(std::endian::native == std::endian::little,
               "offset files hold the samples exactly as they lie in memory");
 
 namespace {
-
-constexpr char kOffsetFileMagic[6] = {'F', 'R', 'A', 'M', 'E', '\0'};
-constexpr int64_t kOffsetFileHeaderSize = 18;
-// The largest offset map a file may hold: many times the display's 1280 x 1024 samples.
-constexpr int32_t kMaxFileSamples = 4096 * 4096;
 
 uint16_t ClampToLightLevel(uint16_t sum) {
     const int16_t s = static_cast<int16_t>(sum);
@@ -39,10 +36,10 @@ CFrame::CFrame()
       m_nEdgeThreshold(0),
       m_nNominalHeight(1024),
       m_nNominalWidth(1280),
-      m_nGridX(31),
-      m_nGridY(31),
-      m_nGridStepX(64),
-      m_nGridStepY(64),
+      m_nGridX(kavrel::kGridOrigin),
+      m_nGridY(kavrel::kGridOrigin),
+      m_nGridStepX(kavrel::kGridStep),
+      m_nGridStepY(kavrel::kGridStep),
       m_nCount(0),
       m_nRows(0),
       m_nCols(0),
@@ -239,15 +236,14 @@ void CFrame::ShiftColumn(int32_t column, int32_t shift) {
 void CFrame::Load(std::string path) {
     platform::CFile file;
     if (!file.OpenRead(path)) return;
-    uint8_t header[kOffsetFileHeaderSize];
-    if (file.Read(header, sizeof header) != sizeof header) return;
-    const int32_t count = static_cast<int32_t>(kavrel::ReadLE32(header + 6));
-    const int32_t cols = static_cast<int32_t>(kavrel::ReadLE32(header + 10));
-    const int32_t rows = static_cast<int32_t>(kavrel::ReadLE32(header + 14));
-    if (count < 0 || rows < 0 || cols < 0 || static_cast<int64_t>(rows) * cols != count) return;
+    uint8_t head[kavrel::kOffsetFileHeaderSize];
+    kavrel::CByteReader reader(std::span<const uint8_t>(head, file.Read(head, sizeof head)));
+    const std::optional<kavrel::COffsetFileHeader> header = kavrel::ReadOffsetFileHeader(reader);
     // A claimed size far beyond any display is refused before anything is allocated or read.
-    if (count > kMaxFileSamples) return;
-    if (file.Length() < kOffsetFileHeaderSize + 2 * static_cast<int64_t>(count)) return;
+    if (!header || !kavrel::IsUsableOffsetFile(*header, file.Length())) return;
+    const int32_t count = header->count;
+    const int32_t cols = header->cols;
+    const int32_t rows = header->rows;
 
     std::unique_ptr<uint16_t[]> samples = kavrel::TryAllocate<uint16_t>(static_cast<size_t>(count));
     if (!samples) {
@@ -268,10 +264,7 @@ void CFrame::Load(std::string path) {
 void CFrame::Save(std::string path) const {
     if (!HasData()) return;
     kavrel::CByteWriter header;
-    header.Bytes(kOffsetFileMagic, sizeof kOffsetFileMagic);
-    header.LE32(static_cast<uint32_t>(m_nCount));
-    header.LE32(static_cast<uint32_t>(m_nCols));
-    header.LE32(static_cast<uint32_t>(m_nRows));
+    kavrel::WriteOffsetFileHeader(header, {m_nCount, m_nCols, m_nRows});
     kavrel::SaveFileSafely(path, [&](platform::CFile& file) {
         return file.Write(header.Data().data(), header.Data().size()) &&
                file.Write(m_pData.get(), static_cast<size_t>(m_nCount) * 2);

@@ -2,16 +2,15 @@
 
 #include "base/Allocation.h"
 #include "base/ByteIO.h"
+#include "base/LutFile.h"
 #include "platform/SafeSave.h"
 #include "image/Frame.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 
 namespace {
-constexpr char kLutFileMagic[8] = {'L', 'U', 'T', 'F', 'I', 'L', 'E', '\0'};
-constexpr size_t kLutFileHeaderSize = 16;
-constexpr int32_t kMaxEntries = 256;
-constexpr int32_t kDefaultStep = 4095;
+constexpr int32_t kMaxEntries = kavrel::kLutFileMaxEntries;
+constexpr int32_t kDefaultStep = kavrel::kLutDefaultTop;
 }  // namespace
 
 CLut::CLut() : m_bShowErrors(0), m_nCount(0), m_nLastInput(0), m_nFirstInput(0) {}
@@ -42,38 +41,38 @@ void CLut::MakeInverse(int32_t step) {
 void CLut::Load(const std::string& path) {
     m_pTable.reset();
     platform::CFile file;
-    uint8_t header[kLutFileHeaderSize];
-    if (!file.OpenRead(path) || file.Read(header, sizeof header) != sizeof header) {
+    if (!file.OpenRead(path)) {
         MakeInverse(kDefaultStep);
         return;
     }
-    const int32_t count = static_cast<int32_t>(kavrel::ReadLE32(header + 8));
-    if (count <= 0 || count > kMaxEntries ||
-        file.Length() < static_cast<int64_t>(kLutFileHeaderSize) + 2 * count) {
+    uint8_t head[kavrel::kLutFileHeaderSize];
+    kavrel::CByteReader headReader(std::span<const uint8_t>(head, file.Read(head, sizeof head)));
+    const std::optional<kavrel::CLutFileHeader> header = kavrel::ReadLutFileHeader(headReader);
+    if (!header || !kavrel::IsUsableLutFile(*header, file.Length())) {
         MakeInverse(kDefaultStep);
         return;
     }
+    const int32_t count = header->count;
     m_nCount = count;
-    m_nFirstInput = static_cast<int16_t>(kavrel::ReadLE16(header + 12));
-    m_nLastInput = static_cast<int16_t>(kavrel::ReadLE16(header + 14));
+    m_nFirstInput = header->firstInput;
+    m_nLastInput = header->lastInput;
     std::unique_ptr<int16_t[]> table = kavrel::TryAllocate<int16_t>(static_cast<size_t>(count));
     if (!table) return;
     uint8_t entries[2 * kMaxEntries];
-    if (file.Read(entries, 2 * static_cast<size_t>(count)) != 2 * static_cast<size_t>(count)) {
+    kavrel::CByteReader reader(
+        std::span<const uint8_t>(entries, file.Read(entries, 2 * static_cast<size_t>(count))));
+    for (int32_t i = 0; i < count; ++i) table[i] = static_cast<int16_t>(reader.LE16());
+    if (reader.RanOut()) {
         MakeInverse(kDefaultStep);
         return;
     }
-    for (int32_t i = 0; i < count; ++i) table[i] = static_cast<int16_t>(kavrel::ReadLE16(entries + 2 * i));
     m_pTable = std::move(table);
 }
 
 void CLut::Save(const std::string& path) const {
     if (!HasTable()) return;
     kavrel::CByteWriter bytes;
-    bytes.Bytes(kLutFileMagic, sizeof kLutFileMagic);
-    bytes.LE32(static_cast<uint32_t>(m_nCount));
-    bytes.LE16(static_cast<uint16_t>(m_nFirstInput));
-    bytes.LE16(static_cast<uint16_t>(m_nLastInput));
+    kavrel::WriteLutFileHeader(bytes, {m_nCount, m_nFirstInput, m_nLastInput});
     for (int32_t i = 0; i < m_nCount; ++i) bytes.LE16(static_cast<uint16_t>(m_pTable[i]));
     kavrel::SaveFileSafely(path, [&](platform::CFile& file) {
         return file.Write(bytes.Data().data(), bytes.Data().size());

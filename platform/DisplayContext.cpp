@@ -4,23 +4,14 @@
 #include "platform/FileDisplay.h"
 #include "platform/NativeDisplay.h"
 
-namespace {
-
-bool IsFileDisplayName(const std::string& name) {
-    return name.compare(0, sizeof kFileDisplayPrefix - 1, kFileDisplayPrefix) == 0;
-}
-
-}  // namespace
-
 CDC::CDC() : m_hDC(0) {}
 
 CDC::~CDC() { DeleteDC(); }
 
 bool CDC::CreateDC(const CDisplayMode& mode) {
     DeleteDC();
-    if (IsFileDisplayName(mode.deviceName))
-        m_pFileDisplay = platform::CFileDisplay::Open(
-            mode.deviceName.substr(sizeof kFileDisplayPrefix - 1), mode.width, mode.height);
+    if (const std::optional<std::string> pattern = kavrel::FileDisplayPattern(mode.deviceName))
+        m_pFileDisplay = platform::CFileDisplay::Open(*pattern, mode.width, mode.height);
     else
         m_hDC = platform::CreateNativeDC(mode);
     return HasDC();

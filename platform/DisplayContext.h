@@ -25,9 +25,6 @@ constexpr int32_t kColorOnColor = 3;       // stretch mode COLORONCOLOR
 constexpr uint32_t kDibRgbColors = 0;      // DIB_RGB_COLORS
 constexpr uint32_t kSrcCopy = 0x00CC0020;  // raster operation SRCCOPY
 
-// The device name prefix of a display held in memory whose picture goes to bitmap files.
-constexpr char kFileDisplayPrefix[] = "file:";
-
 namespace platform {
 class CFileDisplay;
 

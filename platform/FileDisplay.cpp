@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/Allocation.h"
+#include "base/BitmapFile.h"
 #include "base/ByteIO.h"
 #include "platform/SafeSave.h"
 #include "platform/File.h"
@@ -15,16 +16,10 @@ namespace platform {
 
 namespace {
 
-constexpr uint32_t kFileHeaderSize = 14;
-constexpr uint32_t kInfoHeaderSize = 40;
 constexpr int32_t kBlackOnWhite = 1;  // the stretch mode of a new device context
 constexpr uint64_t kMaxPictureBytes = 0x7FFF0000;
 
-bool IsFlag(char c) { return c == '0' || c == '-' || c == '+' || c == ' '; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsIntegerConversion(char c) { return c == 'd' || c == 'i' || c == 'u'; }
-
-size_t StrideFor(int32_t width) { return (3 * static_cast<size_t>(width) + 3) & ~size_t{3}; }
+size_t StrideFor(int32_t width) { return static_cast<size_t>(kavrel::BitmapRowStride(width)); }
 
 }  // namespace
 
@@ -32,40 +27,13 @@ size_t StrideFor(int32_t width) { return (3 * static_cast<size_t>(width) + 3) & 
 bool IsPlainCopy(int32_t destWidth, int32_t destHeight, int32_t xSrc, int32_t ySrc,
                  int32_t srcWidth, int32_t srcHeight, const void* bits, const CDibHeader& h,
                  uint32_t usage, uint32_t rop) {
-    if (bits == nullptr || h.biSize < kInfoHeaderSize || h.biPlanes != 1 || h.biBitCount != 24 ||
+    if (bits == nullptr || h.biSize < kavrel::kBitmapInfoHeaderSize || h.biPlanes != 1 || h.biBitCount != 24 ||
         h.biCompression != kBiRgb || usage != kDibRgbColors || rop != kSrcCopy)
         return false;
     if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN) return false;
     const int32_t rows = h.biHeight < 0 ? -h.biHeight : h.biHeight;
     return xSrc == 0 && ySrc == 0 && srcWidth == h.biWidth && srcHeight == rows &&
            destWidth == srcWidth && destHeight == srcHeight;
-}
-
-bool IsFileNamePattern(const std::string& pattern) {
-    if (pattern.empty()) return false;
-    int conversions = 0;
-    const size_t n = pattern.size();
-    for (size_t i = 0; i < n; ++i) {
-        if (pattern[i] != '%') continue;
-        if (++i < n && pattern[i] == '%') continue;
-        while (i < n && IsFlag(pattern[i])) ++i;
-        size_t digits = 0;
-        while (i < n && IsDigit(pattern[i])) ++i, ++digits;
-        if (digits > 2 || i == n || !IsIntegerConversion(pattern[i])) return false;
-        if (++conversions > 1) return false;
-    }
-    return true;
-}
-
-std::string FileNameFor(const std::string& pattern, uint32_t n) {
-    // The pattern holds at most one conversion of an int; n stays within int's range.
-    const int value = static_cast<int>(n & 0x7FFFFFFFu);
-    const int length = std::snprintf(nullptr, 0, pattern.c_str(), value);
-    if (length < 0) return std::string();
-    std::string name(static_cast<size_t>(length) + 1, '\0');
-    std::snprintf(name.data(), name.size(), pattern.c_str(), value);
-    name.resize(static_cast<size_t>(length));
-    return name;
 }
 
 std::unique_ptr<CFileDisplay> CFileDisplay::Open(const std::string& pattern, int32_t width,
@@ -150,21 +118,7 @@ void CFileDisplay::Save() {
     m_nDrawings = (m_nDrawings + 1) & 0x7FFFFFFFu;
     const uint32_t pictureBytes = static_cast<uint32_t>(m_nStride * static_cast<size_t>(m_nHeight));
     kavrel::CByteWriter headers;
-    headers.Bytes("BM", 2);
-    headers.LE32(kFileHeaderSize + kInfoHeaderSize + pictureBytes);
-    headers.LE32(0);
-    headers.LE32(kFileHeaderSize + kInfoHeaderSize);
-    headers.LE32(kInfoHeaderSize);
-    headers.LE32(static_cast<uint32_t>(m_nWidth));
-    headers.LE32(static_cast<uint32_t>(m_nHeight));
-    headers.LE16(1);
-    headers.LE16(24);
-    headers.LE32(kBiRgb);
-    headers.LE32(pictureBytes);
-    headers.LE32(0);
-    headers.LE32(0);
-    headers.LE32(0);
-    headers.LE32(0);
+    kavrel::WriteBitmapHeaders(headers, m_nWidth, m_nHeight, 0);
     kavrel::SaveFileSafely(path, [&](CFile& file) {
         return file.Write(headers.Data().data(), headers.Data().size()) &&
                file.Write(m_pPicture.get(), pictureBytes);

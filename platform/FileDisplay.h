@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/FileNamePattern.h"
 #include "platform/DisplayContext.h"
 
 namespace platform {
@@ -48,12 +49,7 @@ private:
     uint32_t m_nDrawings;
 };
 
-// True when the pattern is a usable file name: not empty, and every '%' either part of "%%" or
-// of one integer conversion, at most one in all: '%', flags from "0-+ ", a width of at most two
-// digits, and 'd', 'i' or 'u'.
-bool IsFileNamePattern(const std::string& pattern);
-
-// The file name of drawing number n.
-std::string FileNameFor(const std::string& pattern, uint32_t n);
+using kavrel::FileNameFor;
+using kavrel::IsFileNamePattern;
 
 }  // namespace platform
