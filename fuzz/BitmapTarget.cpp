@@ -13,6 +13,7 @@
 #include "image/Lut.h"
 #include "image/ExtractResult.h"
 #include "platform/DisplayContext.h"
+#include "support/Planes.h"
 
 namespace {
 
@@ -36,11 +37,7 @@ std::vector<uint8_t> GoodBitmap() {
 
 // A frame that holds samples from an earlier computation.
 void MakeOldFrame(CFrame& frame) {
-    frame.m_nCols = 3;
-    frame.m_nRows = 1;
-    frame.m_nCount = 3;
-    frame.m_pData = std::make_unique<uint16_t[]>(3);
-    for (int i = 0; i < 3; ++i) frame.m_pData[i] = static_cast<uint16_t>(4000 + i);
+    testing_support::PaintSamples(frame, 3, 1, [](int32_t i) { return 4000 + i; });
 }
 
 bool IsOldFrame(const CFrame& frame) {
@@ -51,12 +48,8 @@ bool IsOldFrame(const CFrame& frame) {
 // The offset map for a frame of the given size: signed corrections that push some sums below 0
 // and some above 4095.
 void MakeOffsets(CFrame& offsets, int32_t cols, int32_t rows) {
-    offsets.m_nCols = cols;
-    offsets.m_nRows = rows;
-    offsets.m_nCount = cols * rows;
-    offsets.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(offsets.m_nCount));
-    for (int32_t i = 0; i < offsets.m_nCount; ++i)
-        offsets.m_pData[i] = static_cast<uint16_t>((i * int64_t{977}) % 9000 - 4500);
+    testing_support::PaintSamples(offsets, cols, rows,
+                                  [](int32_t i) { return i * int64_t{977} % 9000 - 4500; });
 }
 
 bool SameSamples(const CFrame& a, const CFrame& b) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
+
 namespace fuzzing {
 
 // A path in this process's scratch folder (under the temporary folder, TMPDIR when set).
@@ -15,8 +17,6 @@ std::string ScratchPath(const std::string& name);
 // Writes the bytes to the scratch file of that name, replacing what it held, and returns its path.
 std::string WriteScratchFile(const std::string& name, const uint8_t* data, size_t size);
 std::string WriteScratchFile(const std::string& name, const std::vector<uint8_t>& bytes);
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
 // Reports the failed expectation and aborts, so that the fuzzer saves the input.
 [[noreturn]] void Fail(const char* file, int line, const char* what);

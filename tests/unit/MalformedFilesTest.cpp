@@ -11,6 +11,7 @@
 
 #include "engine/FrameEngine.h"
 #include "support/Bitmaps.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -51,12 +52,7 @@ std::vector<Expectation> ExpectationsFor(const std::string& extension) {
 std::string PathOf(const Expectation& e) { return MalformedDir() + "/" + e.file; }
 
 void MakeOldSamples(CFrame& frame, int32_t cols, int32_t rows, uint16_t first) {
-    frame.m_nCols = cols;
-    frame.m_nRows = rows;
-    frame.m_nCount = cols * rows;
-    frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    for (int32_t i = 0; i < frame.m_nCount; ++i)
-        frame.m_pData[i] = static_cast<uint16_t>(first + i);
+    testing_support::PaintSamples(frame, cols, rows, [first](int32_t i) { return first + i; });
 }
 
 bool HasOldSamples(const CFrame& frame, int32_t cols, int32_t rows, uint16_t first) {

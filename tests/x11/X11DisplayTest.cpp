@@ -22,6 +22,7 @@
 #include "platform/DisplayContext.h"
 #include "support/DisplayPictures.h"
 #include "support/Hooks.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
 
 namespace dp = display_pictures;
@@ -76,24 +77,14 @@ dp::Picture ReadScreen(const std::string& display, int x = 0, int y = 0, int wid
     return picture;
 }
 
-int DifferingPixels(const dp::Picture& a, const dp::Picture& b) {
-    if (a.width != b.width || a.height != b.height) return -1;
-    int n = 0;
-    for (size_t i = 0; i < a.bgr.size(); i += 3)
-        n += a.bgr[i] != b.bgr[i] || a.bgr[i + 1] != b.bgr[i + 1] || a.bgr[i + 2] != b.bgr[i + 2];
-    return n;
-}
-
 CDisplayMode Mode(const std::string& name) { return CDisplayMode{name, kWidth, kHeight, 32, 60}; }
 
 // Samples that differ from their neighbours in every 4-bit group.
 void MakeFrame(CFrame& frame, int32_t cols, int32_t rows, uint32_t seed) {
-    frame.m_nCols = cols;
-    frame.m_nRows = rows;
-    frame.m_nCount = cols * rows;
-    frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    for (size_t i = 0; i < static_cast<size_t>(frame.m_nCount); ++i)
-        frame.m_pData[i] = static_cast<uint16_t>((i * 0x9E5u + i / 7 + seed) & 0xFFF);
+    testing_support::PaintSamples(frame, cols, rows, [seed](int32_t i) {
+        const size_t n = static_cast<size_t>(i);
+        return (n * 0x9E5u + n / 7 + seed) & 0xFFF;
+    });
 }
 
 // The same drawings on an X display and on a file display.
