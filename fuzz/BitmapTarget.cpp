@@ -13,26 +13,16 @@
 #include "image/Lut.h"
 #include "image/ExtractResult.h"
 #include "platform/DisplayContext.h"
+#include "support/Bitmaps.h"
 #include "support/Planes.h"
 
 namespace {
 
 // A bottom-up 24-bit bitmap of 6 x 4 pixels whose bytes all differ.
 std::vector<uint8_t> GoodBitmap() {
-    std::vector<uint8_t> file(54 + 4 * 20, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, static_cast<uint32_t>(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 6);
-    put32(22, 4);
-    put32(26, 1u | (24u << 16));
-    for (size_t i = 54; i < file.size(); ++i) file[i] = static_cast<uint8_t>(i * 7);
-    return file;
+    std::vector<uint8_t> pixels(4 * 20);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>((54 + i) * 7);
+    return testing_support::BitmapFile(6, 4, pixels);
 }
 
 // A frame that holds samples from an earlier computation.

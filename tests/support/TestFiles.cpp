@@ -39,6 +39,10 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (!file) throw std::runtime_error("cannot write " + path);
 }
 
+void WriteText(const std::string& path, const std::string& text) {
+    WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     // In one read: byte by byte, files of megabytes take long in unoptimised sanitizer builds.
     std::ifstream file(path, std::ios::binary | std::ios::ate);

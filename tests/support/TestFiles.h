@@ -30,6 +30,8 @@ private:
 
 // Writes the file anew; throws std::runtime_error when that fails.
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Writes the text as it is, without line-end conversion.
+void WriteText(const std::string& path, const std::string& text);
 // The whole file; empty when it cannot be opened.
 std::vector<uint8_t> ReadBytes(const std::string& path);
 // The same as text.

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,28 +23,19 @@
 #include "support/Hooks.h"
 #include "support/Planes.h"
 #include "support/TestFiles.h"
+#include "support/TestServers.h"
 
 namespace dp = display_pictures;
 using testing_support::MessageRecorder;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
+using testing_support::TestServer;
 
 namespace {
 
 constexpr int32_t kWidth = 1280;
 constexpr int32_t kHeight = 1024;
 const std::string kCannotOpen = "Can\xB4t open Output Display";
-
-// The display name (":N") of a test X server started by the ctest fixture.
-std::string TestServer(const std::string& which) {
-    std::ifstream file(std::string(KAVREL_XVFB_DIR) + "/" + which);
-    std::string name;
-    std::getline(file, name);
-    if (name.empty())
-        ADD_FAILURE() << "no test X server '" << which << "' in " << KAVREL_XVFB_DIR
-                      << ": ctest starts them (test xvfb-start)";
-    return name;
-}
 
 // Pixels x..x+width, y..y+height of the screen, read through a connection of the test's own.
 dp::Picture ReadScreen(const std::string& display, int x = 0, int y = 0, int width = kWidth,
