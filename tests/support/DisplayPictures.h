@@ -76,7 +76,7 @@ struct Picture {
 };
 
 // How many pixels of two pictures of the same size differ; -1 when their sizes differ.
-inline int DifferingPixels(const Picture& a, const Picture& b) {
+inline int PixelsThatDiffer(const Picture& a, const Picture& b) {
     if (a.width != b.width || a.height != b.height) return -1;
     int n = 0;
     for (size_t i = 0; i < a.bgr.size(); i += 3)

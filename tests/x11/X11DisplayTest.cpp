@@ -93,8 +93,8 @@ public:
     int Mismatches() const {
         const std::vector<std::string> files = m_dir.Files();
         if (files.empty()) return -1;
-        return DifferingPixels(ReadScreen(m_strX11),
-                               dp::PictureFromBitmapFile(ReadBytes(m_dir.Path(files.back()))));
+        return dp::PixelsThatDiffer(ReadScreen(m_strX11),
+                                    dp::PictureFromBitmapFile(ReadBytes(m_dir.Path(files.back()))));
     }
 
 private:
@@ -165,8 +165,8 @@ TEST(X11Display, TwelveFramesOfAnExposureReadBackAsTheFileDisplaysPictures) {
         }
         char name[32];
         std::snprintf(name, sizeof name, "frame-%02d.bmp", index);
-        EXPECT_EQ(DifferingPixels(ReadScreen(x11),
-                                  dp::PictureFromBitmapFile(ReadBytes(dir.Path(name)))),
+        EXPECT_EQ(dp::PixelsThatDiffer(ReadScreen(x11),
+                                       dp::PictureFromBitmapFile(ReadBytes(dir.Path(name)))),
                   0)
             << "frame " << index;
     }
