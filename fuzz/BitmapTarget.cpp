@@ -12,7 +12,6 @@
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "image/ExtractResult.h"
-#include "platform/DisplayContext.h"
 #include "support/Bitmaps.h"
 #include "support/Planes.h"
 
@@ -108,12 +107,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(SameSamples(combined, plain));
 
-    // Packed for the display (there is none: everything but the drawing), in each delay mode.
-    CDC noDisplay;
-    for (int32_t mode = 0; mode < 3; ++mode) {
-        combined.SetDelayLine(mode > 0);
-        combined.SetDelayShift(mode > 1);
-        combined.Output(noDisplay);
-    }
+    fuzzing::PackInEveryDelayMode(combined);
     return 0;
 }

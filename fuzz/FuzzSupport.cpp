@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "image/Frame.h"
+#include "platform/DisplayContext.h"
+
 namespace fuzzing {
 
 namespace {
@@ -31,6 +34,15 @@ std::string WriteScratchFile(const std::string& name, const uint8_t* data, size_
 
 std::string WriteScratchFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     return WriteScratchFile(name, bytes.data(), bytes.size());
+}
+
+void PackInEveryDelayMode(CFrame& plane) {
+    CDC noDisplay;
+    for (int32_t mode = 0; mode < 3; ++mode) {
+        plane.SetDelayLine(mode > 0);
+        plane.SetDelayShift(mode > 1);
+        plane.Output(noDisplay);
+    }
 }
 
 void Fail(const char* file, int line, const char* what) {

@@ -10,7 +10,6 @@
 #include "fuzz/FuzzSupport.h"
 #include "base/ByteIO.h"
 #include "image/Frame.h"
-#include "platform/DisplayContext.h"
 #include "support/Planes.h"
 
 namespace {
@@ -136,13 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reloaded.Load(saved);
     FUZZ_CHECK(SameSamples(reloaded, plane));
 
-    // Packed for the display (there is none: everything but the drawing), in each delay mode.
-    CDC noDisplay;
-    for (int32_t mode = 0; mode < 3; ++mode) {
-        plane.SetDelayLine(mode > 0);
-        plane.SetDelayShift(mode > 1);
-        plane.Output(noDisplay);
-    }
+    fuzzing::PackInEveryDelayMode(plane);
 
     ExerciseOperations(plane, data);
     return 0;
