@@ -1,10 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -13,7 +10,9 @@
 #include "calibration/ColumnShift.h"
 #include "engine/FrameEngine.h"
 #include "image/Frame.h"
-#include "tests/support/ScanPicture.h"
+#include "support/Planes.h"
+#include "support/ScanPicture.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -32,31 +31,8 @@ testing_support::ScanPicture BenchScan() {
     return p;
 }
 
-// A folder of its own for the scan and the offset file, removed at the end.
-class BenchFolder {
-public:
-    BenchFolder() {
-        std::random_device random;
-        m_path =
-            std::filesystem::temp_directory_path() / ("kavrel-bench-" + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~BenchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string Path(const char* name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
 void PaintScanPlane(CFrame& plane) {
-    plane.m_nCols = kScanWidth;
-    plane.m_nRows = kScanHeight;
-    plane.m_nCount = kScanWidth * kScanHeight;
-    plane.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(plane.m_nCount));
-    for (int32_t i = 0; i < plane.m_nCount; ++i) plane.m_pData[i] = static_cast<uint16_t>(i % 2001);
+    testing_support::PaintSamples(plane, kScanWidth, kScanHeight, [](int32_t i) { return i % 2001; });
 }
 
 // The floor of a calibration: the passes it must make, each as a plain loop over buffers of its
@@ -86,12 +62,9 @@ BENCHMARK(BM_CalcOffsetFloor)->Unit(benchmark::kMillisecond);
 // A whole calibration: load the scan, prepare it, measure the grid, add the previous map (the
 // file written by the call before) and save.
 static void BM_CalcOffset(benchmark::State& state) {
-    BenchFolder folder;
+    const testing_support::TempDir folder("kavrel-bench-");
     const std::string scan = folder.Path("scan.bmp");
-    const std::vector<uint8_t> bitmap = testing_support::ScanBitmapFile(BenchScan());
-    std::ofstream(scan, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bitmap.data()),
-               static_cast<std::streamsize>(bitmap.size()));
+    testing_support::WriteBytes(scan, testing_support::ScanBitmapFile(BenchScan()));
     CFrameEngine engine;
     engine.DisableErrorWindow(1);
     engine.SetScanFile(scan.c_str());

@@ -12,35 +12,21 @@
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "image/ExtractResult.h"
-#include "platform/DisplayContext.h"
+#include "support/Bitmaps.h"
+#include "support/Planes.h"
 
 namespace {
 
 // A bottom-up 24-bit bitmap of 6 x 4 pixels whose bytes all differ.
 std::vector<uint8_t> GoodBitmap() {
-    std::vector<uint8_t> file(54 + 4 * 20, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, static_cast<uint32_t>(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 6);
-    put32(22, 4);
-    put32(26, 1u | (24u << 16));
-    for (size_t i = 54; i < file.size(); ++i) file[i] = static_cast<uint8_t>(i * 7);
-    return file;
+    std::vector<uint8_t> pixels(4 * 20);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>((54 + i) * 7);
+    return testing_support::BitmapFile(6, 4, pixels);
 }
 
 // A frame that holds samples from an earlier computation.
 void MakeOldFrame(CFrame& frame) {
-    frame.m_nCols = 3;
-    frame.m_nRows = 1;
-    frame.m_nCount = 3;
-    frame.m_pData = std::make_unique<uint16_t[]>(3);
-    for (int i = 0; i < 3; ++i) frame.m_pData[i] = static_cast<uint16_t>(4000 + i);
+    testing_support::PaintSamples(frame, 3, 1, [](int32_t i) { return 4000 + i; });
 }
 
 bool IsOldFrame(const CFrame& frame) {
@@ -51,12 +37,8 @@ bool IsOldFrame(const CFrame& frame) {
 // The offset map for a frame of the given size: signed corrections that push some sums below 0
 // and some above 4095.
 void MakeOffsets(CFrame& offsets, int32_t cols, int32_t rows) {
-    offsets.m_nCols = cols;
-    offsets.m_nRows = rows;
-    offsets.m_nCount = cols * rows;
-    offsets.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(offsets.m_nCount));
-    for (int32_t i = 0; i < offsets.m_nCount; ++i)
-        offsets.m_pData[i] = static_cast<uint16_t>((i * int64_t{977}) % 9000 - 4500);
+    testing_support::PaintSamples(offsets, cols, rows,
+                                  [](int32_t i) { return i * int64_t{977} % 9000 - 4500; });
 }
 
 bool SameSamples(const CFrame& a, const CFrame& b) {
@@ -125,12 +107,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(SameSamples(combined, plain));
 
-    // Packed for the display (there is none: everything but the drawing), in each delay mode.
-    CDC noDisplay;
-    for (int32_t mode = 0; mode < 3; ++mode) {
-        combined.SetDelayLine(mode > 0);
-        combined.SetDelayShift(mode > 1);
-        combined.Output(noDisplay);
-    }
+    fuzzing::PackInEveryDelayMode(combined);
     return 0;
 }

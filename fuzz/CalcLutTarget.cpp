@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(kavrel::LeftoverTemporaries(lutPath).empty());
     const bool exists = std::filesystem::exists(lutPath);
     const std::vector<uint8_t> after =
-        exists ? fuzzing::ReadWholeFile(lutPath) : std::vector<uint8_t>();
+        exists ? testing_support::ReadBytes(lutPath) : std::vector<uint8_t>();
     if (exists && after != before) {
         FUZZ_CHECK(after.size() == 16 + 2 * 256);
         FUZZ_CHECK(std::memcmp(after.data(), "LUTFILE", 8) == 0);

@@ -3,8 +3,9 @@
 //
 // Input: four bytes of settings (the colour byte, the correction factor, the threshold, and the
 // smoothing setting with the kind of old offset file), then the scan: a bitmap file as it is when
-// it starts with "BM", else a description that ScanPicture.h draws. Afterwards the offset file is
-// either as it was or a complete 1280 x 1024 map, and no temporary file is left.
+// it starts with "BM", else a description that testing_support::DescribedScan draws. Afterwards
+// the offset file is either as it was or a complete 1280 x 1024 map, and no temporary file is
+// left.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +13,8 @@
 
 #include "engine/FrameEngine.h"
 #include "fuzz/FuzzSupport.h"
-#include "fuzz/ScanPicture.h"
+#include "support/Planes.h"
+#include "support/ScanPicture.h"
 #include "base/ByteIO.h"
 #include "platform/SafeSave.h"
 #include "platform/MessageBox.h"
@@ -24,15 +26,10 @@ constexpr size_t kMapFileSize = 18 + 2 * 1280 * 1024;
 // Old offset files: a full map, and one of another size that must not be added.
 std::vector<uint8_t> OldMap(int32_t cols, int32_t rows) {
     CFrame map;
-    map.m_nCols = cols;
-    map.m_nRows = rows;
-    map.m_nCount = cols * rows;
-    map.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(map.m_nCount));
-    for (int32_t i = 0; i < map.m_nCount; ++i)
-        map.m_pData[i] = static_cast<uint16_t>(i % 301 - 150);
+    testing_support::PaintSamples(map, cols, rows, [](int32_t i) { return i % 301 - 150; });
     const std::string path = fuzzing::ScratchPath("template.frm");
     map.Save(path);
-    return fuzzing::ReadWholeFile(path);
+    return testing_support::ReadBytes(path);
 }
 
 }  // namespace
@@ -60,7 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string scanPath =
         scanSize >= 2 && scan[0] == 'B' && scan[1] == 'M'
             ? fuzzing::WriteScratchFile("scan.bmp", scan, scanSize)
-            : fuzzing::WriteScratchFile("scan.bmp", fuzzing::DrawScan(scan, scanSize, color));
+            : fuzzing::WriteScratchFile(
+                  "scan.bmp", testing_support::ScanBitmapFile(
+                                  testing_support::DescribedScan(scan, scanSize, color)));
     const std::string settings = "[Imaging]\nUnsharpenOffset=" + std::to_string(smoothing) + "\n";
     fuzzing::WriteScratchFile("kavrel.INI", reinterpret_cast<const uint8_t*>(settings.data()),
                               settings.size());
@@ -82,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(kavrel::LeftoverTemporaries(offsetPath).empty());
     const bool exists = std::filesystem::exists(offsetPath);
     const std::vector<uint8_t> after =
-        exists ? fuzzing::ReadWholeFile(offsetPath) : std::vector<uint8_t>();
+        exists ? testing_support::ReadBytes(offsetPath) : std::vector<uint8_t>();
     if (exists && after != before) {
         // A new map: whole, of the nominal size.
         FUZZ_CHECK(after.size() == kMapFileSize);

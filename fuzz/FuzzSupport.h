@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
+
+class CFrame;
+
 namespace fuzzing {
 
 // A path in this process's scratch folder (under the temporary folder, TMPDIR when set).
@@ -16,7 +20,9 @@ std::string ScratchPath(const std::string& name);
 std::string WriteScratchFile(const std::string& name, const uint8_t* data, size_t size);
 std::string WriteScratchFile(const std::string& name, const std::vector<uint8_t>& bytes);
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path);
+// Packs the plane for the display in each delay-line mode (off, on, on and shifted), with no
+// display to draw on: everything but the drawing. The plane keeps the last mode.
+void PackInEveryDelayMode(CFrame& plane);
 
 // Reports the failed expectation and aborts, so that the fuzzer saves the input.
 [[noreturn]] void Fail(const char* file, int line, const char* what);

@@ -11,6 +11,7 @@
 #include "base/ByteIO.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
+#include "support/Planes.h"
 
 namespace {
 
@@ -36,12 +37,9 @@ const uint16_t kExtraSamples[] = {256, 300, 4095, 32767, 32768, 65535};
 constexpr int32_t kSamples = 256 + sizeof kExtraSamples / sizeof kExtraSamples[0];
 
 void FillEveryValue(CFrame& frame) {
-    frame.m_nCols = kSamples;
-    frame.m_nRows = 1;
-    frame.m_nCount = kSamples;
-    frame.m_pData = std::make_unique<uint16_t[]>(kSamples);
-    for (int32_t v = 0; v < 256; ++v) frame.m_pData[v] = static_cast<uint16_t>(v);
-    std::memcpy(frame.m_pData.get() + 256, kExtraSamples, sizeof kExtraSamples);
+    testing_support::PaintSamples(frame, kSamples, 1, [](int32_t i) {
+        return i < 256 ? i : int32_t{kExtraSamples[i - 256]};
+    });
 }
 
 }  // namespace
@@ -94,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Saved and loaded again, the table is the same; a file taken whole saves to the same bytes.
     const std::string saved = fuzzing::ScratchPath("saved.lut");
     lut.Save(saved);
-    const std::vector<uint8_t> bytes = fuzzing::ReadWholeFile(saved);
+    const std::vector<uint8_t> bytes = testing_support::ReadBytes(saved);
     FUZZ_CHECK(bytes.size() == kHeaderSize + 2 * static_cast<size_t>(lut.m_nCount));
     FUZZ_CHECK(std::memcmp(bytes.data(), "LUTFILE", 8) == 0);
     if (Acceptable(data, size))

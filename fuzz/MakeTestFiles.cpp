@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,22 +17,20 @@
 #include <string>
 #include <vector>
 
+#include "support/Bitmaps.h"
+#include "support/CalibrationFiles.h"
+#include "support/TestFiles.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-void Put16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v);
-    Put16(b, v >> 16);
-}
-void Patch32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using testing_support::BitmapLayout;
+using testing_support::PatchLE32;
+using testing_support::PutLE16;
+using testing_support::PutLE32;
+
 Bytes Cut(Bytes b, size_t keep) {
     b.resize(keep);
     return b;
@@ -40,93 +39,63 @@ Bytes Text(const char* s) { return Bytes(s, s + std::strlen(s)); }
 
 // ---- bitmaps
 
-struct Bitmap {
-    int32_t width = 8;
-    int32_t height = 6;
-    uint32_t headerSize = 40;  // 12 (core header), 40, 108 or 124
-    uint16_t planes = 1;
-    uint16_t bitCount = 24;
-    uint32_t compression = 0;
-};
+// The bitmap that the malformed files start from: 8 x 6 pixels of 24 bits.
+BitmapLayout Bitmap() { return BitmapLayout{8, 6}; }
 
 // A bitmap file whose pixel array has the rows and padding that the header describes, filled
 // with a pattern (an 8-bit file gets a palette).
-Bytes BitmapFile(const Bitmap& layout) {
-    const uint32_t stride = ((static_cast<uint32_t>(layout.width) * layout.bitCount + 31) / 32) * 4;
-    const uint32_t rows = static_cast<uint32_t>(layout.height < 0 ? -layout.height : layout.height);
+Bytes BitmapFile(const BitmapLayout& layout) {
+    const uint32_t size = static_cast<uint32_t>(
+        testing_support::BitmapStride(layout.width, layout.bitCount) * std::abs(layout.height));
     const uint32_t palette = layout.bitCount <= 8 ? 4u << layout.bitCount : 0;
-    const uint32_t offset = 14 + layout.headerSize + palette;
-    Bytes file = {'B', 'M'};
-    Put32(file, offset + stride * rows);
-    Put32(file, 0);
-    Put32(file, offset);
-    Put32(file, layout.headerSize);
-    if (layout.headerSize == 12) {
-        Put16(file, static_cast<uint32_t>(layout.width));
-        Put16(file, static_cast<uint32_t>(layout.height));
-        Put16(file, layout.planes);
-        Put16(file, layout.bitCount);
-    } else {
-        Put32(file, static_cast<uint32_t>(layout.width));
-        Put32(file, static_cast<uint32_t>(layout.height));
-        Put16(file, layout.planes);
-        Put16(file, layout.bitCount);
-        Put32(file, layout.compression);
-        Put32(file, stride * rows);
-        Put32(file, 2835);
-        Put32(file, 2835);
-        Put32(file, 0);
-        Put32(file, 0);
-        file.resize(14 + layout.headerSize, 0);
-    }
+    Bytes file = testing_support::BitmapHeaders(layout, palette, size);
     file.resize(file.size() + palette, 0x10);
-    for (uint32_t i = 0; i < stride * rows; ++i)
-        file.push_back(static_cast<uint8_t>(i * 7 + i / 13));
+    for (uint32_t i = 0; i < size; ++i) file.push_back(static_cast<uint8_t>(i * 7 + i / 13));
     return file;
 }
 
 // The default 8 x 6 bitmap with one thing changed.
 Bytes Sized(int32_t width, int32_t height) {
-    Bitmap layout;
+    BitmapLayout layout = Bitmap();
     layout.width = width;
     layout.height = height;
     return BitmapFile(layout);
 }
 Bytes WithHeader(uint32_t headerSize, uint16_t bitCount = 24) {
-    Bitmap layout;
+    BitmapLayout layout = Bitmap();
     layout.headerSize = headerSize;
     layout.bitCount = bitCount;
     return BitmapFile(layout);
 }
 Bytes WithBits(uint16_t bitCount) { return WithHeader(40, bitCount); }
 Bytes WithPlanes(uint16_t planes) {
-    Bitmap layout;
+    BitmapLayout layout = Bitmap();
     layout.planes = planes;
     return BitmapFile(layout);
 }
 Bytes Compressed(uint32_t compression) {
-    Bitmap layout;
+    BitmapLayout layout = Bitmap();
     layout.compression = compression;
     return BitmapFile(layout);
 }
 
 // A file whose header claims the given size but holds the pixels of the default 8 x 6 bitmap.
 Bytes Claiming(int32_t width, int32_t height) {
-    Bytes file = BitmapFile(Bitmap{});
-    Patch32(file, 18, static_cast<uint32_t>(width));
-    Patch32(file, 22, static_cast<uint32_t>(height));
+    Bytes file = BitmapFile(Bitmap());
+    PatchLE32(file, 18, static_cast<uint32_t>(width));
+    PatchLE32(file, 22, static_cast<uint32_t>(height));
     return file;
 }
 
 Bytes WithPixelOffset(uint32_t offset) {
-    Bytes file = BitmapFile(Bitmap{});
-    Patch32(file, 10, offset);
+    Bytes file = BitmapFile(Bitmap());
+    PatchLE32(file, 10, offset);
     return file;
 }
 
 Bytes WithHeaderSize(uint32_t size) {
-    Bytes file = BitmapFile(Bitmap{});
-    Patch32(file, 14, size);
+    Bytes file = BitmapFile(Bitmap());
+    PatchLE32(file, 14, size);
     return file;
 }
 
@@ -134,26 +103,19 @@ Bytes WithHeaderSize(uint32_t size) {
 
 Bytes OffsetFile(int32_t count, int32_t cols, int32_t rows, size_t samples,
                  const char* magic = "FRAME") {
-    Bytes file(magic, magic + 5);
-    file.push_back(0);
-    Put32(file, static_cast<uint32_t>(count));
-    Put32(file, static_cast<uint32_t>(cols));
-    Put32(file, static_cast<uint32_t>(rows));
-    for (size_t i = 0; i < samples; ++i) Put16(file, static_cast<uint32_t>(i * 1000 % 4096 - 2048));
-    return file;
+    std::vector<uint16_t> values;
+    for (size_t i = 0; i < samples; ++i)
+        values.push_back(static_cast<uint16_t>(i * 1000 % 4096 - 2048));
+    return testing_support::OffsetFileBytes(count, cols, rows, values, magic);
 }
 
 // ---- LUT files
 
 Bytes LutFile(int32_t count, int16_t first, int16_t last, size_t entries,
               const char* magic = "LUTFILE") {
-    Bytes file(magic, magic + 7);
-    file.push_back(0);
-    Put32(file, static_cast<uint32_t>(count));
-    Put16(file, static_cast<uint16_t>(first));
-    Put16(file, static_cast<uint16_t>(last));
-    for (size_t i = 0; i < entries; ++i) Put16(file, static_cast<uint32_t>(4095 - 16 * i));
-    return file;
+    std::vector<int16_t> values;
+    for (size_t i = 0; i < entries; ++i) values.push_back(static_cast<int16_t>(4095 - 16 * i));
+    return testing_support::LutFileBytes(count, first, last, values, magic);
 }
 
 // ---- the malformed set: each file with the outcome that reading it must have
@@ -168,14 +130,14 @@ struct Malformed {
 };
 
 std::vector<Malformed> MalformedFiles() {
-    const Bytes good = BitmapFile(Bitmap{});
+    const Bytes good = BitmapFile(Bitmap());
     Bytes trailing = good;
     trailing.resize(good.size() + 333, 0xAB);
     Bytes wrongMagic = good;
     wrongMagic[0] = 'M';
     wrongMagic[1] = 'B';
     Bytes compressedHuge = Claiming(0x7FFF, 0x7FFF);
-    Patch32(compressedHuge, 30, 1);
+    PatchLE32(compressedHuge, 30, 1);
     const Bytes lut = LutFile(256, 0, 255, 256);
     const Bytes frame = OffsetFile(12, 4, 3, 12);  // the size of the good bitmap's frames
     // clang-format off
@@ -308,8 +270,8 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
         auto input = [](bool settings, uint16_t gamma, std::function<uint16_t(int)> reading,
                         const Bytes& lut) {
             Bytes b = {static_cast<uint8_t>(settings ? 1 : 0)};
-            Put16(b, gamma);
-            for (int i = 0; i < 48; ++i) Put16(b, reading(i));
+            PutLE16(b, gamma);
+            for (int i = 0; i < 48; ++i) PutLE16(b, reading(i));
             b.insert(b.end(), lut.begin(), lut.end());
             return b;
         };
@@ -332,7 +294,7 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
         seeds.emplace_back("falling-readings.calc", input(true, 180, falling, table));
     } else if (target == "calc-offset") {
         // Four bytes of settings (colour, factor, threshold, smoothing and old file; 0 = default),
-        // then a scan description (ScanPicture.h): a measurable scan 140 x 120 after the turn,
+        // then a scan description (DescribedScan): a measurable scan 140 x 120 after the turn,
         // with its dark area, marks and a little texture, and variations of it.
         // clang-format off
         const Bytes upright = {1, 0, 0, 1 | 4,
@@ -364,7 +326,7 @@ std::vector<std::pair<std::string, Bytes>> Seeds(const std::string& target) {
         for (const char* pattern : {"out/shown.bmp", "out/shown-%02d.bmp", "shown-%d-%%.bmp",
                                     "%-+ 099u", "%i%", "%%%%d", "%d%d", "%.3d", "%ld", "%s%n"}) {
             Bytes b;
-            Put32(b, 1234);
+            PutLE32(b, 1234);
             const Bytes text = Text(pattern);
             b.insert(b.end(), text.begin(), text.end());
             seeds.emplace_back(std::string("pattern-") + std::to_string(seeds.size()), b);
@@ -422,11 +384,6 @@ bool WriteFile(const fs::path& path, const Bytes& bytes) {
     return static_cast<bool>(file);
 }
 
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 // The expectations table: a name and its outcome per line, aligned for reading.
 Bytes ExpectedTable() {
     std::string text =
@@ -455,7 +412,7 @@ int CheckMalformed(const fs::path& dir) {
     int differences = 0;
     size_t expectedFiles = 1;
     auto check = [&](const std::string& name, const Bytes& bytes) {
-        if (!fs::exists(dir / name) || ReadFile(dir / name) != bytes) {
+        if (!fs::exists(dir / name) || testing_support::ReadBytes((dir / name).string()) != bytes) {
             std::printf("%s differs from what the generator writes\n", name.c_str());
             ++differences;
         }

@@ -10,26 +10,16 @@
 #include "fuzz/FuzzSupport.h"
 #include "base/ByteIO.h"
 #include "image/Frame.h"
-#include "platform/DisplayContext.h"
+#include "support/Planes.h"
 
 namespace {
+
+using testing_support::CopyPlane;
 
 constexpr size_t kHeaderSize = 18;
 
 void MakeOldPlane(CFrame& plane) {
-    plane.m_nCols = 4;
-    plane.m_nRows = 4;
-    plane.m_nCount = 16;
-    plane.m_pData = std::make_unique<uint16_t[]>(16);
-    for (int i = 0; i < 16; ++i) plane.m_pData[i] = static_cast<uint16_t>(77 + i);
-}
-
-void CopyPlane(const CFrame& from, CFrame& to) {
-    to.m_nCols = from.m_nCols;
-    to.m_nRows = from.m_nRows;
-    to.m_nCount = from.m_nCount;
-    to.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(from.m_nCount));
-    std::memcpy(to.m_pData.get(), from.m_pData.get(), 2 * static_cast<size_t>(from.m_nCount));
+    testing_support::PaintSamples(plane, 4, 4, [](int32_t i) { return 77 + i; });
 }
 
 bool SameSamples(const CFrame& a, const CFrame& b) {
@@ -137,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Saved again, the plane is the input with the magic put right and nothing after the samples.
     const std::string saved = fuzzing::ScratchPath("saved.frm");
     plane.Save(saved);
-    const std::vector<uint8_t> bytes = fuzzing::ReadWholeFile(saved);
+    const std::vector<uint8_t> bytes = testing_support::ReadBytes(saved);
     FUZZ_CHECK(bytes.size() == fileSize);
     FUZZ_CHECK(std::memcmp(bytes.data(), "FRAME", 6) == 0);
     FUZZ_CHECK(std::memcmp(bytes.data() + 6, data + 6, fileSize - 6) == 0);
@@ -145,13 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reloaded.Load(saved);
     FUZZ_CHECK(SameSamples(reloaded, plane));
 
-    // Packed for the display (there is none: everything but the drawing), in each delay mode.
-    CDC noDisplay;
-    for (int32_t mode = 0; mode < 3; ++mode) {
-        plane.SetDelayLine(mode > 0);
-        plane.SetDelayShift(mode > 1);
-        plane.Output(noDisplay);
-    }
+    fuzzing::PackInEveryDelayMode(plane);
 
     ExerciseOperations(plane, data);
     return 0;

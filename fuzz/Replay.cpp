@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
             files.push_back(argument);
         }
         for (const fs::path& file : files) {
-            const std::vector<uint8_t> bytes = fuzzing::ReadWholeFile(file.string());
+            const std::vector<uint8_t> bytes = testing_support::ReadBytes(file.string());
             // An empty vector may have no storage; libFuzzer passes a valid pointer all the same.
             static const uint8_t none = 0;
             LLVMFuzzerTestOneInput(bytes.empty() ? &none : bytes.data(), bytes.size());

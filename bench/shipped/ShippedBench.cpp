@@ -10,10 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -32,7 +29,9 @@
 #include "image/Lut.h"
 #include "kavrel.h"
 #include "output/FramePacking.h"
-#include "tests/support/ScanPicture.h"
+#include "support/CalibrationFiles.h"
+#include "support/ScanPicture.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -90,29 +89,6 @@ CExports LoadExports(const std::string& path) {
     return e;
 }
 
-// A folder of its own for the files the library reads and writes, removed at the end.
-class CBenchFolder {
-public:
-    CBenchFolder() {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / ("kavrel-bench-" + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
-    virtual ~CBenchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string Path(const char* name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 // The scan as the calculation sees it after its quarter turn: 3000 x 2399, so that the bitmap's
 // rows of 2399 pixels carry padding.
 testing_support::ScanPicture BenchScan() {
@@ -131,19 +107,9 @@ testing_support::ScanPicture BenchScan() {
 std::vector<uint8_t> OffsetFile() {
     CFrame map;
     map.Fill(0);
-    std::vector<uint8_t> bytes{'F', 'R', 'A', 'M', 'E', 0};
-    auto le32 = [&](uint32_t v) {
-        for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<uint8_t>(v >> (8 * k)));
-    };
-    le32(static_cast<uint32_t>(map.m_nCount));
-    le32(static_cast<uint32_t>(map.m_nCols));
-    le32(static_cast<uint32_t>(map.m_nRows));
-    for (int32_t i = 0; i < map.m_nCount; ++i) {
-        const uint16_t v = static_cast<uint16_t>(i % 41 - 20);
-        bytes.push_back(static_cast<uint8_t>(v));
-        bytes.push_back(static_cast<uint8_t>(v >> 8));
-    }
-    return bytes;
+    std::vector<uint16_t> samples;
+    for (int32_t i = 0; i < map.m_nCount; ++i) samples.push_back(static_cast<uint16_t>(i % 41 - 20));
+    return testing_support::OffsetFileBytes(map.m_nCount, map.m_nCols, map.m_nRows, samples);
 }
 
 volatile uint32_t g_Sink;
@@ -158,13 +124,13 @@ int main(int argc, char** argv) {
     const std::string libraryPath = argc > 2 ? argv[2] : KAVREL_LIBRARY_PATH;
 #endif
     const CExports dll = LoadExports(libraryPath);
-    CBenchFolder folder;
+    testing_support::TempDir folder("kavrel-bench-");
 
     // The frame: a 2560 x 2048 picture, the default table, an offset file of varied corrections.
     std::vector<uint8_t> picture(2560 * 2048 * 3);
     for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint8_t>(i * 31 + (i >> 13));
     const std::string offsetPath = folder.Path("frame.frm");
-    WriteFile(offsetPath, OffsetFile());
+    testing_support::WriteBytes(offsetPath, OffsetFile());
     const std::string noLut = folder.Path("none.lut");
     dll.DisableErrorWindow(1);
     dll.SetBitmapPointer(picture.data());
@@ -183,7 +149,7 @@ int main(int argc, char** argv) {
 
     // The scan and the offset file the calibrations rewrite.
     const std::string scanPath = folder.Path("scan.bmp");
-    WriteFile(scanPath, testing_support::ScanBitmapFile(BenchScan()));
+    testing_support::WriteBytes(scanPath, testing_support::ScanBitmapFile(BenchScan()));
     const std::string calibratedPath = folder.Path("calibrated.frm");
     const std::string straightPath = folder.Path("straight.frm");
     dll.SetScanFile(scanPath.c_str());

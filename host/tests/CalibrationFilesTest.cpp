@@ -12,6 +12,7 @@
 
 #include "Files.h"
 #include "support/HostRun.h"
+#include "support/Text.h"
 
 namespace {
 
@@ -20,16 +21,9 @@ using host_tests::CFolder;
 using host_tests::CRun;
 using host_tests::RunHost;
 using host_tests::RunHostThrough;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<uint8_t> Bytes(const std::string& path) { return host::ReadWholeFile(path); }
+using testing_support::Contains;
+using testing_support::ReadBytes;
+using testing_support::WriteText;
 
 std::string Readings() {
     std::string text;
@@ -50,7 +44,7 @@ struct CLab {
     CLab() {
         WriteText(folder.Path("readings.txt"), Readings());
         EXPECT_RUN(RunHost(folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"}), 0);
-        lut = Bytes(folder.Path("lab.lut"));
+        lut = ReadBytes(folder.Path("lab.lut"));
     }
     std::string Path(const std::string& name) const { return folder.Path(name); }
 };
@@ -84,7 +78,7 @@ TEST(HostCalibrationFiles, FifosAndDevicesNeverHangACommandAndAreNeverReplaced) 
     }
     EXPECT_TRUE(fs::is_fifo(lab.Path("fifo")));
     EXPECT_FALSE(fs::is_regular_file(lab.Path("device")));
-    EXPECT_EQ(Bytes(lab.Path("lab.lut")), lab.lut);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), lab.lut);
     EXPECT_FALSE(fs::exists(lab.Path("new.frm")));
 
     // The library's settings file as a FIFO or a link to an endless device: the defaults.
@@ -117,7 +111,7 @@ TEST(HostCalibrationFiles, AnExistingFileTheUserCannotReadIsKept) {
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "lab.lut: exists but cannot be read")) << run.err;
     fs::permissions(lab.Path("lab.lut"), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(Bytes(lab.Path("lab.lut")), lab.lut);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), lab.lut);
 }
 
 TEST(HostCalibrationFiles, LinksAreFollowedAndPermissionsKept) {
@@ -134,17 +128,17 @@ TEST(HostCalibrationFiles, LinksAreFollowedAndPermissionsKept) {
 
     EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "link.lut"}), 0);
     EXPECT_TRUE(fs::is_symlink(lab.Path("link.lut")));
-    EXPECT_NE(Bytes(lab.Path("shared/table.lut")), lab.lut);
+    EXPECT_NE(ReadBytes(lab.Path("shared/table.lut")), lab.lut);
     EXPECT_EQ(fs::status(lab.Path("shared/table.lut")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_EQ(Bytes(lab.Path("victim")), std::vector<uint8_t>({'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(ReadBytes(lab.Path("victim")), std::vector<uint8_t>({'k', 'e', 'e', 'p'}));
 
     // A write-protected file is kept, and the command says so.
     fs::permissions(lab.Path("lab.lut"), fs::perms::owner_read);
     const CRun run = RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "lab.lut: is write-protected")) << run.err;
-    EXPECT_EQ(Bytes(lab.Path("lab.lut")), lab.lut);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), lab.lut);
 }
 
 // Twelve pairs of calibrations of one file at once, as separate processes: each pair ends with
@@ -164,9 +158,9 @@ TEST(HostCalibrationFiles, ConcurrentCalibrationsOfOneFileLoseNoUpdate) {
         });
         second = RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", name});
         other.join();
-        const std::vector<uint8_t> result = Bytes(lab.Path(name));
+        const std::vector<uint8_t> result = ReadBytes(lab.Path(name));
         if (first.status == 0 && second.status == 0) {
-            EXPECT_EQ(result, Bytes(lab.Path("twice.lut")));
+            EXPECT_EQ(result, ReadBytes(lab.Path("twice.lut")));
         } else {
             EXPECT_EQ(first.status + second.status, 1) << first.err << second.err;
             EXPECT_NE(result, lab.lut);
@@ -185,7 +179,7 @@ TEST(HostCalibrationFiles, AnUnwritableOutputIsFoundBeforeTheCalibration) {
             RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut", "--plot", plot});
         EXPECT_RUN(run, 1);
         EXPECT_TRUE(Contains(run.err, plot)) << run.err;
-        EXPECT_EQ(Bytes(lab.Path("lab.lut")), lab.lut);
+        EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), lab.lut);
     }
     const CRun run = RunHostThrough(kTimeLimit, lab.folder,
                                     {"calc-offset", "readings.txt", "--offset", "new.frm", "--map",
@@ -212,7 +206,7 @@ TEST(HostCalibrationFiles, OversizedInputsAreRefusedUnread) {
         EXPECT_RUN(run, 1);
         EXPECT_TRUE(Contains(run.err, "larger than such a file can be")) << run.err;
     }
-    EXPECT_EQ(Bytes(lab.Path("lab.lut")), lab.lut);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), lab.lut);
 }
 
 TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
@@ -224,7 +218,7 @@ TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
     EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"}), 0);
     EXPECT_FALSE(fs::exists(lab.Path("lab.lut.kavrel-new-0badf00d")));
     EXPECT_FALSE(fs::exists(lab.Path("lab.lut.kavrel-host-0badf00d")));
-    const std::vector<uint8_t> second = Bytes(lab.Path("lab.lut"));
+    const std::vector<uint8_t> second = ReadBytes(lab.Path("lab.lut"));
     ASSERT_NE(second, first);
 
     CRun run = RunHost(lab.folder, {"history", "lab.lut"});
@@ -235,9 +229,9 @@ TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
     // second restore undoes the first.
     run = RunHost(lab.folder, {"restore", "lab.lut"});
     EXPECT_RUN(run, 0);
-    EXPECT_EQ(Bytes(lab.Path("lab.lut")), first);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), first);
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
-    EXPECT_EQ(Bytes(lab.Path("lab.lut")), second);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), second);
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut", "9"}), 1);
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut", "x"}), 2);
     EXPECT_RUN(RunHost(lab.folder, {"restore", "new.lut"}), 1);

@@ -11,22 +11,16 @@
 #include "Targets.h"
 #include "support/HostRun.h"
 #include "support/PrintSimulation.h"
+#include "support/Text.h"
 
 namespace {
 
 using host_tests::CFolder;
 using host_tests::CRun;
 using host_tests::RunHost;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<uint8_t> Bytes(const std::string& path) { return host::ReadWholeFile(path); }
+using testing_support::Contains;
+using testing_support::ReadBytes;
+using testing_support::WriteText;
 
 int DefaultTable(int input) { return (255 - input) * 4095 / 255; }
 
@@ -273,14 +267,14 @@ TEST(HostCalcLut, NewTableFromReadingsWithPlot) {
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "before: the library's default table (no lab.lut yet)"))
         << run.out;
-    const host::CLutTable table = host::ParseLutFile("lab.lut", Bytes(folder.Path("lab.lut")));
+    const host::CLutTable table = host::ParseLutFile("lab.lut", ReadBytes(folder.Path("lab.lut")));
     ASSERT_EQ(table.entries.size(), 256u);
     EXPECT_EQ(table.entries[0], 4095);
     EXPECT_EQ(table.entries[64], 1846);
     EXPECT_EQ(table.entries[128], 674);
     EXPECT_EQ(table.entries[255], 0);
     EXPECT_TRUE(Contains(run.out, "after:  lab.lut: 0 -> 4095, 64 -> 1846, 128 -> 674")) << run.out;
-    const std::vector<uint8_t> svg = Bytes(folder.Path("lut.svg"));
+    const std::vector<uint8_t> svg = ReadBytes(folder.Path("lut.svg"));
     const std::string plot(svg.begin(), svg.end());
     EXPECT_EQ(plot.compare(0, 4, "<svg"), 0);
     EXPECT_EQ(std::count(plot.begin(), plot.end(), '\n') > 10, true);
@@ -295,14 +289,14 @@ TEST(HostCalcLut, NewTableFromReadingsWithPlot) {
     run = RunHost(folder, {"calc-lut", "readings.csv", "--lut", "lab.lut", "--density"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "before: lab.lut: 0 -> 4095, 64 -> 1846")) << run.out;
-    EXPECT_NE(Bytes(folder.Path("lab.lut")), host::LutFileBytes(table));
+    EXPECT_NE(ReadBytes(folder.Path("lab.lut")), host::LutFileBytes(table));
 }
 
 TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
     CFolder folder;
     WriteText(folder.Path("good.txt"), Readings(10, 5));
     ASSERT_EQ(RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut"}).status, 0);
-    const std::vector<uint8_t> before = Bytes(folder.Path("lab.lut"));
+    const std::vector<uint8_t> before = ReadBytes(folder.Path("lab.lut"));
     WriteText(folder.Path("short.txt"), Readings(10, 5, 45));
     WriteText(folder.Path("long.txt"), Readings(10, 5, 49));
     WriteText(folder.Path("word.txt"), "10\n15\nabc\n");
@@ -331,7 +325,7 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
         EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
-    EXPECT_EQ(Bytes(folder.Path("lab.lut")), before);
+    EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
 
     // The library writes nothing with a Gamma of 0; the host says so.
     WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=0\n");
@@ -339,7 +333,7 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
                              {"KAVREL_INI_DIR=" + folder.Path()});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "lab.lut: the library wrote no new table")) << run.err;
-    EXPECT_EQ(Bytes(folder.Path("lab.lut")), before);
+    EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
 }
 
 TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
@@ -408,7 +402,7 @@ TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
     EXPECT_TRUE(Contains(run.out, "notch on the right side, near the top: placed right"))
         << run.out;
     EXPECT_TRUE(Contains(run.out, "(first calibration)")) << run.out;
-    const host::COffsetMap map = host::ParseOffsetFile("lab.frm", Bytes(folder.Path("lab.frm")));
+    const host::COffsetMap map = host::ParseOffsetFile("lab.frm", ReadBytes(folder.Path("lab.frm")));
     EXPECT_EQ(map.width, 1280);
     EXPECT_EQ(map.height, 1024);
     // Where the display is brighter the map lowers the exposure: the bright spot near display
@@ -499,7 +493,7 @@ TEST(HostCalcOffset, RefusesAWronglyPlacedOrUnusableScanAndLeavesTheMap) {
     WritePatternScan(folder.Path("mirrored.bmp"), {1, true});
     host::WriteBitmap(folder.Path("blank.bmp"), host::CPicture(800, 1000, 250));
     ASSERT_EQ(RunHost(folder, {"calc-offset", "right.bmp", "--offset", "lab.frm"}).status, 0);
-    const std::vector<uint8_t> before = Bytes(folder.Path("lab.frm"));
+    const std::vector<uint8_t> before = ReadBytes(folder.Path("lab.frm"));
     WriteText(folder.Path("bad.frm"), "FRAME");
     struct CCase {
         std::vector<std::string> args;
@@ -528,12 +522,12 @@ TEST(HostCalcOffset, RefusesAWronglyPlacedOrUnusableScanAndLeavesTheMap) {
         EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
-    EXPECT_EQ(Bytes(folder.Path("lab.frm")), before);
+    EXPECT_EQ(ReadBytes(folder.Path("lab.frm")), before);
     // Unchecked, the library measures the turned scan without complaint.
     const CRun run = RunHost(
         folder, {"calc-offset", "turned.bmp", "--offset", "lab.frm", "--skip-orientation-check"});
     EXPECT_RUN(run, 0);
-    EXPECT_NE(Bytes(folder.Path("lab.frm")), before);
+    EXPECT_NE(ReadBytes(folder.Path("lab.frm")), before);
 }
 
 }  // namespace

@@ -6,19 +6,17 @@
 
 #include "DisplayCheck.h"
 #include "Targets.h"
+#include "support/Text.h"
 
 namespace {
 
 using host::CTestFrame;
+using testing_support::Contains;
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     return text;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 const CTestFrame& Scattered() {

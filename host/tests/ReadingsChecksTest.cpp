@@ -10,8 +10,11 @@
 #include "Readings.h"
 #include "ReadingsChecks.h"
 #include "support/HostRun.h"
+#include "support/Text.h"
 
 namespace {
+
+using testing_support::Contains;
 
 // Reference, then the 46 patches rising by step hundredths from it; reading 47 unused.
 std::vector<uint16_t> GreyScale(int reference, int step) {
@@ -19,10 +22,6 @@ std::vector<uint16_t> GreyScale(int reference, int step) {
     readings[0] = static_cast<uint16_t>(reference);
     for (int r = 1; r <= 46; ++r) readings[r] = static_cast<uint16_t>(reference + step * r);
     return readings;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 TEST(ReadingsChecks, RefusesReadingsThatCannotBeRightAndWarnsOfSwappedPatches) {

@@ -1,41 +1,20 @@
 // The files of tests/data/malformed through the exports, against tests/data/malformed/expected.txt.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <string>
+#include <vector>
 
 #include "exports/HostSystem.h"
 #include "exports/Library.h"
+#include "support/MalformedFiles.h"
 #include "support/TestFiles.h"
 
+using testing_support::MalformedDir;
+using testing_support::MalformedExpectation;
 using testing_support::ReadBytes;
+using testing_support::ReadMalformedExpectations;
 
 namespace {
-
-std::string MalformedDir() {
-    const char* dir = std::getenv("KAVREL_TEST_DATA_DIR");
-    return std::string(dir != nullptr && *dir != '\0' ? dir : KAVREL_TEST_DATA_DIR) + "/malformed";
-}
-
-struct Expectation {
-    std::string file;
-    std::vector<std::string> outcome;  // the words after the name
-};
-
-std::vector<Expectation> ReadExpectations() {
-    std::ifstream table(MalformedDir() + "/expected.txt");
-    std::vector<Expectation> expectations;
-    std::string line;
-    while (std::getline(table, line)) {
-        std::istringstream words(line);
-        Expectation e;
-        if (!(words >> e.file) || e.file[0] == '#') continue;
-        for (std::string word; words >> word;) e.outcome.push_back(word);
-        expectations.push_back(e);
-    }
-    return expectations;
-}
 
 bool EndsWith(const std::string& s, const char* end) {
     const std::string e(end);
@@ -48,12 +27,12 @@ bool EndsWith(const std::string& s, const char* end) {
 // says, computes a frame without a message box, and nothing is written beside it.
 TEST(MalformedHost, FilesGiveTheirResultsThroughTheExports) {
     host::CKavrel& k = Library();
-    const std::vector<Expectation> expectations = ReadExpectations();
+    const std::vector<MalformedExpectation> expectations = ReadMalformedExpectations();
     EXPECT_GT(expectations.size(), 50u);
     const std::string good = MalformedDir() + "/bmp-good-8x6.bmp";
     k.DisableErrorWindow(0);
     size_t bitmaps = 0;
-    for (const Expectation& e : expectations) {
+    for (const MalformedExpectation& e : expectations) {
         SCOPED_TRACE(e.file);
         const std::string path = MalformedDir() + "/" + e.file;
         const std::vector<CapturedBox> boxes = CaptureMessageBoxes([&] {
@@ -111,7 +90,7 @@ TEST(MalformedHost, OffsetAndLutFilesDrawAsExpected) {
     EXPECT_EQ(reference.size(), 54u + 1280u * 1024u * 3u);
 
     size_t checked = 0;
-    for (const Expectation& e : ReadExpectations()) {
+    for (const MalformedExpectation& e : ReadMalformedExpectations()) {
         const std::string path = MalformedDir() + "/" + e.file;
         const std::string outcome = e.outcome.empty() ? "" : e.outcome[0] + " " + e.outcome.back();
         if (EndsWith(e.file, ".frm")) {

@@ -1,62 +1,34 @@
-// Display pictures and exposure files for the output tests: the unit tests, the native host tests
-// and the Windows test host share these (header only, standard C++ alone).
+// Display pictures and exposure files for the output tests: the unit tests and the export tests
+// share these (header only: standard C++ and the library's byte helpers alone).
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "base/ByteIO.h"
+#include "support/Bitmaps.h"
+#include "support/CalibrationFiles.h"
+
 namespace display_pictures {
 
-inline void Put16(std::vector<uint8_t>& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-inline void Put32(std::vector<uint8_t>& out, uint32_t value) {
-    Put16(out, value);
-    Put16(out, value >> 16);
-}
-
-inline uint32_t Get32(const std::vector<uint8_t>& in, size_t at) {
-    return static_cast<uint32_t>(in[at]) | static_cast<uint32_t>(in[at + 1]) << 8 |
-           static_cast<uint32_t>(in[at + 2]) << 16 | static_cast<uint32_t>(in[at + 3]) << 24;
-}
-
-inline size_t Stride(int32_t width) { return (3 * static_cast<size_t>(width) + 3) & ~size_t{3}; }
+inline size_t Stride(int32_t width) { return testing_support::BitmapStride(width); }
 
 // A 24-bit bitmap file holding the pixel array (bottom row first, rows padded to 4 bytes).
 inline std::vector<uint8_t> BitmapFile(int32_t width, int32_t height,
                                        const std::vector<uint8_t>& pixels) {
-    std::vector<uint8_t> out = {'B', 'M'};
-    Put32(out, static_cast<uint32_t>(54 + pixels.size()));
-    Put32(out, 0);
-    Put32(out, 54);
-    for (uint32_t v : {40u, static_cast<uint32_t>(width), static_cast<uint32_t>(height)})
-        Put32(out, v);
-    Put16(out, 1);
-    Put16(out, 24);
-    for (int i = 0; i < 6; ++i) Put32(out, 0);
-    out.insert(out.end(), pixels.begin(), pixels.end());
-    return out;
+    return testing_support::BitmapFile(width, height, pixels);
 }
 
 // A LUT file of 256 entries for the inputs 0..255.
 inline std::vector<uint8_t> LutFile(const std::vector<int16_t>& entries) {
-    std::vector<uint8_t> out = {'L', 'U', 'T', 'F', 'I', 'L', 'E', 0};
-    Put32(out, 256);
-    Put16(out, 0);
-    Put16(out, 255);
-    for (int16_t e : entries) Put16(out, static_cast<uint16_t>(e));
-    return out;
+    return testing_support::LutFileBytes(256, 0, 255, entries);
 }
 
 // An offset file whose map adds nothing.
 inline std::vector<uint8_t> ZeroOffsetFile(int32_t cols, int32_t rows) {
-    std::vector<uint8_t> out = {'F', 'R', 'A', 'M', 'E', 0};
-    for (int32_t v : {cols * rows, cols, rows}) Put32(out, static_cast<uint32_t>(v));
-    out.resize(out.size() + 2 * static_cast<size_t>(cols) * rows, 0);
-    return out;
+    return testing_support::OffsetFileBytes(cols * rows, cols, rows,
+                                            std::vector<uint16_t>(static_cast<size_t>(cols) * rows));
 }
 
 // Bytes that tell their positions apart well enough (xorshift).
@@ -102,12 +74,21 @@ struct Picture {
     bool operator==(const Picture&) const = default;
 };
 
+// How many pixels of two pictures of the same size differ; -1 when their sizes differ.
+inline int PixelsThatDiffer(const Picture& a, const Picture& b) {
+    if (a.width != b.width || a.height != b.height) return -1;
+    int n = 0;
+    for (size_t i = 0; i < a.bgr.size(); i += 3)
+        n += a.bgr[i] != b.bgr[i] || a.bgr[i + 1] != b.bgr[i + 1] || a.bgr[i + 2] != b.bgr[i + 2];
+    return n;
+}
+
 // The picture in a 24-bit bottom-up bitmap file; an empty picture when it is none.
 inline Picture PictureFromBitmapFile(const std::vector<uint8_t>& file) {
     if (file.size() < 54 || file[0] != 'B' || file[1] != 'M' || file[28] != 24) return Picture{};
-    const int32_t width = static_cast<int32_t>(Get32(file, 18));
-    const int32_t height = static_cast<int32_t>(Get32(file, 22));
-    const size_t offset = Get32(file, 10);
+    const int32_t width = static_cast<int32_t>(kavrel::ReadLE32(&file[18]));
+    const int32_t height = static_cast<int32_t>(kavrel::ReadLE32(&file[22]));
+    const size_t offset = kavrel::ReadLE32(&file[10]);
     if (width <= 0 || height <= 0 || file.size() < offset + Stride(width) * height)
         return Picture{};
     Picture picture = Picture::Black(width, height);

@@ -5,12 +5,15 @@
 // A picture is described as the calculation sees it after its clockwise quarter turn (width and
 // height, rectangle and marks in those coordinates); the file holds it turned back, so the bitmap
 // is `height` pixels wide and `width` pixels high. Header-only and standard C++ only, so that the
-// unit tests, the Windows test host and the benchmarks can all use it.
+// unit tests, the export tests, the fuzz targets and the benchmarks can all use it.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
+
+#include "support/Bitmaps.h"
 
 namespace testing_support {
 
@@ -25,9 +28,15 @@ struct ScanPicture {
     uint8_t paper = 255;
     uint8_t mark = 220;
     bool marks = true;
-    // The pixel byte that carries the picture; the other two carry its complement.
+    // The pixel byte that carries the picture; the other two carry its complement, or with
+    // complement false the picture too.
     int32_t color = 1;
-    // The exposed area's byte at column x, row y after the turn.
+    bool complement = true;
+    // How far the exposed rectangle's bottom row lies to the right of its top row; the rows
+    // between shift in proportion (a print that lay askew).
+    int32_t shear = 0;
+    // The exposed area's byte at column x, row y after the turn; called row after row, left to
+    // right, once for each exposed pixel inside the picture.
     std::function<uint8_t(int32_t x, int32_t y)> exposure = [](int32_t, int32_t) {
         return uint8_t{100};
     };
@@ -35,53 +44,30 @@ struct ScanPicture {
     // Where the calculation looks for the mark of map column x and map row y.
     int32_t MarkX(int32_t mapX) const { return left + (right - left) * mapX / 1280; }
     int32_t MarkY(int32_t mapY) const { return top + (bottom - top) * mapY / 1024; }
+    // How far row y of the exposed rectangle is shifted to the right.
+    int32_t ShiftAt(int32_t y) const {
+        return bottom > top ? shear * (y - top) / (bottom - top) : 0;
+    }
+    bool Inside(int32_t x, int32_t y) const { return x >= 0 && x < width && y >= 0 && y < height; }
 };
 
-// The picture's bytes after the turn, row after row.
+// The picture's bytes after the turn, row after row; what lies outside the picture is left out.
 inline std::vector<uint8_t> TurnedBytes(const ScanPicture& p) {
     std::vector<uint8_t> bytes(static_cast<size_t>(p.width) * p.height, p.paper);
-    for (int32_t y = p.top; y <= p.bottom; ++y)
-        for (int32_t x = p.left; x <= p.right; ++x)
-            bytes[static_cast<size_t>(y) * p.width + x] = p.exposure(x, y);
-    if (p.marks) {
-        for (int32_t mapX = 31; mapX < 1280; mapX += 64)
-            for (int32_t mapY = 31; mapY < 1024; mapY += 64)
-                bytes[static_cast<size_t>(p.MarkY(mapY)) * p.width + p.MarkX(mapX)] = p.mark;
+    for (int32_t y = p.top; y <= p.bottom; ++y) {
+        const int32_t shift = p.ShiftAt(y);
+        for (int32_t x = p.left + shift; x <= p.right + shift; ++x)
+            if (p.Inside(x, y)) bytes[static_cast<size_t>(y) * p.width + x] = p.exposure(x, y);
+    }
+    if (p.marks && p.right > p.left && p.bottom > p.top) {
+        for (int32_t mapX = 31; mapX < 1280; mapX += 64) {
+            for (int32_t mapY = 31; mapY < 1024; mapY += 64) {
+                const int32_t x = p.MarkX(mapX), y = p.MarkY(mapY);
+                if (p.Inside(x, y)) bytes[static_cast<size_t>(y) * p.width + x] = p.mark;
+            }
+        }
     }
     return bytes;
-}
-
-inline void PutLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// Bytes from one stored row of a 24-bit bitmap to the next.
-inline size_t BitmapStride(int32_t width) {
-    return (3 * static_cast<size_t>(width) + 3) & ~size_t{3};
-}
-
-// A bitmap file with a 40-byte information header and the given pixel array.
-inline std::vector<uint8_t> BitmapFile(int32_t width, int32_t height,
-                                       const std::vector<uint8_t>& pixelArray,
-                                       uint16_t bitCount = 24, uint32_t compression = 0,
-                                       uint16_t planes = 1) {
-    std::vector<uint8_t> file{'B', 'M'};
-    PutLittleEndian(file, static_cast<uint32_t>(54 + pixelArray.size()), 4);
-    PutLittleEndian(file, 0, 4);
-    PutLittleEndian(file, 54, 4);
-    PutLittleEndian(file, 40, 4);
-    PutLittleEndian(file, static_cast<uint32_t>(width), 4);
-    PutLittleEndian(file, static_cast<uint32_t>(height), 4);
-    PutLittleEndian(file, planes, 2);
-    PutLittleEndian(file, bitCount, 2);
-    PutLittleEndian(file, compression, 4);
-    PutLittleEndian(file, static_cast<uint32_t>(pixelArray.size()), 4);
-    PutLittleEndian(file, 2835, 4);
-    PutLittleEndian(file, 2835, 4);
-    PutLittleEndian(file, 0, 4);
-    PutLittleEndian(file, 0, 4);
-    file.insert(file.end(), pixelArray.begin(), pixelArray.end());
-    return file;
 }
 
 // The pixel array of the scan: stored row r, column c holds the turned picture's sample at column
@@ -98,7 +84,8 @@ inline std::vector<uint8_t> ScanPixelArray(const ScanPicture& p) {
             const uint8_t value = turned[static_cast<size_t>(c) * p.width + x];
             uint8_t* pixel = &pixels[r * stride + 3 * static_cast<size_t>(c)];
             for (int32_t byte = 0; byte < 3; ++byte)
-                pixel[byte] = byte == p.color ? value : static_cast<uint8_t>(255 - value);
+                pixel[byte] = byte == p.color || !p.complement ? value
+                                                              : static_cast<uint8_t>(255 - value);
         }
     }
     return pixels;
@@ -106,6 +93,49 @@ inline std::vector<uint8_t> ScanPixelArray(const ScanPicture& p) {
 
 inline std::vector<uint8_t> ScanBitmapFile(const ScanPicture& p) {
     return BitmapFile(p.height, p.width, ScanPixelArray(p));
+}
+
+// A scan described in a few bytes, which keeps the offset calculation's fuzz inputs, and its
+// saved corpus, small. A measurable scan needs an exposed area of at least 1409 x 1128 pixels,
+// which only a description in units of 6 pixels (flag bit 2) reaches; smaller scans try
+// everything up to the refusal.
+//
+// Description, in bytes: width - 1, height - 1 (of the picture after the turn), left, top, right,
+// bottom of the dark area, its byte, the paper's byte, the marks' byte, flags (bit 0: marks at
+// the grid points, bit 1: the colour byte carries the picture and the others its complement,
+// else all three carry it; bit 2: the sizes and places are in units of 6 pixels), the shear
+// (signed, in the same units), then any number of texture bytes added to the dark area in turn.
+// Missing bytes count as 0. color is the byte that the offset calculation reads. The picture's
+// texture is used up as it is drawn: draw each described picture once.
+constexpr size_t kScanDescriptionSize = 11;
+
+inline ScanPicture DescribedScan(const uint8_t* d, size_t size, int32_t color) {
+    uint8_t f[kScanDescriptionSize] = {};
+    if (size != 0) std::memcpy(f, d, size < sizeof f ? size : sizeof f);
+    const int32_t unit = f[9] & 4 ? 6 : 1;
+    ScanPicture p;
+    p.width = (f[0] + 1) * unit;
+    p.height = (f[1] + 1) * unit;
+    p.left = f[2] * unit;
+    p.top = f[3] * unit;
+    p.right = f[4] * unit;
+    p.bottom = f[5] * unit;
+    p.paper = f[7];
+    p.mark = f[8];
+    p.marks = f[9] & 1;
+    p.complement = f[9] & 2;
+    p.color = color;
+    p.shear = static_cast<int8_t>(f[10]) * unit;
+    const uint8_t dark = f[6];
+    if (size > sizeof f) {
+        std::vector<uint8_t> texture(d + sizeof f, d + size);
+        p.exposure = [dark, texture, t = size_t{0}](int32_t, int32_t) mutable {
+            return static_cast<uint8_t>(dark + texture[t++ % texture.size()]);
+        };
+    } else {
+        p.exposure = [dark](int32_t, int32_t) { return dark; };
+    }
+    return p;
 }
 
 }  // namespace testing_support

@@ -15,6 +15,7 @@ constexpr const char* kFolderVariable = "KAVREL_INI_DIR";
 bool SettingsFolder::Supported() { return false; }
 SettingsFolder::SettingsFolder(const std::string&) {}
 SettingsFolder::~SettingsFolder() = default;
+std::string SettingsFolder::FilePath() const { return std::string(); }
 
 #else
 
@@ -22,10 +23,12 @@ bool SettingsFolder::Supported() { return true; }
 
 SettingsFolder::SettingsFolder(const std::string& iniText) {
     if (const char* previous = std::getenv(kFolderVariable)) m_previous = previous;
-    if (!iniText.empty())
-        WriteBytes(m_dir.Path(platform::ModuleBaseName() + ".INI"),
-                   std::vector<uint8_t>(iniText.begin(), iniText.end()));
+    if (!iniText.empty()) WriteText(FilePath(), iniText);
     setenv(kFolderVariable, m_dir.Path("").c_str(), 1);
+}
+
+std::string SettingsFolder::FilePath() const {
+    return m_dir.Path(platform::ModuleBaseName() + ".INI");
 }
 
 SettingsFolder::~SettingsFolder() {

@@ -19,6 +19,8 @@ public:
     SettingsFolder& operator=(const SettingsFolder&) = delete;
 
     static bool Supported();
+    // Where the library looks for its settings file in the folder (there need be none).
+    std::string FilePath() const;
 
 private:
     TempDir m_dir;

@@ -8,12 +8,12 @@
 
 namespace testing_support {
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::string& prefix) {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
     const auto base = std::filesystem::temp_directory_path();
     for (;;) {
-        m_path = base / ("kavrel-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
+        m_path = base / (prefix + std::to_string(random()) + "-" + std::to_string(counter++));
         if (std::filesystem::create_directory(m_path)) break;
     }
 }
@@ -39,6 +39,10 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (!file) throw std::runtime_error("cannot write " + path);
 }
 
+void WriteText(const std::string& path, const std::string& text) {
+    WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     // In one read: byte by byte, files of megabytes take long in unoptimised sanitizer builds.
     std::ifstream file(path, std::ios::binary | std::ios::ate);
@@ -49,16 +53,11 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
     return bytes;
 }
 
+std::string ReadText(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
-
-void PutLE16(std::vector<uint8_t>& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void PutLE32(std::vector<uint8_t>& out, uint32_t value) {
-    PutLE16(out, value);
-    PutLE16(out, value >> 16);
-}
 
 }  // namespace testing_support

@@ -6,16 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "support/LittleEndian.h"
+
 namespace testing_support {
 
 // A fresh folder, removed with everything in it when the object goes.
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
+    // The folder's name starts with prefix, in the system's temporary folder (TMPDIR when set).
+    explicit TempDir(const std::string& prefix = "kavrel-test-");
+    virtual ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
+    // The file of that name in the folder; Path("") is the folder with a separator at the end.
     std::string Path(const std::string& name) const;
+    const std::filesystem::path& Folder() const { return m_path; }
     // Names of the files in the folder, sorted.
     std::vector<std::string> Files() const;
 
@@ -23,12 +28,15 @@ private:
     std::filesystem::path m_path;
 };
 
+// Writes the file anew; throws std::runtime_error when that fails.
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Writes the text as it is, without line-end conversion.
+void WriteText(const std::string& path, const std::string& text);
+// The whole file; empty when it cannot be opened.
 std::vector<uint8_t> ReadBytes(const std::string& path);
+// The same as text.
+std::string ReadText(const std::string& path);
 bool FileExists(const std::string& path);
 
-// Little-endian helpers for building files byte by byte.
-void PutLE16(std::vector<uint8_t>& out, uint32_t value);
-void PutLE32(std::vector<uint8_t>& out, uint32_t value);
 
 }  // namespace testing_support

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "engine/FrameEngine.h"
-#include "fuzz/ScanPicture.h"
+#include "support/ScanPicture.h"
 #include "support/Bitmaps.h"
 
 namespace testing_support {
@@ -58,7 +58,8 @@ Workspace::Workspace() : m_image(SharedImage()) {
     // A scan that the offset calculation can measure: 1536 x 1326 after its turn, the dark area
     // (48, 48)-(1482, 1260) with marks, read through colour byte 1.
     static const uint8_t scan[] = {255, 220, 8, 8, 247, 210, 100, 255, 220, 7, 0, 0, 9, 3};
-    static const std::vector<uint8_t> scanFile = fuzzing::DrawScan(scan, sizeof scan, 1);
+    static const std::vector<uint8_t> scanFile =
+        ScanBitmapFile(DescribedScan(scan, sizeof scan, 1));
     WriteBytes(Lut(), lut);
     WriteBytes(Offsets(), offsets);
     WriteBytes(Scan(), scanFile);

@@ -34,12 +34,7 @@ private:
 };
 
 void RandomPlane(CFrame& plane, int32_t cols, int32_t rows, CRandom& random) {
-    plane.m_nCols = cols;
-    plane.m_nRows = rows;
-    plane.m_nCount = cols * rows;
-    plane.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(plane.m_nCount));
-    for (int32_t i = 0; i < plane.m_nCount; ++i)
-        plane.m_pData[i] = static_cast<uint16_t>(random.Next(0, 65535));
+    testing_support::PaintSamples(plane, cols, rows, [&](int32_t) { return random.Next(0, 65535); });
 }
 
 }  // namespace
@@ -149,11 +144,7 @@ TEST(FastPaths, ColumnShiftsAlongTheRowsEqualShiftColumn) {
         }
         CFrame expected, rowWise;
         RandomPlane(expected, cols, rows, random);
-        rowWise.m_nCols = cols;
-        rowWise.m_nRows = rows;
-        rowWise.m_nCount = expected.m_nCount;
-        rowWise.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(expected.m_nCount));
-        std::copy_n(expected.m_pData.get(), expected.m_nCount, rowWise.m_pData.get());
+        testing_support::CopyPlane(expected, rowWise);
 
         for (int32_t x = 0; x < cols; ++x) expected.ShiftColumn(x, shifts[static_cast<size_t>(x)]);
         kavrel::ShiftColumns(rowWise, [&](int32_t x) { return shifts[static_cast<size_t>(x)]; });
@@ -176,11 +167,7 @@ TEST(FastPaths, ResampleEqualsTheBlockMeansReadThroughGetPixel) {
         CFrame source, fast, expected;
         RandomPlane(source, random.Next(1, 30), random.Next(1, 30), random);
         RandomPlane(fast, random.Next(1, 12), random.Next(1, 12), random);
-        expected.m_nCols = fast.m_nCols;
-        expected.m_nRows = fast.m_nRows;
-        expected.m_nCount = fast.m_nCount;
-        expected.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(fast.m_nCount));
-        std::copy_n(fast.m_pData.get(), fast.m_nCount, expected.m_pData.get());
+        testing_support::CopyPlane(fast, expected);
 
         const int32_t x0 = random.Next(-6, source.m_nCols + 2), y0 = random.Next(-6, source.m_nRows + 2);
         const int32_t x1 = x0 + random.Next(-2, 40), y1 = y0 + random.Next(-2, 40);

@@ -6,6 +6,7 @@
 #include "image/ExtractResult.h"
 #include "support/Bitmaps.h"
 #include "support/Hooks.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -19,12 +20,6 @@ int32_t ReferenceSample(const std::vector<uint8_t>& pixels, int32_t width, int32
     const int32_t dy = (position == 0 || position == 1) ? 1 : 0;
     const int32_t stride = (3 * width + 3) & ~3;
     return pixels[(2 * i + dy) * stride + (2 * j + dx) * 3 + color];
-}
-
-std::vector<int32_t> Samples(const CFrame& frame) {
-    std::vector<int32_t> out;
-    for (int32_t i = 0; i < frame.m_nCount; ++i) out.push_back(static_cast<int16_t>(frame.m_pData[i]));
-    return out;
 }
 
 }  // namespace
@@ -93,10 +88,10 @@ TEST(ExtractSubPixel, RefusedImagesLeaveTheFrameAsItWas) {
         ASSERT_EQ(image.Load(dir.Path("good.bmp")), 0);
         CFrame frame;
         ASSERT_EQ(frame.ExtractSubPixel(image, 1, 0), kExtracted);
-        const std::vector<int32_t> before = Samples(frame);
+        const std::vector<int32_t> before = SignedSamples(frame);
         image.Load(dir.Path(c.file));
         EXPECT_EQ(frame.ExtractSubPixel(image, 1, 0), c.code) << c.file;
-        EXPECT_EQ(Samples(frame), before) << c.file;
+        EXPECT_EQ(SignedSamples(frame), before) << c.file;
     }
     CBitmapImage none;
     CFrame frame;
@@ -126,12 +121,7 @@ protected:
     }
     // The engine's offset map: the given size, every sample the value.
     void SetOffsets(int32_t cols, int32_t rows, int32_t value) {
-        CFrame& map = m_engine.m_Offset;
-        map.m_nCols = cols;
-        map.m_nRows = rows;
-        map.m_nCount = cols * rows;
-        map.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(map.m_nCount));
-        for (int32_t i = 0; i < map.m_nCount; ++i) map.m_pData[i] = static_cast<uint16_t>(value);
+        testing_support::PaintSamples(m_engine.m_Offset, cols, rows, [&](int32_t) { return value; });
     }
     std::vector<uint8_t> m_pixels;
     CFrameEngine m_engine;
@@ -165,10 +155,10 @@ TEST_F(CalcFrameTest, MapsThroughTheLutAndAddsTheClampedOffset) {
 TEST_F(CalcFrameTest, AFailedExtractionKeepsTheFrameWithoutRemapping) {
     m_engine.m_Lut.MakeInverse(4095);
     m_engine.CalcFrame(0);
-    const std::vector<int32_t> before = Samples(m_engine.m_Frames[0]);
+    const std::vector<int32_t> before = SignedSamples(m_engine.m_Frames[0]);
     m_engine.m_Image.Attach(8, 6, nullptr);
     m_engine.CalcFrame(0);
-    EXPECT_EQ(Samples(m_engine.m_Frames[0]), before);
+    EXPECT_EQ(SignedSamples(m_engine.m_Frames[0]), before);
     m_engine.CalcFrame(1);
     EXPECT_FALSE(m_engine.m_Frames[1].HasData());
 }
@@ -205,11 +195,7 @@ TEST(CalcFrameFromFiles, ImageFileLutFileAndOffsetFileTogether) {
     lut.MakeLinear(4000);
     lut.Save(dir.Path("table.lut"));
     CFrame offsets;
-    offsets.m_nCols = 3;
-    offsets.m_nRows = 2;
-    offsets.m_nCount = 6;
-    offsets.m_pData = std::make_unique<uint16_t[]>(6);
-    for (int32_t i = 0; i < 6; ++i) offsets.m_pData[i] = static_cast<uint16_t>(i * 10 - 20);
+    testing_support::PaintSamples(offsets, 3, 2, [](int32_t i) { return i * 10 - 20; });
     offsets.Save(dir.Path("offset.frm"));
 
     CFrameEngine engine;
@@ -277,8 +263,8 @@ TEST(ExtractSubPixel, OnePassEqualsExtractionThenTableThenOffsets) {
         ASSERT_EQ(onePass.ExtractSubPixel(image, color, position, lut, offsets), kExtracted);
         EXPECT_EQ(messages.Messages().size(), 2 * stepwiseMessages) << "round " << round;
         ASSERT_EQ(onePass.m_nCount, stepwise.m_nCount);
-        EXPECT_EQ(Samples(onePass), Samples(stepwise)) << "round " << round;
+        EXPECT_EQ(SignedSamples(onePass), SignedSamples(stepwise)) << "round " << round;
         ASSERT_EQ(reused.ExtractSubPixel(image, color, position, lut, offsets), kExtracted);
-        EXPECT_EQ(Samples(reused), Samples(stepwise)) << "round " << round;
+        EXPECT_EQ(SignedSamples(reused), SignedSamples(stepwise)) << "round " << round;
     }
 }

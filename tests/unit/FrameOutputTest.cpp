@@ -12,6 +12,7 @@
 #include "platform/DisplayContext.h"
 #include "support/DisplayPictures.h"
 #include "support/Hooks.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
 
 using display_pictures::ExpectedDisplay;
@@ -27,14 +28,11 @@ const std::string kCannotOpen = "Can\xB4t open Output Display";
 
 // A frame of the given size whose samples differ from their neighbours in every 4-bit group.
 std::vector<uint16_t> MakeFrame(CFrame& frame, int32_t cols, int32_t rows) {
-    frame.m_nCols = cols;
-    frame.m_nRows = rows;
-    frame.m_nCount = cols * rows;
-    frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    std::vector<uint16_t> samples(static_cast<size_t>(frame.m_nCount));
-    for (size_t i = 0; i < samples.size(); ++i)
-        frame.m_pData[i] = samples[i] = static_cast<uint16_t>((i * 0x9E5u + i / 7) & 0xFFF);
-    return samples;
+    testing_support::PaintSamples(frame, cols, rows, [](int32_t i) {
+        const size_t n = static_cast<size_t>(i);
+        return (n * 0x9E5u + n / 7) & 0xFFF;
+    });
+    return testing_support::Samples(frame);
 }
 
 // A display named "file:DIR/shown-%02d.bmp" in the engine's mode, and the pictures it wrote.

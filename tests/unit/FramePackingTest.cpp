@@ -5,6 +5,7 @@
 
 #include "image/Frame.h"
 #include "output/FramePacking.h"
+#include "support/Planes.h"
 
 namespace {
 
@@ -12,12 +13,7 @@ namespace {
 uint16_t S(int r, int c) { return static_cast<uint16_t>(0x111 * (1 + 4 * r + c)); }
 
 void MakeFrame(CFrame& frame, int32_t cols, int32_t rows) {
-    frame.m_nCols = cols;
-    frame.m_nRows = rows;
-    frame.m_nCount = cols * rows;
-    frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c) frame.m_pData[r * cols + c] = S(r, c);
+    testing_support::Paint(frame, cols, rows, [](int32_t c, int32_t r) { return S(r, c); });
 }
 
 std::vector<uint8_t> Packed(const CFrame& frame) {

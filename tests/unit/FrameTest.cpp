@@ -4,6 +4,8 @@
 
 #include "image/Frame.h"
 #include "support/Hooks.h"
+#include "support/CalibrationFiles.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
 
 using testing_support::AllocationFailure;
@@ -14,29 +16,9 @@ using testing_support::WriteBytes;
 
 namespace {
 
-// A plane of the given size holding the samples row after row.
-void MakePlane(CFrame& frame, int32_t cols, int32_t rows, const std::vector<int32_t>& samples) {
-    frame.m_nCols = cols;
-    frame.m_nRows = rows;
-    frame.m_nCount = cols * rows;
-    frame.m_pData = std::make_unique<uint16_t[]>(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i) frame.m_pData[i] = static_cast<uint16_t>(samples[i]);
-}
-
-std::vector<int32_t> Samples(const CFrame& frame) {
-    std::vector<int32_t> out;
-    for (int32_t i = 0; i < frame.m_nCount; ++i) out.push_back(static_cast<int16_t>(frame.m_pData[i]));
-    return out;
-}
-
-std::vector<uint8_t> OffsetFile(int32_t count, int32_t cols, int32_t rows, const std::vector<uint16_t>& samples) {
-    std::vector<uint8_t> bytes = {'F', 'R', 'A', 'M', 'E', 0};
-    testing_support::PutLE32(bytes, static_cast<uint32_t>(count));
-    testing_support::PutLE32(bytes, static_cast<uint32_t>(cols));
-    testing_support::PutLE32(bytes, static_cast<uint32_t>(rows));
-    for (uint16_t s : samples) testing_support::PutLE16(bytes, s);
-    return bytes;
-}
+using testing_support::MakePlane;
+using testing_support::OffsetFileBytes;
+using testing_support::SignedSamples;
 
 }  // namespace
 
@@ -92,8 +74,8 @@ TEST(Frame, AddFrameClampsTheSignedSum) {
     MakePlane(offsets, 4, 1, {200, -150, 10000, 3});
     frame.m_bShowErrors = 1;
     frame.AddFrame(offsets);
-    EXPECT_EQ(Samples(frame), (std::vector<int32_t>{4095, 0, 0, 10}));
-    EXPECT_EQ(Samples(offsets), (std::vector<int32_t>{200, -150, 10000, 3}));
+    EXPECT_EQ(SignedSamples(frame), (std::vector<int32_t>{4095, 0, 0, 10}));
+    EXPECT_EQ(SignedSamples(offsets), (std::vector<int32_t>{200, -150, 10000, 3}));
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Add"});
     EXPECT_EQ(messages.Messages()[0].style, platform::MessageStyle::Failure);
 }
@@ -107,7 +89,7 @@ TEST(Frame, AddFrameIgnoresPlanesOfAnotherShapeOrWithoutData) {
     frame.AddFrame(turned);
     frame.AddFrame(empty);
     empty.AddFrame(frame);
-    EXPECT_EQ(Samples(frame), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(SignedSamples(frame), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
     EXPECT_TRUE(messages.Texts().empty());
 
     frame.m_bShowErrors = 0;  // silent but still added
@@ -144,14 +126,14 @@ TEST(Frame, Rotate90TurnsClockwise) {
     frame.Rotate90();
     EXPECT_EQ(frame.m_nCols, 2);
     EXPECT_EQ(frame.m_nRows, 3);
-    EXPECT_EQ(Samples(frame), (std::vector<int32_t>{'d', 'a', 'e', 'b', 'f', 'c'}));
+    EXPECT_EQ(SignedSamples(frame), (std::vector<int32_t>{'d', 'a', 'e', 'b', 'f', 'c'}));
     EXPECT_EQ(frame.m_nNominalWidth, 1280);
 
     CFrame half;
     MakePlane(half, 3, 2, {1, 2, 3, 4, 5, 6});
     half.Rotate90();
     half.Rotate90();
-    EXPECT_EQ(Samples(half), (std::vector<int32_t>{6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(SignedSamples(half), (std::vector<int32_t>{6, 5, 4, 3, 2, 1}));
 }
 
 TEST(Frame, SmoothingChangesInnerSamplesOnlyIn16BitArithmetic) {
@@ -163,9 +145,9 @@ TEST(Frame, SmoothingChangesInnerSamplesOnlyIn16BitArithmetic) {
     vertical.SmoothVertical();
     std::vector<int32_t> expected = grid;
     expected[4] = (4 * 50 + 10 + 30 + 70 + 91) / 8;
-    EXPECT_EQ(Samples(diagonal), expected);
+    EXPECT_EQ(SignedSamples(diagonal), expected);
     expected[4] = (6 * 50 + 20 + 80) / 8;
-    EXPECT_EQ(Samples(vertical), expected);
+    EXPECT_EQ(SignedSamples(vertical), expected);
 
     // A negative sample counts as 32768 or more: the unsigned total wraps at 65536.
     CFrame negative;
@@ -176,7 +158,7 @@ TEST(Frame, SmoothingChangesInnerSamplesOnlyIn16BitArithmetic) {
     CFrame thin;
     MakePlane(thin, 4, 2, {1, 9, 1, 9, 9, 1, 9, 1});
     thin.SmoothDiagonal();
-    EXPECT_EQ(Samples(thin), (std::vector<int32_t>{1, 9, 1, 9, 9, 1, 9, 1}));
+    EXPECT_EQ(SignedSamples(thin), (std::vector<int32_t>{1, 9, 1, 9, 9, 1, 9, 1}));
 }
 
 TEST(Frame, ShiftsMoveOneRowOrColumnAndKeepTheVacatedEnd) {
@@ -192,18 +174,18 @@ TEST(Frame, ShiftsMoveOneRowOrColumnAndKeepTheVacatedEnd) {
         frame.ShiftRow(c.shift, 1 - 1);
         std::vector<int32_t> expected = c.row;
         expected.insert(expected.end(), {6, 7, 8, 9, 10});
-        EXPECT_EQ(Samples(frame), expected) << "shift " << c.shift;
+        EXPECT_EQ(SignedSamples(frame), expected) << "shift " << c.shift;
     }
     CFrame column;
     MakePlane(column, 2, 3, {1, 7, 2, 8, 3, 9});
     column.ShiftColumn(0, 1);
-    EXPECT_EQ(Samples(column), (std::vector<int32_t>{1, 7, 1, 8, 2, 9}));
+    EXPECT_EQ(SignedSamples(column), (std::vector<int32_t>{1, 7, 1, 8, 2, 9}));
     MakePlane(column, 2, 3, {1, 7, 2, 8, 3, 9});
     column.ShiftColumn(0, -1);
-    EXPECT_EQ(Samples(column), (std::vector<int32_t>{2, 7, 3, 8, 3, 9}));
+    EXPECT_EQ(SignedSamples(column), (std::vector<int32_t>{2, 7, 3, 8, 3, 9}));
     column.ShiftColumn(5, 1);  // outside the plane: nothing
     column.ShiftRow(1, 7);
-    EXPECT_EQ(Samples(column), (std::vector<int32_t>{2, 7, 3, 8, 3, 9}));
+    EXPECT_EQ(SignedSamples(column), (std::vector<int32_t>{2, 7, 3, 8, 3, 9}));
 }
 
 TEST(OffsetFile, SaveAndLoadRoundTripWithTheFileLayout) {
@@ -237,14 +219,14 @@ TEST(OffsetFile, SaveAndLoadRoundTripWithTheFileLayout) {
 
 TEST(OffsetFile, LoadReadsAWrongMagicAndWidthBeforeHeight) {
     TempDir dir;
-    std::vector<uint8_t> bytes = OffsetFile(6, 3, 2, {1, 2, 3, 4, 5, 0xFFFF});
+    std::vector<uint8_t> bytes = OffsetFileBytes(6, 3, 2, {1, 2, 3, 4, 5, 0xFFFF});
     bytes[0] = 'X';
     WriteBytes(dir.Path("x.frm"), bytes);
     CFrame frame;
     frame.Load(dir.Path("x.frm"));
     EXPECT_EQ(frame.m_nCols, 3);
     EXPECT_EQ(frame.m_nRows, 2);
-    EXPECT_EQ(Samples(frame), (std::vector<int32_t>{1, 2, 3, 4, 5, -1}));
+    EXPECT_EQ(SignedSamples(frame), (std::vector<int32_t>{1, 2, 3, 4, 5, -1}));
 }
 
 TEST(OffsetFile, DefectiveFilesLeaveThePlaneAsItWas) {
@@ -253,16 +235,16 @@ TEST(OffsetFile, DefectiveFilesLeaveThePlaneAsItWas) {
         const char* name;
         std::vector<uint8_t> bytes;
     };
-    std::vector<uint8_t> truncatedHeader = OffsetFile(4, 2, 2, {});
+    std::vector<uint8_t> truncatedHeader = OffsetFileBytes(4, 2, 2, {});
     truncatedHeader.resize(14);
     const std::vector<Case> cases = {
         {"missing", {}},
         {"truncated header", truncatedHeader},
-        {"truncated samples", OffsetFile(4, 2, 2, {1, 2, 3})},
-        {"negative count", OffsetFile(-4, -2, 2, {})},
-        {"count not width x height", OffsetFile(3, 2, 2, {1, 2, 3, 4})},
-        {"negative size", OffsetFile(4, -2, -2, {1, 2, 3, 4})},
-        {"huge count", OffsetFile(0x7FFFFFFF, 0x7FFFFFFF, 1, {1, 2})},
+        {"truncated samples", OffsetFileBytes(4, 2, 2, {1, 2, 3})},
+        {"negative count", OffsetFileBytes(-4, -2, 2, {})},
+        {"count not width x height", OffsetFileBytes(3, 2, 2, {1, 2, 3, 4})},
+        {"negative size", OffsetFileBytes(4, -2, -2, {1, 2, 3, 4})},
+        {"huge count", OffsetFileBytes(0x7FFFFFFF, 0x7FFFFFFF, 1, {1, 2})},
     };
     for (const Case& c : cases) {
         const std::string path = dir.Path("bad.frm");
@@ -273,7 +255,7 @@ TEST(OffsetFile, DefectiveFilesLeaveThePlaneAsItWas) {
         frame.Load(path);
         EXPECT_EQ(frame.m_nCols, 3) << c.name;
         EXPECT_EQ(frame.m_nRows, 1) << c.name;
-        EXPECT_EQ(Samples(frame), (std::vector<int32_t>{7, 8, 9})) << c.name;
+        EXPECT_EQ(SignedSamples(frame), (std::vector<int32_t>{7, 8, 9})) << c.name;
     }
 }
 
@@ -308,7 +290,7 @@ TEST(Frame, AllocationFailuresEndWithTheDefinedState) {
         frame.SmoothVertical();
     }
     EXPECT_EQ(frame.m_nCols, 3);
-    EXPECT_EQ(Samples(frame), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(SignedSamples(frame), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
     {
         AllocationFailure failure(1, true);
         frame.Rotate90();
@@ -316,7 +298,7 @@ TEST(Frame, AllocationFailuresEndWithTheDefinedState) {
         frame.SmoothVertical();
         EXPECT_EQ(failure.Allocations(), 3);
     }
-    EXPECT_EQ(Samples(frame), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(SignedSamples(frame), (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
 
     {
         AllocationFailure failure(1);

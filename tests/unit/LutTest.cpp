@@ -3,20 +3,13 @@
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "support/Hooks.h"
+#include "support/CalibrationFiles.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
 
 namespace {
-
-std::vector<uint8_t> LutFile(int32_t count, int16_t first, int16_t last, const std::vector<int16_t>& entries) {
-    std::vector<uint8_t> bytes = {'L', 'U', 'T', 'F', 'I', 'L', 'E', 0};
-    PutLE32(bytes, static_cast<uint32_t>(count));
-    PutLE16(bytes, static_cast<uint16_t>(first));
-    PutLE16(bytes, static_cast<uint16_t>(last));
-    for (int16_t e : entries) PutLE16(bytes, static_cast<uint16_t>(e));
-    return bytes;
-}
 
 std::vector<int16_t> Ramp(int32_t count, int32_t step) {
     std::vector<int16_t> entries;
@@ -35,26 +28,22 @@ void ExpectDefaultTable(const CLut& lut, const char* why) {
 }
 
 void MakeFrame(CFrame& frame, const std::vector<int32_t>& samples) {
-    frame.m_nCols = static_cast<int32_t>(samples.size());
-    frame.m_nRows = 1;
-    frame.m_nCount = frame.m_nCols;
-    frame.m_pData = std::make_unique<uint16_t[]>(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i) frame.m_pData[i] = static_cast<uint16_t>(samples[i]);
+    MakePlane(frame, static_cast<int32_t>(samples.size()), 1, samples);
 }
 
 }  // namespace
 
 TEST(Lut, MissingOrDefectiveFilesGiveTheDefaultTable) {
     TempDir dir;
-    std::vector<uint8_t> shortHeader = LutFile(256, 0, 255, {});
+    std::vector<uint8_t> shortHeader = LutFileBytes(256, 0, 255, {});
     shortHeader.resize(12);
     const std::vector<std::pair<const char*, std::vector<uint8_t>>> cases = {
         {"missing", {}},
         {"header cut short", shortHeader},
-        {"count 0", LutFile(0, 0, 255, {})},
-        {"count 300", LutFile(300, 0, 255, Ramp(300, 1))},
-        {"negative count", LutFile(-1, 0, 255, Ramp(10, 1))},
-        {"shorter than its count", LutFile(256, 0, 255, Ramp(255, 1))},
+        {"count 0", LutFileBytes(0, 0, 255, {})},
+        {"count 300", LutFileBytes(300, 0, 255, Ramp(300, 1))},
+        {"negative count", LutFileBytes(-1, 0, 255, Ramp(10, 1))},
+        {"shorter than its count", LutFileBytes(256, 0, 255, Ramp(255, 1))},
     };
     for (const auto& [name, bytes] : cases) {
         const std::string path = dir.Path("table.lut");
@@ -79,7 +68,7 @@ TEST(Lut, SaveWritesTheFileLayoutAndLoadReadsItBack) {
                                     0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x0F, 0xEE, 0x0F}));
 
     // The magic is not checked; the bounds keep their file order (lowest first).
-    std::vector<uint8_t> foreign = LutFile(256, 3, 200, Ramp(256, -2));
+    std::vector<uint8_t> foreign = LutFileBytes(256, 3, 200, Ramp(256, -2));
     foreign[0] = 'X';
     WriteBytes(dir.Path("foreign.lut"), foreign);
     CLut loaded;
@@ -96,7 +85,7 @@ TEST(Lut, SaveWritesTheFileLayoutAndLoadReadsItBack) {
 TEST(Lut, SaveWithoutTableOrFailingWritesLeavesTheOldFile) {
     TempDir dir;
     const std::string path = dir.Path("table.lut");
-    WriteBytes(path, LutFile(256, 0, 255, Ramp(256, 3)));
+    WriteBytes(path, LutFileBytes(256, 0, 255, Ramp(256, 3)));
     const std::vector<uint8_t> before = ReadBytes(path);
     CLut empty;
     empty.Save(path);
@@ -144,8 +133,8 @@ TEST(Lut, ApplyLooksUpEverySampleInsideTheTable) {
 
     // The lowest input bound guards the table but does not shift the index.
     TempDir dir;
-    WriteBytes(dir.Path("neg.lut"), LutFile(256, -1, 255, Ramp(256, 2)));
-    WriteBytes(dir.Path("pos.lut"), LutFile(256, 5, 255, Ramp(256, 2)));
+    WriteBytes(dir.Path("neg.lut"), LutFileBytes(256, -1, 255, Ramp(256, 2)));
+    WriteBytes(dir.Path("pos.lut"), LutFileBytes(256, 5, 255, Ramp(256, 2)));
     CLut negative, positive;
     negative.Load(dir.Path("neg.lut"));
     positive.Load(dir.Path("pos.lut"));
@@ -157,7 +146,7 @@ TEST(Lut, ApplyLooksUpEverySampleInsideTheTable) {
     EXPECT_EQ(frame.GetPixel(1, 0), 6);
 
     // A short table from a foreign file is only read inside its count.
-    WriteBytes(dir.Path("short.lut"), LutFile(4, 0, 3, {10, 11, 12, 13}));
+    WriteBytes(dir.Path("short.lut"), LutFileBytes(4, 0, 3, {10, 11, 12, 13}));
     CLut shortTable;
     shortTable.Load(dir.Path("short.lut"));
     MakeFrame(frame, {3, 4, 200});

@@ -2,48 +2,25 @@
 // tests/data/malformed/expected.txt gives for it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "engine/FrameEngine.h"
 #include "support/Bitmaps.h"
+#include "support/MalformedFiles.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
 
 namespace {
 
-std::string MalformedDir() {
-    const char* dir = std::getenv("KAVREL_TEST_DATA_DIR");
-    return std::string(dir != nullptr && *dir != '\0' ? dir : KAVREL_TEST_DATA_DIR) + "/malformed";
-}
-
-struct Expectation {
-    std::string file;
-    std::vector<std::string> outcome;  // the words after the name
-};
-
-std::vector<Expectation> ReadExpectations() {
-    std::ifstream table(MalformedDir() + "/expected.txt");
-    std::vector<Expectation> expectations;
-    std::string line;
-    while (std::getline(table, line)) {
-        std::istringstream words(line);
-        Expectation e;
-        if (!(words >> e.file) || e.file[0] == '#') continue;
-        for (std::string word; words >> word;) e.outcome.push_back(word);
-        expectations.push_back(e);
-    }
-    return expectations;
-}
+using Expectation = MalformedExpectation;
 
 std::vector<Expectation> ExpectationsFor(const std::string& extension) {
     std::vector<Expectation> chosen;
-    for (const Expectation& e : ReadExpectations())
+    for (const Expectation& e : ReadMalformedExpectations())
         if (std::filesystem::path(e.file).extension() == extension) chosen.push_back(e);
     return chosen;
 }
@@ -51,12 +28,7 @@ std::vector<Expectation> ExpectationsFor(const std::string& extension) {
 std::string PathOf(const Expectation& e) { return MalformedDir() + "/" + e.file; }
 
 void MakeOldSamples(CFrame& frame, int32_t cols, int32_t rows, uint16_t first) {
-    frame.m_nCols = cols;
-    frame.m_nRows = rows;
-    frame.m_nCount = cols * rows;
-    frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    for (int32_t i = 0; i < frame.m_nCount; ++i)
-        frame.m_pData[i] = static_cast<uint16_t>(first + i);
+    testing_support::PaintSamples(frame, cols, rows, [first](int32_t i) { return first + i; });
 }
 
 bool HasOldSamples(const CFrame& frame, int32_t cols, int32_t rows, uint16_t first) {
@@ -72,7 +44,7 @@ bool HasOldSamples(const CFrame& frame, int32_t cols, int32_t rows, uint16_t fir
 
 TEST(MalformedFiles, EveryFileHasOneExpectation) {
     std::set<std::string> listed;
-    for (const Expectation& e : ReadExpectations()) {
+    for (const Expectation& e : ReadMalformedExpectations()) {
         EXPECT_TRUE(listed.insert(e.file).second) << e.file << " is listed twice";
         EXPECT_TRUE(FileExists(PathOf(e))) << e.file << " is listed but missing";
     }

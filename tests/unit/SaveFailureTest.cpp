@@ -10,6 +10,7 @@
 #include "image/Frame.h"
 #include "image/Lut.h"
 #include "support/Hooks.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -23,12 +24,7 @@ struct Saver {
 };
 
 void MakePlane(CFrame& frame, int32_t cols, int32_t rows) {
-    frame.m_nCols = cols;
-    frame.m_nRows = rows;
-    frame.m_nCount = cols * rows;
-    frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    for (int32_t i = 0; i < frame.m_nCount; ++i)
-        frame.m_pData[i] = static_cast<uint16_t>(i * 37 - 500);
+    testing_support::PaintSamples(frame, cols, rows, [](int32_t i) { return i * 37 - 500; });
 }
 
 std::vector<Saver> Savers() {

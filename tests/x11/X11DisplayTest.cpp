@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,29 +21,21 @@
 #include "platform/DisplayContext.h"
 #include "support/DisplayPictures.h"
 #include "support/Hooks.h"
+#include "support/Planes.h"
 #include "support/TestFiles.h"
+#include "support/TestServers.h"
 
 namespace dp = display_pictures;
 using testing_support::MessageRecorder;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
+using testing_support::TestServer;
 
 namespace {
 
 constexpr int32_t kWidth = 1280;
 constexpr int32_t kHeight = 1024;
 const std::string kCannotOpen = "Can\xB4t open Output Display";
-
-// The display name (":N") of a test X server started by the ctest fixture.
-std::string TestServer(const std::string& which) {
-    std::ifstream file(std::string(KAVREL_XVFB_DIR) + "/" + which);
-    std::string name;
-    std::getline(file, name);
-    if (name.empty())
-        ADD_FAILURE() << "no test X server '" << which << "' in " << KAVREL_XVFB_DIR
-                      << ": ctest starts them (test xvfb-start)";
-    return name;
-}
 
 // Pixels x..x+width, y..y+height of the screen, read through a connection of the test's own.
 dp::Picture ReadScreen(const std::string& display, int x = 0, int y = 0, int width = kWidth,
@@ -76,24 +67,14 @@ dp::Picture ReadScreen(const std::string& display, int x = 0, int y = 0, int wid
     return picture;
 }
 
-int DifferingPixels(const dp::Picture& a, const dp::Picture& b) {
-    if (a.width != b.width || a.height != b.height) return -1;
-    int n = 0;
-    for (size_t i = 0; i < a.bgr.size(); i += 3)
-        n += a.bgr[i] != b.bgr[i] || a.bgr[i + 1] != b.bgr[i + 1] || a.bgr[i + 2] != b.bgr[i + 2];
-    return n;
-}
-
 CDisplayMode Mode(const std::string& name) { return CDisplayMode{name, kWidth, kHeight, 32, 60}; }
 
 // Samples that differ from their neighbours in every 4-bit group.
 void MakeFrame(CFrame& frame, int32_t cols, int32_t rows, uint32_t seed) {
-    frame.m_nCols = cols;
-    frame.m_nRows = rows;
-    frame.m_nCount = cols * rows;
-    frame.m_pData = std::make_unique<uint16_t[]>(static_cast<size_t>(frame.m_nCount));
-    for (size_t i = 0; i < static_cast<size_t>(frame.m_nCount); ++i)
-        frame.m_pData[i] = static_cast<uint16_t>((i * 0x9E5u + i / 7 + seed) & 0xFFF);
+    testing_support::PaintSamples(frame, cols, rows, [seed](int32_t i) {
+        const size_t n = static_cast<size_t>(i);
+        return (n * 0x9E5u + n / 7 + seed) & 0xFFF;
+    });
 }
 
 // The same drawings on an X display and on a file display.
@@ -112,8 +93,8 @@ public:
     int Mismatches() const {
         const std::vector<std::string> files = m_dir.Files();
         if (files.empty()) return -1;
-        return DifferingPixels(ReadScreen(m_strX11),
-                               dp::PictureFromBitmapFile(ReadBytes(m_dir.Path(files.back()))));
+        return dp::PixelsThatDiffer(ReadScreen(m_strX11),
+                                    dp::PictureFromBitmapFile(ReadBytes(m_dir.Path(files.back()))));
     }
 
 private:
@@ -184,8 +165,8 @@ TEST(X11Display, TwelveFramesOfAnExposureReadBackAsTheFileDisplaysPictures) {
         }
         char name[32];
         std::snprintf(name, sizeof name, "frame-%02d.bmp", index);
-        EXPECT_EQ(DifferingPixels(ReadScreen(x11),
-                                  dp::PictureFromBitmapFile(ReadBytes(dir.Path(name)))),
+        EXPECT_EQ(dp::PixelsThatDiffer(ReadScreen(x11),
+                                       dp::PictureFromBitmapFile(ReadBytes(dir.Path(name)))),
                   0)
             << "frame " << index;
     }

@@ -4,9 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
-#include <random>
-#include <sstream>
+#include <filesystem>
 
 namespace host_tests {
 
@@ -18,31 +16,7 @@ std::string Quote(const std::string& text) {
     return quoted + "'";
 }
 
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace
-
-CFolder::CFolder() {
-    static std::atomic<unsigned> counter{0};
-    std::random_device random;
-    m_path = std::filesystem::temp_directory_path() /
-             ("kavrel-host-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(m_path);
-}
-
-CFolder::~CFolder() {
-    std::error_code error;
-    std::filesystem::remove_all(m_path, error);
-}
-
-std::string CFolder::Path(const std::string& name) const {
-    return name.empty() ? m_path.string() : (m_path / name).string();
-}
 
 CRun RunHost(const CFolder& folder, const std::vector<std::string>& args,
              const std::vector<std::string>& environment) {
@@ -61,11 +35,12 @@ CRun RunHostThrough(const std::vector<std::string>& prefix, const CFolder& folde
     // Outputs with a name of their own, so that runs in the same folder at once keep theirs.
     static std::atomic<unsigned> runs{0};
     const std::string number = std::to_string(runs++);
-    const std::filesystem::path out = folder.Path(".host-out-" + number),
-                                err = folder.Path(".host-err-" + number);
-    command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
+    const std::string out = folder.Path(".host-out-" + number),
+                      err = folder.Path(".host-err-" + number);
+    command += " >" + Quote(out) + " 2>" + Quote(err);
     const int status = std::system(command.c_str());
-    CRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    CRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing_support::ReadText(out),
+             testing_support::ReadText(err)};
     std::filesystem::remove(out);
     std::filesystem::remove(err);
     return run;

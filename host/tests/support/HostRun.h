@@ -5,19 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
+
 namespace host_tests {
 
-// A fresh folder, removed with everything in it when the object goes.
-class CFolder {
+// A fresh folder for a command, removed with everything in it when the object goes; Path() is
+// the folder itself.
+class CFolder : public testing_support::TempDir {
 public:
-    CFolder();
-    virtual ~CFolder();
-    CFolder(const CFolder&) = delete;
-    CFolder& operator=(const CFolder&) = delete;
-    std::string Path(const std::string& name = std::string()) const;
-
-private:
-    std::filesystem::path m_path;
+    CFolder() : TempDir("kavrel-host-test-") {}
+    std::string Path(const std::string& name = std::string()) const {
+        return name.empty() ? Folder().string() : TempDir::Path(name);
+    }
 };
 
 struct CRun {

@@ -2,36 +2,24 @@
 // of the test run.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "support/HostRun.h"
+#include "support/TestServers.h"
+#include "support/Text.h"
 
 namespace {
 
 using host_tests::CFolder;
 using host_tests::CRun;
 using host_tests::RunHost;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using testing_support::Contains;
+using testing_support::TestServer;
 
 int Lines(const std::string& text) {
     int n = 0;
     for (char c : text) n += c == '\n';
     return n;
-}
-
-// The display name (":N") of a test X server started by the ctest fixture.
-std::string TestServer(const std::string& which) {
-    std::ifstream file(std::string(KAVREL_XVFB_DIR) + "/" + which);
-    std::string name;
-    std::getline(file, name);
-    if (name.empty())
-        ADD_FAILURE() << "no test X server '" << which << "' in " << KAVREL_XVFB_DIR
-                      << ": ctest starts them (test xvfb-start)";
-    return name;
 }
 
 #define EXPECT_RUN(run, status_) \

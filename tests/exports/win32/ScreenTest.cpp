@@ -46,14 +46,6 @@ dp::Picture ReadScreen() {
     return picture;
 }
 
-int DifferingPixels(const dp::Picture& a, const dp::Picture& b) {
-    if (a.width != b.width || a.height != b.height) return -1;
-    int n = 0;
-    for (size_t i = 0; i < a.bgr.size(); i += 3)
-        n += a.bgr[i] != b.bgr[i] || a.bgr[i + 1] != b.bgr[i + 1] || a.bgr[i + 2] != b.bgr[i + 2];
-    return n;
-}
-
 // A LUT whose 256 entries are distinct and use all twelve bits.
 std::vector<int16_t> ScatteringLut() {
     std::vector<int16_t> lut(256);
@@ -149,7 +141,7 @@ TEST(Screen, ShowsComputedFramesPixelForPixel) {
         const dp::Picture expected =
             dp::ExpectedDisplay(dp::Picture::Black(kWidth, kHeight), kWidth, kHeight, samples,
                                 c.line != 0, c.shift != 0);
-        EXPECT_EQ(DifferingPixels(ReadScreen(), expected), 0);
+        EXPECT_EQ(dp::PixelsThatDiffer(ReadScreen(), expected), 0);
     }
     CloseScreen();
 }
@@ -169,7 +161,7 @@ TEST(Screen, ShowsFramesOfAHostBuffer) {
     const dp::Picture expected =
         dp::ExpectedDisplay(dp::Picture::Black(kWidth, kHeight), kWidth, kHeight,
                             FrameSamples(pixels, 2560, 2048, 2, 0, lut));
-    EXPECT_EQ(DifferingPixels(ReadScreen(), expected), 0);
+    EXPECT_EQ(dp::PixelsThatDiffer(ReadScreen(), expected), 0);
     k.SetBitmapPointer(nullptr);
     CloseScreen();
 }
@@ -189,7 +181,7 @@ TEST(Screen, ShowsSmallFrameOverABlackArea) {
     k.OutputFrame(0);
     const dp::Picture expected =
         dp::ExpectedDisplay(before, 640, 512, FrameSamples(pixels, 1280, 1024, 0, 0, lut));
-    EXPECT_EQ(DifferingPixels(ReadScreen(), expected), 0);
+    EXPECT_EQ(dp::PixelsThatDiffer(ReadScreen(), expected), 0);
     CloseScreen();
 }
 
@@ -205,7 +197,7 @@ TEST(Screen, FailedOpenClosesTheScreen) {
     // first.)
     const dp::Picture afterBox = ReadScreen();
     k.OutputBlankFrame(4095);
-    EXPECT_EQ(DifferingPixels(ReadScreen(), afterBox), 0);
+    EXPECT_EQ(dp::PixelsThatDiffer(ReadScreen(), afterBox), 0);
     CloseScreen();
 }
 

@@ -11,7 +11,8 @@
 #include <cstring>
 
 #include "engine/FrameEngine.h"
-#include "fuzz/ScanPicture.h"
+#include "support/Planes.h"
+#include "support/ScanPicture.h"
 #include "platform/SafeSave.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
@@ -92,11 +93,7 @@ TEST(FullDisk, SavesKeepTheOldFilesAndLeaveNoTemporary) {
     oldLut.MakeInverse(3000);
     oldLut.Save(lutPath);
     CFrame oldMap;
-    oldMap.m_nCols = 100;
-    oldMap.m_nRows = 50;
-    oldMap.m_nCount = 5000;
-    oldMap.m_pData = std::make_unique<uint16_t[]>(5000);
-    for (int32_t i = 0; i < 5000; ++i) oldMap.m_pData[i] = static_cast<uint16_t>(i);
+    testing_support::PaintSamples(oldMap, 100, 50, [](int32_t i) { return i; });
     oldMap.Save(offsetPath);
     const std::vector<uint8_t> lutBefore = ReadBytes(lutPath);
     const std::vector<uint8_t> offsetsBefore = ReadBytes(offsetPath);
@@ -145,7 +142,8 @@ TEST(FullDisk, CalibrationsAndTheFileDisplayLeaveNothingHalfWritten) {
     TempDir dir;
     // A scan in units of 6 pixels: an exposed area of 1434 x 1212 pixels, enough to measure.
     const uint8_t scan[] = {255, 220, 8, 8, 247, 210, 100, 255, 220, 7, 0, 0, 9, 3};
-    WriteBytes(dir.Path("scan.bmp"), fuzzing::DrawScan(scan, sizeof scan, 1));
+    WriteBytes(dir.Path("scan.bmp"),
+               testing_support::ScanBitmapFile(testing_support::DescribedScan(scan, sizeof scan, 1)));
     const std::string lutPath = disk.Path("table.lut");
     const std::string offsetPath = disk.Path("offsets.frm");
     CLut oldLut;

@@ -20,6 +20,7 @@
 #include "platform/File.h"
 #include "platform/Settings.h"
 #include "support/Hooks.h"
+#include "support/SettingsFolder.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -85,11 +86,9 @@ TEST(SpecialFiles, ReadersNeverWaitOnAFifoOrReadADevice) {
         CBitmapImage image;
         EXPECT_EQ(image.Load(path), 1);
 
-        TempDir settings;
-        fs::create_symlink(path, settings.Path("kavrel.INI"));
-        ASSERT_EQ(setenv("KAVREL_INI_DIR", settings.Path("").c_str(), 1), 0);
+        SettingsFolder settings;
+        fs::create_symlink(path, settings.FilePath());
         EXPECT_EQ(platform::GetProfileInt("Imaging", "Gamma", 180), 180u);
-        unsetenv("KAVREL_INI_DIR");
     }
 }
 
