@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "base/NonCopyable.h"
+
 namespace kavrel {
 
 inline uint16_t ReadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -20,12 +22,10 @@ inline uint32_t ReadLE32(const uint8_t* p) {
 // a read that would go past it gives 0, reads nothing, and marks the reader as having run out, so
 // that a parser can read a whole header and ask once at the end whether the data held it all.
 // Header-only, so that the host reads the library's files with the same code.
-class CByteReader {
+class CByteReader : private kavrel::CNonCopyable {
 public:
     explicit CByteReader(std::span<const uint8_t> data) : m_data(data) {}
     virtual ~CByteReader() = default;
-    CByteReader(const CByteReader&) = delete;
-    CByteReader& operator=(const CByteReader&) = delete;
 
     uint16_t LE16() {
         const uint8_t* p = Take(2);

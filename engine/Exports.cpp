@@ -4,6 +4,7 @@
 
 #include "engine/FrameEngine.h"
 #include "platform/File.h"
+#include "base/NonCopyable.h"
 
 namespace {
 
@@ -13,12 +14,10 @@ namespace {
 platform::CRecursiveLock g_Lock;
 CFrameEngine g_Engine;
 
-class CSerialised {
+class CSerialised : private kavrel::CNonCopyable {
 public:
     CSerialised() { g_Lock.Lock(); }
     virtual ~CSerialised() { g_Lock.Unlock(); }
-    CSerialised(const CSerialised&) = delete;
-    CSerialised& operator=(const CSerialised&) = delete;
 };
 
 template <class Operation>

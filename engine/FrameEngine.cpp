@@ -6,6 +6,7 @@
 #include "platform/SafeSave.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
+#include "base/NonCopyable.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ constexpr unsigned kCalibrationWaitMs = 30000;
 // Ready() is false, after a message when errors are shown, when the calculation must write
 // nothing: the lock could not be had, or an existing file cannot be read or is no regular file
 // (only a file that does not exist is a first calibration) or may not be replaced.
-class CCalibrationFile {
+class CCalibrationFile : private kavrel::CNonCopyable {
 public:
     CCalibrationFile(const std::string& path, const char* what, int32_t showErrors)
         : m_bReady(false) {
@@ -58,8 +59,6 @@ public:
         m_bReady = true;
     }
     virtual ~CCalibrationFile() = default;
-    CCalibrationFile(const CCalibrationFile&) = delete;
-    CCalibrationFile& operator=(const CCalibrationFile&) = delete;
 
     bool Ready() const { return m_bReady; }
 

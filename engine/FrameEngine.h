@@ -11,16 +11,15 @@
 #include "image/Lut.h"
 #include "output/FramePacking.h"
 #include "platform/DisplayContext.h"
+#include "base/NonCopyable.h"
 
-class CFrameEngine {
+class CFrameEngine : private kavrel::CNonCopyable {
 public:
     static constexpr int32_t kFrameCount = 12;
     static constexpr int32_t kDensiValueCount = 48;
 
     CFrameEngine();
     virtual ~CFrameEngine();
-    CFrameEngine(const CFrameEngine&) = delete;
-    CFrameEngine& operator=(const CFrameEngine&) = delete;
 
     void ShowDialog();
     void SetDeviceName(const char* name);

@@ -14,13 +14,14 @@
 #include "Kavrel.h"
 #include "Targets.h"
 #include "base/FileNamePattern.h"
+#include "base/NonCopyable.h"
 
 namespace host {
 
 namespace {
 
 // A fresh folder for the check's LUT and offset files, removed with them at the end.
-class CScratchFolder {
+class CScratchFolder : private kavrel::CNonCopyable {
 public:
     CScratchFolder() {
         std::random_device random;
@@ -34,8 +35,6 @@ public:
         std::error_code error;
         std::filesystem::remove_all(m_path, error);
     }
-    CScratchFolder(const CScratchFolder&) = delete;
-    CScratchFolder& operator=(const CScratchFolder&) = delete;
     std::string Path(const std::string& name) const { return (m_path / name).string(); }
 
 private:

@@ -3,17 +3,16 @@
 #pragma once
 
 #include "Kavrel.h"
+#include "base/NonCopyable.h"
 
 namespace host {
 
 // Ctrl+C ends a showing between frames instead of the program: while the guard lives, an
 // interrupt only sets a flag; the handler before it returns when the guard goes.
-class CInterruptGuard {
+class CInterruptGuard : private kavrel::CNonCopyable {
 public:
     CInterruptGuard();
     virtual ~CInterruptGuard();
-    CInterruptGuard(const CInterruptGuard&) = delete;
-    CInterruptGuard& operator=(const CInterruptGuard&) = delete;
 
     static bool Interrupted();
 
@@ -22,12 +21,10 @@ private:
 };
 
 // The library's output display, open for the life of the guard.
-class COpenDisplay {
+class COpenDisplay : private kavrel::CNonCopyable {
 public:
     explicit COpenDisplay(CKavrel& kavrel) : m_Kavrel(kavrel) { m_Kavrel.OpenOutputDevice(); }
     virtual ~COpenDisplay() { m_Kavrel.CloseOutputDevice(); }
-    COpenDisplay(const COpenDisplay&) = delete;
-    COpenDisplay& operator=(const COpenDisplay&) = delete;
 
 private:
     CKavrel& m_Kavrel;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Platform.h"
+#include "base/NonCopyable.h"
 
 namespace host {
 
@@ -26,13 +27,11 @@ struct CVersion {
     uint64_t size = 0;
 };
 
-class CHistory {
+class CHistory : private kavrel::CNonCopyable {
 public:
     // The history of the file that path names (links followed).
     explicit CHistory(const std::string& path);
     virtual ~CHistory() = default;
-    CHistory(const CHistory&) = delete;
-    CHistory& operator=(const CHistory&) = delete;
 
     const std::string& Folder() const { return m_strFolder; }
     // Newest first: version 1 is the one the last calibration or restore replaced.
@@ -51,12 +50,10 @@ private:
 // that a second command on the same file waits), and the file checked: only a file that does not
 // exist is a first calibration; one that cannot be read, is no regular file, is larger than its
 // format allows or is write-protected ends the command with CHostError before anything is written.
-class CCalibrationFile {
+class CCalibrationFile : private kavrel::CNonCopyable {
 public:
     CCalibrationFile(const std::string& path, const std::string& what, uint64_t maxBytes);
     virtual ~CCalibrationFile();
-    CCalibrationFile(const CCalibrationFile&) = delete;
-    CCalibrationFile& operator=(const CCalibrationFile&) = delete;
 
     // The file as it was when the lock was taken; nothing for a first calibration.
     const std::optional<std::vector<uint8_t>>& Before() const { return m_Before; }

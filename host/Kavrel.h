@@ -6,17 +6,16 @@
 
 #include "kavrel.h"
 #include "kavrel_exports.h"
+#include "base/NonCopyable.h"
 
 namespace host {
 
-class CKavrel {
+class CKavrel : private kavrel::CNonCopyable {
 public:
     // Loads the library from path, or, when path is empty, the library beside the program.
     // Throws CHostError naming the file when it cannot be loaded or lacks an export.
     explicit CKavrel(const std::string& path);
     virtual ~CKavrel();
-    CKavrel(const CKavrel&) = delete;
-    CKavrel& operator=(const CKavrel&) = delete;
 
     // The library's path as the host loaded it.
     const std::string& Path() const { return m_strPath; }

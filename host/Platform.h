@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/NonCopyable.h"
+
 namespace host {
 
 // An integer setting of the library, read from the library's settings file as the library reads
@@ -42,12 +44,10 @@ bool CanCreateFileBeside(const std::string& target);
 bool IsWriteProtected(const std::string& path);
 
 // An exclusive lock between processes on a lock file, held until the object goes.
-class CProcessLock {
+class CProcessLock : private kavrel::CNonCopyable {
 public:
     CProcessLock();
     virtual ~CProcessLock();
-    CProcessLock(const CProcessLock&) = delete;
-    CProcessLock& operator=(const CProcessLock&) = delete;
     // Creates the lock file and locks it, waiting at most timeoutMs; false when not had.
     bool Acquire(const std::string& lockPath, unsigned timeoutMs);
 

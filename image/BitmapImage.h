@@ -9,12 +9,13 @@
 
 #include "base/BitmapFile.h"
 #include "base/BitmapInfoHeader.h"
+#include "base/NonCopyable.h"
 
 namespace platform {
 class CFile;
 }
 
-class CBitmapImage {
+class CBitmapImage : private kavrel::CNonCopyable {
 public:
     // Result codes of Load.
     enum {
@@ -27,8 +28,6 @@ public:
 
     CBitmapImage();
     virtual ~CBitmapImage();
-    CBitmapImage(const CBitmapImage&) = delete;
-    CBitmapImage& operator=(const CBitmapImage&) = delete;
 
     int32_t Load(const std::string& path);
     // The first half of Load, for readers that take the pixels a few rows at a time: opens the

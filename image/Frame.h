@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "base/NonCopyable.h"
+
 class CBitmapImage;
 class CDC;
 class CLut;
@@ -27,12 +29,10 @@ struct CBorderBox {
     int32_t bottom;
 };
 
-class CFrame {
+class CFrame : private kavrel::CNonCopyable {
 public:
     CFrame();
     virtual ~CFrame();
-    CFrame(const CFrame&) = delete;
-    CFrame& operator=(const CFrame&) = delete;
 
     // The plane itself, the offset file and the settings (image/Frame.cpp).
     bool HasData() const { return m_pData != nullptr; }

@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "base/NonCopyable.h"
+
 class CFrame;
 
 // The growable array of unsigned 16-bit values (densitometer readings).
 using CWordArray = std::vector<uint16_t>;
 
-class CLut {
+class CLut : private kavrel::CNonCopyable {
 public:
     CLut();
     virtual ~CLut();
-    CLut(const CLut&) = delete;
-    CLut& operator=(const CLut&) = delete;
 
     bool HasTable() const { return m_pTable != nullptr; }
 

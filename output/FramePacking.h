@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/NonCopyable.h"
+
 class CFrame;
 
 namespace kavrel {
@@ -36,12 +38,10 @@ void PackFrame(const CFrame& frame, uint8_t* out);
 // The buffer that frames are packed into before they are drawn, kept from one drawing to the
 // next: frames of one size, as every frame of a run is, reuse it instead of allocating (and
 // touching fresh pages) for every drawing.
-class CPackedFrame {
+class CPackedFrame : private kavrel::CNonCopyable {
 public:
     CPackedFrame() = default;
     virtual ~CPackedFrame() = default;
-    CPackedFrame(const CPackedFrame&) = delete;
-    CPackedFrame& operator=(const CPackedFrame&) = delete;
 
     // A buffer of `bytes` bytes: the one it holds when that has the same size, else a new one;
     // null when it cannot be had.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/BitmapInfoHeader.h"
+#include "base/NonCopyable.h"
 
 // What the library asks of the display when it opens it.
 struct CDisplayMode {
@@ -46,12 +47,10 @@ bool IsPlainCopy(int32_t destWidth, int32_t destHeight, int32_t xSrc, int32_t yS
 //   conversion makes the name unusable. A file that cannot be written is skipped silently and
 //   leaves no partial file behind.
 // Without a device context every drawing call draws nothing and reports nothing.
-class CDC {
+class CDC : private kavrel::CNonCopyable {
 public:
     CDC();
     virtual ~CDC();
-    CDC(const CDC&) = delete;
-    CDC& operator=(const CDC&) = delete;
 
     // Creates a device context for the named display in the given mode; false when none is made.
     // A native name that does not fit the display mode record (32 characters or more) is refused.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/NonCopyable.h"
+
 namespace platform {
 
 // No open file: -1 is an invalid descriptor and, as INVALID_HANDLE_VALUE, an invalid handle.
@@ -21,12 +23,10 @@ enum class FileKind {
 };
 
 // An open file, closed by the destructor on every path.
-class CFile {
+class CFile : private kavrel::CNonCopyable {
 public:
     CFile();
     virtual ~CFile();
-    CFile(const CFile&) = delete;
-    CFile& operator=(const CFile&) = delete;
 
     // Opens an existing regular file for reading; others may read it but not write it meanwhile.
     // Never blocks: a FIFO, a device or a folder is refused.
@@ -82,12 +82,10 @@ const char* PathSeparators();
 
 // An exclusive lock on a lock file, held by this object until Release or destruction; other
 // processes (and other objects in this process) wait for it.
-class CFileLock {
+class CFileLock : private kavrel::CNonCopyable {
 public:
     CFileLock();
     virtual ~CFileLock();
-    CFileLock(const CFileLock&) = delete;
-    CFileLock& operator=(const CFileLock&) = delete;
 
     // Creates the lock file if needed and takes the lock, waiting at most timeoutMs
     // milliseconds; false when it could not be had.
@@ -106,12 +104,10 @@ private:
 };
 
 // A lock that one thread may take several times; other threads wait for it.
-class CRecursiveLock {
+class CRecursiveLock : private kavrel::CNonCopyable {
 public:
     CRecursiveLock();
     virtual ~CRecursiveLock();
-    CRecursiveLock(const CRecursiveLock&) = delete;
-    CRecursiveLock& operator=(const CRecursiveLock&) = delete;
     void Lock();
     void Unlock();
 

@@ -8,10 +8,11 @@
 
 #include "base/FileNamePattern.h"
 #include "platform/DisplayContext.h"
+#include "base/NonCopyable.h"
 
 namespace platform {
 
-class CFileDisplay {
+class CFileDisplay : private kavrel::CNonCopyable {
 public:
     // A black display of width x height pixels whose drawings go to files named by the pattern;
     // null when the pattern is unusable (see IsFileNamePattern), the size is not positive, or
@@ -20,8 +21,6 @@ public:
                                               int32_t height);
 
     virtual ~CFileDisplay();
-    CFileDisplay(const CFileDisplay&) = delete;
-    CFileDisplay& operator=(const CFileDisplay&) = delete;
 
     void FillSolidRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colorRef);
     int32_t SetStretchBltMode(int32_t mode);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/NonCopyable.h"
+
 namespace bench_shipped {
 
 struct CCase {
@@ -23,12 +25,10 @@ struct CCase {
     std::function<void()> run;
 };
 
-class CHarness {
+class CHarness : private kavrel::CNonCopyable {
 public:
     CHarness() = default;
     virtual ~CHarness() = default;
-    CHarness(const CHarness&) = delete;
-    CHarness& operator=(const CHarness&) = delete;
 
     void Add(CCase c) { m_Cases.push_back(std::move(c)); }
 

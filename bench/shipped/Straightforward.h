@@ -13,15 +13,14 @@
 #include "calibration/Wrap32.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
+#include "base/NonCopyable.h"
 
 namespace bench_shipped {
 
-class CStraightforward {
+class CStraightforward : private kavrel::CNonCopyable {
 public:
     CStraightforward() = default;
     virtual ~CStraightforward() = default;
-    CStraightforward(const CStraightforward&) = delete;
-    CStraightforward& operator=(const CStraightforward&) = delete;
 
     // Frame `color`, `position` of a 2560 x 2048 picture through the table and the offsets;
     // returns one sample so that the work is kept.

@@ -28,6 +28,7 @@
 #include <utility>
 
 #include "platform/X11DeviceName.h"
+#include "base/NonCopyable.h"
 
 namespace platform {
 
@@ -49,7 +50,7 @@ int NoteFailedRequest(Display*, XErrorEvent*) {
 int IgnoreLostConnection(Display*) { return 0; }
 void NoteLostConnection(Display*, void* lost) { *static_cast<bool*>(lost) = true; }
 
-class CErrorTrap {
+class CErrorTrap : private kavrel::CNonCopyable {
 public:
     CErrorTrap()
         : m_pPrevious(XSetErrorHandler(NoteFailedRequest)),
@@ -60,8 +61,6 @@ public:
         XSetErrorHandler(m_pPrevious);
         XSetIOErrorHandler(m_pPreviousLost);
     }
-    CErrorTrap(const CErrorTrap&) = delete;
-    CErrorTrap& operator=(const CErrorTrap&) = delete;
     bool Failed() const { return g_bRequestFailed; }
 
 private:
@@ -124,12 +123,10 @@ bool ShowsBytesUnchanged(Display* display, int screen) {
 
 // The window and what drawing into it needs. The pixels go through a client-side image, in
 // shared memory when the server offers MIT-SHM.
-class CX11Display {
+class CX11Display : private kavrel::CNonCopyable {
 public:
     static CX11Display* Open(const CDisplayMode& mode);
     virtual ~CX11Display();
-    CX11Display(const CX11Display&) = delete;
-    CX11Display& operator=(const CX11Display&) = delete;
 
     void FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colorRef);
     int32_t SetStretchMode(int32_t mode) { return std::exchange(m_nStretchMode, mode); }

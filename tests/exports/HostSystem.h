@@ -14,6 +14,7 @@
 
 #ifndef _WIN32
 #include "support/SettingsFolder.h"
+#include "base/NonCopyable.h"
 #endif
 
 // A message box that the library showed, answered with OK.
@@ -44,12 +45,10 @@ inline testing::AssertionResult IsOneBox(const std::vector<CapturedBox>& boxes,
 
 // The library's settings file holding the text for as long as the object exists (none for an
 // empty text), where the library looks for it; whatever was there before comes back afterwards.
-class SettingsFile {
+class SettingsFile : private kavrel::CNonCopyable {
 public:
     explicit SettingsFile(const std::string& text);
     ~SettingsFile();
-    SettingsFile(const SettingsFile&) = delete;
-    SettingsFile& operator=(const SettingsFile&) = delete;
 
 private:
 #ifdef _WIN32

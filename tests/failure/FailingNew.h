@@ -2,6 +2,8 @@
 // can be made to fail: the one of a sample buffer, a string, a vector, a std::function alike.
 #pragma once
 
+#include "base/NonCopyable.h"
+
 namespace failing_new {
 
 enum class Failure {
@@ -11,12 +13,10 @@ enum class Failure {
 
 // While it exists, allocation number n (counting from 1) fails, and with everyAfter every later
 // one too; n = 0 only counts. Allocations(): how many were asked for while it existed.
-class NewFailure {
+class NewFailure : private kavrel::CNonCopyable {
 public:
     explicit NewFailure(long failAt, bool everyAfter = false, Failure how = Failure::BadAlloc);
     ~NewFailure();
-    NewFailure(const NewFailure&) = delete;
-    NewFailure& operator=(const NewFailure&) = delete;
     long Allocations() const;
 };
 

@@ -8,15 +8,14 @@
 #include <string>
 
 #include "support/TestFiles.h"
+#include "base/NonCopyable.h"
 
 namespace testing_support {
 
-class SettingsFolder {
+class SettingsFolder : private kavrel::CNonCopyable {
 public:
     explicit SettingsFolder(const std::string& iniText = "");
     ~SettingsFolder();
-    SettingsFolder(const SettingsFolder&) = delete;
-    SettingsFolder& operator=(const SettingsFolder&) = delete;
 
     static bool Supported();
     // Where the library looks for its settings file in the folder (there need be none).

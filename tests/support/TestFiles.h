@@ -7,17 +7,16 @@
 #include <vector>
 
 #include "support/LittleEndian.h"
+#include "base/NonCopyable.h"
 
 namespace testing_support {
 
 // A fresh folder, removed with everything in it when the object goes.
-class TempDir {
+class TempDir : private kavrel::CNonCopyable {
 public:
     // The folder's name starts with prefix, in the system's temporary folder (TMPDIR when set).
     explicit TempDir(const std::string& prefix = "kavrel-test-");
     virtual ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     // The file of that name in the folder; Path("") is the folder with a separator at the end.
     std::string Path(const std::string& name) const;
     const std::filesystem::path& Folder() const { return m_path; }

@@ -5,11 +5,12 @@
 #include <cstdio>
 
 #include "exports/HostSystem.h"
+#include "base/NonCopyable.h"
 
 namespace {
 
 // Standard error redirected into a temporary file for as long as the object exists.
-class StderrCapture {
+class StderrCapture : private kavrel::CNonCopyable {
 public:
     StderrCapture() : m_pFile(std::tmpfile()), m_nSaved(dup(STDERR_FILENO)) {
         std::fflush(stderr);
@@ -19,8 +20,6 @@ public:
         Restore();
         if (m_pFile != nullptr) std::fclose(m_pFile);
     }
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
 
     // What was written meanwhile; standard error is itself again afterwards.
     std::string Text() {
