@@ -18,4 +18,10 @@ public:
     explicit CUsageError(const std::string& message) : CHostError(message) {}
 };
 
+// A library that cannot be loaded, or is no kavrel library; main adds how to name another one.
+class CLibraryError : public CHostError {
+public:
+    explicit CLibraryError(const std::string& message) : CHostError(message) {}
+};
+
 }  // namespace host

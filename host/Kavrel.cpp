@@ -12,8 +12,7 @@ CKavrel::CKavrel(const std::string& path)
     std::string error;
     m_pLibrary = OpenLibrary(m_strPath, error);
     if (m_pLibrary == nullptr)
-        throw CHostError("cannot load the library " + m_strPath + ": " + error +
-                         " (give its path with --library PATH)");
+        throw CLibraryError("cannot load the library " + m_strPath + ": " + error);
 #define KAVREL_RESOLVE(name, bytes) Resolve(name, #name);
     KAVREL_EXPORTS(KAVREL_RESOLVE)
 #undef KAVREL_RESOLVE
@@ -29,7 +28,7 @@ void CKavrel::Resolve(Function& function, const char* name) {
     if (address == nullptr) {
         CloseLibrary(m_pLibrary);
         m_pLibrary = nullptr;
-        throw CHostError("the library " + m_strPath + " has no function " + name +
+        throw CLibraryError("the library " + m_strPath + " has no function " + name +
                          ": it is not a kavrel library");
     }
     function = reinterpret_cast<Function>(address);

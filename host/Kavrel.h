@@ -13,7 +13,7 @@ namespace host {
 class CKavrel : private kavrel::CNonCopyable {
 public:
     // Loads the library from path, or, when path is empty, the library beside the program.
-    // Throws CHostError naming the file when it cannot be loaded or lacks an export.
+    // Throws CLibraryError naming the file when it cannot be loaded or lacks an export.
     explicit CKavrel(const std::string& path);
     virtual ~CKavrel();
 

@@ -78,6 +78,10 @@ int Main(int argc, char** argv) {
             std::cerr << "kavrel-host: " << e.what() << " (see kavrel-host " << name
                       << " --help)\n";
             return 2;
+        } catch (const CLibraryError& e) {
+            std::cerr << "kavrel-host " << name << ": " << e.what()
+                      << " (give its path with --library PATH)\n";
+            return 1;
         } catch (const CHostError& e) {
             std::cerr << "kavrel-host " << name << ": " << e.what() << "\n";
             return 1;

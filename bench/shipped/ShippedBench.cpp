@@ -14,16 +14,11 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include "bench/shipped/Floors.h"
 #include "bench/shipped/Harness.h"
 #include "bench/shipped/Straightforward.h"
 #include "engine/FrameEngine.h"
+#include "host/Kavrel.h"
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
@@ -35,58 +30,15 @@
 
 namespace {
 
-// The exports the benchmarks call, resolved by name from the loaded library.
-struct CExports {
-    void(KAVREL_CALL* SetLutFile)(const char*);
-    void(KAVREL_CALL* SetOffsetFile)(const char*);
-    void(KAVREL_CALL* SetScanFile)(const char*);
-    int(KAVREL_CALL* SetColor)(int);
-    int(KAVREL_CALL* SetPosition)(int);
-    void(KAVREL_CALL* CalcFrame)(int);
-    void(KAVREL_CALL* OutputFrame)(int);
-    void(KAVREL_CALL* CalcOffset)(int);
-    void*(KAVREL_CALL* SetBitmapPointer)(void*);
-    int(KAVREL_CALL* DisableErrorWindow)(int);
-};
-
-void* Symbol(void* library, const char* name) {
-#ifdef _WIN32
-    void* symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
-#else
-    void* symbol = dlsym(library, name);
-#endif
-    if (symbol == nullptr) {
-        std::fprintf(stderr, "the library has no export %s\n", name);
+// The library loaded by name through the host's loader, with all 22 exports; one that cannot be
+// loaded ends the program with the loader's message.
+std::unique_ptr<host::CKavrel> LoadKavrel(const std::string& path) {
+    try {
+        return std::make_unique<host::CKavrel>(path);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kavrel-dll-bench: %s\n", error.what());
         std::exit(1);
     }
-    return symbol;
-}
-
-CExports LoadExports(const std::string& path) {
-#ifdef _WIN32
-    void* library = LoadLibraryA(path.c_str());
-#else
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
-    if (library == nullptr) {
-        std::fprintf(stderr, "cannot load %s\n", path.c_str());
-        std::exit(1);
-    }
-    CExports e{};
-    auto bind = [&](auto& pointer, const char* name) {
-        pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(Symbol(library, name));
-    };
-    bind(e.SetLutFile, "SetLutFile");
-    bind(e.SetOffsetFile, "SetOffsetFile");
-    bind(e.SetScanFile, "SetScanFile");
-    bind(e.SetColor, "SetColor");
-    bind(e.SetPosition, "SetPosition");
-    bind(e.CalcFrame, "CalcFrame");
-    bind(e.OutputFrame, "OutputFrame");
-    bind(e.CalcOffset, "CalcOffset");
-    bind(e.SetBitmapPointer, "SetBitmapPointer");
-    bind(e.DisableErrorWindow, "DisableErrorWindow");
-    return e;
 }
 
 // The scan as the calculation sees it after its quarter turn: 3000 x 2399, so that the bitmap's
@@ -123,7 +75,8 @@ int main(int argc, char** argv) {
 #else
     const std::string libraryPath = argc > 2 ? argv[2] : KAVREL_LIBRARY_PATH;
 #endif
-    const CExports dll = LoadExports(libraryPath);
+    const std::unique_ptr<host::CKavrel> library = LoadKavrel(libraryPath);
+    const host::CKavrel& dll = *library;
     testing_support::TempDir folder("kavrel-bench-");
 
     // The frame: a 2560 x 2048 picture, the default table, an offset file of varied corrections.
@@ -227,7 +180,8 @@ int main(int argc, char** argv) {
 
     if (argc > 3) {
         // The earlier build, prepared the same way, in the same process.
-        static const CExports earlier = LoadExports(argv[3]);
+        static const std::unique_ptr<host::CKavrel> earlierLibrary = LoadKavrel(argv[3]);
+        const host::CKavrel& earlier = *earlierLibrary;
         earlier.DisableErrorWindow(1);
         earlier.SetBitmapPointer(picture.data());
         earlier.SetLutFile(noLut.c_str());

@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/NonCopyable.h"
+
 #ifndef _WIN32
 #include "support/SettingsFolder.h"
-#include "base/NonCopyable.h"
 #endif
 
 // A message box that the library showed, answered with OK.
