@@ -6,6 +6,8 @@
 
 #include "Errors.h"
 #include "Platform.h"
+#include "platform/File.h"
+#include "platform/SafeSave.h"
 
 namespace fs = std::filesystem;
 
@@ -86,6 +88,12 @@ std::string BesideFile(const std::string& path, const std::string& suffix) {
     if (path.size() - start + suffix.size() > 235)
         return path.substr(0, start + 200) + "~" + suffix;
     return path + suffix;
+}
+
+bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes) {
+    return kavrel::SaveFileSafely(target, [&](platform::CFile& file) {
+        return file.Write(bytes.data(), bytes.size());
+    });
 }
 
 void WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes) {

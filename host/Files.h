@@ -35,6 +35,13 @@ std::string ResolveLinks(const std::string& path);
 // would leave no room for the suffix.
 std::string BesideFile(const std::string& path, const std::string& suffix);
 
+// Writes the bytes through the library's safe save: a new temporary file in the folder of target
+// (created exclusively, never through a link), moved over target only when every byte is on the
+// device, the folder flushed (or the move written through) afterwards. A replaced file's
+// permission bits (and owner, where allowed) stay; a folder, a FIFO, a device or a
+// write-protected file is never replaced. False, with nothing changed, on any failure.
+bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes);
+
 // Writes the bytes to a new temporary file beside path and renames it over path only when every
 // byte is written, so that a failure leaves no half-written output. A link is followed, and the
 // file it names replaced. Throws CHostError naming the file on failure.

@@ -107,34 +107,6 @@ CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vec
     return result;
 }
 
-bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes) {
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        const std::string temporary = TemporaryName(target, attempt);
-        HANDLE h = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
-                continue;
-            return false;
-        }
-        bool written = true;
-        for (size_t done = 0; written && done < bytes.size();) {
-            DWORD n = 0;
-            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 24));
-            written = WriteFile(h, bytes.data() + done, chunk, &n, nullptr) && n > 0;
-            done += n;
-        }
-        written = FlushFileBuffers(h) && written;
-        written = CloseHandle(h) && written;
-        if (written && MoveFileExA(temporary.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-        DeleteFileA(temporary.c_str());
-        return false;
-    }
-    return false;
-}
-
 bool CanCreateFileBeside(const std::string& target) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         HANDLE h =
@@ -227,61 +199,6 @@ CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vec
     close(fd);
     if (result != CReadResult::Done) bytes.clear();
     return result;
-}
-
-namespace {
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
-    for (size_t done = 0; done < bytes.size();) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void KeepPermissionsOf(const std::string& model, int fd) {
-    struct stat info;
-    if (stat(model.c_str(), &info) != 0) return;
-    if (fchown(fd, info.st_uid, info.st_gid) != 0)
-        (void)!fchown(fd, static_cast<uid_t>(-1), info.st_gid);
-    fchmod(fd, info.st_mode & 07777);
-}
-
-}  // namespace
-
-bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes) {
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        const std::string temporary = TemporaryName(target, attempt);
-        const int fd =
-            open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return false;
-        }
-        KeepPermissionsOf(target, fd);
-        bool written = WriteAll(fd, bytes);
-        written = fsync(fd) == 0 && written;
-        written = close(fd) == 0 && written;
-        if (written && std::rename(temporary.c_str(), target.c_str()) == 0) {
-            const int folder = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (folder >= 0) {
-                fsync(folder);
-                close(folder);
-            }
-            return true;
-        }
-        unlink(temporary.c_str());
-        return false;
-    }
-    return false;
 }
 
 bool CanCreateFileBeside(const std::string& target) {

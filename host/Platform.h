@@ -31,12 +31,6 @@ enum class CReadResult { Done, Missing, NotRegular, Unreadable, TooLarge };
 CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes,
                             bool prefixOnly = false);
 
-// Writes the bytes to a new temporary file in the folder of target (created exclusively, never
-// through a link) and moves it over target only when they are all on the device; the folder is
-// flushed (or the move written through) afterwards. A replaced file's permission bits (and owner,
-// where allowed) stay. False, with nothing changed, on any failure.
-bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes);
-
 // True when a new file can be created in the folder of target (one is created and removed).
 bool CanCreateFileBeside(const std::string& target);
 
