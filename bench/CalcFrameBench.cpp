@@ -12,13 +12,7 @@ namespace {
 // write the frame, as plain loops over buffers of those sizes.
 using bench_shipped::CFrameFloor;
 
-double FrameFloorSeconds() {
-    static const double seconds = [] {
-        CFrameFloor floor;
-        return bench_floor::MedianCpuSeconds([&] { floor.Pass(); });
-    }();
-    return seconds;
-}
+double FrameFloorSeconds() { return bench_floor::FloorSeconds<CFrameFloor>(); }
 
 }  // namespace
 

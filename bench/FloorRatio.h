@@ -25,6 +25,17 @@ double MedianCpuSeconds(Pass pass, int runs = 15) {
     return seconds[runs / 2];
 }
 
+// The median time of one pass of a floor (a class with a default constructor and Pass()),
+// measured the first time it is asked for and kept for the rest of the process.
+template <class Floor>
+double FloorSeconds(int runs = 15) {
+    static const double seconds = [runs] {
+        Floor floor;
+        return MedianCpuSeconds([&] { floor.Pass(); }, runs);
+    }();
+    return seconds;
+}
+
 // Sets "ratio_to_floor": processor time per iteration divided by floorSeconds. The library
 // turns floorSeconds * iterations / cpu time into its inverse.
 inline void SetRatioToFloor(benchmark::State& state, double floorSeconds) {

@@ -1,20 +1,22 @@
 #include <benchmark/benchmark.h>
 
+#include "bench/PlaneBench.h"
 #include "image/Frame.h"
 
 // Rotating and smoothing a nominal plane, as the offset calculation does.
-static void BM_Rotate90(benchmark::State& state) {
+template <typename Pass>
+static void TimeOnNominalPlane(benchmark::State& state, Pass pass) {
     CFrame frame;
     frame.Fill(100);
-    for (auto _ : state) frame.Rotate90();
-    state.SetBytesProcessed(state.iterations() * frame.m_nCount * 2 * 2);
+    bench_plane::TimePasses(state, frame, pass);
+}
+
+static void BM_Rotate90(benchmark::State& state) {
+    TimeOnNominalPlane(state, [](CFrame& frame) { frame.Rotate90(); });
 }
 BENCHMARK(BM_Rotate90)->Unit(benchmark::kMillisecond);
 
 static void BM_SmoothDiagonal(benchmark::State& state) {
-    CFrame frame;
-    frame.Fill(100);
-    for (auto _ : state) frame.SmoothDiagonal();
-    state.SetBytesProcessed(state.iterations() * frame.m_nCount * 2 * 2);
+    TimeOnNominalPlane(state, [](CFrame& frame) { frame.SmoothDiagonal(); });
 }
 BENCHMARK(BM_SmoothDiagonal)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bench/FloorRatio.h"
+#include "bench/PlaneBench.h"
 #include "bench/shipped/Floors.h"
 #include "calibration/ColumnShift.h"
 #include "engine/FrameEngine.h"
@@ -42,13 +43,7 @@ public:
     COffsetFloor() : bench_shipped::COffsetFloor(kScanWidth, kScanHeight) {}
 };
 
-double OffsetFloorSeconds() {
-    static const double seconds = [] {
-        COffsetFloor floor;
-        return bench_floor::MedianCpuSeconds([&] { floor.Pass(); }, 7);
-    }();
-    return seconds;
-}
+double OffsetFloorSeconds() { return bench_floor::FloorSeconds<COffsetFloor>(7); }
 
 }  // namespace
 
@@ -78,45 +73,36 @@ BENCHMARK(BM_CalcOffset)->Unit(benchmark::kMillisecond);
 static void BM_Rotate90Scan(benchmark::State& state) {
     CFrame plane;
     PaintScanPlane(plane);
-    for (auto _ : state) plane.Rotate90();
-    state.SetBytesProcessed(state.iterations() * plane.m_nCount * 2 * 2);
+    bench_plane::TimePasses(state, plane, [](CFrame& p) { p.Rotate90(); });
 }
 BENCHMARK(BM_Rotate90Scan)->Unit(benchmark::kMillisecond);
 
 // Straightening moves every row, then every column, by a few samples.
-static void BM_ShiftRows(benchmark::State& state) {
+template <typename Shift>
+static void TimeShiftsOnScanPlane(benchmark::State& state, Shift shiftBy) {
     CFrame plane;
     PaintScanPlane(plane);
-    int32_t shift = 5;
-    for (auto _ : state) {
+    bench_plane::TimeShifts(state, plane, shiftBy);
+}
+
+static void BM_ShiftRows(benchmark::State& state) {
+    TimeShiftsOnScanPlane(state, [](CFrame& plane, int32_t shift) {
         for (int32_t y = 0; y < plane.m_nRows; ++y) plane.ShiftRow(shift, y);
-        shift = -shift;
-    }
-    state.SetBytesProcessed(state.iterations() * plane.m_nCount * 2 * 2);
+    });
 }
 BENCHMARK(BM_ShiftRows)->Unit(benchmark::kMillisecond);
 
 static void BM_ShiftColumns(benchmark::State& state) {
-    CFrame plane;
-    PaintScanPlane(plane);
-    int32_t shift = 5;
-    for (auto _ : state) {
+    TimeShiftsOnScanPlane(state, [](CFrame& plane, int32_t shift) {
         for (int32_t x = 0; x < plane.m_nCols; ++x) plane.ShiftColumn(x, shift);
-        shift = -shift;
-    }
-    state.SetBytesProcessed(state.iterations() * plane.m_nCount * 2 * 2);
+    });
 }
 BENCHMARK(BM_ShiftColumns)->Unit(benchmark::kMillisecond);
 
 // The same column shifts as straightening makes them: along the rows, strip by strip.
 static void BM_ShiftColumnsAlongRows(benchmark::State& state) {
-    CFrame plane;
-    PaintScanPlane(plane);
-    int32_t shift = 5;
-    for (auto _ : state) {
+    TimeShiftsOnScanPlane(state, [](CFrame& plane, int32_t shift) {
         kavrel::ShiftColumns(plane, [&](int32_t) { return shift; });
-        shift = -shift;
-    }
-    state.SetBytesProcessed(state.iterations() * plane.m_nCount * 2 * 2);
+    });
 }
 BENCHMARK(BM_ShiftColumnsAlongRows)->Unit(benchmark::kMillisecond);

@@ -23,13 +23,7 @@ void MakeNominalFrame(CFrame& frame) {
 // 3.93 MB of pixels as plain loops.
 using bench_shipped::CPackingFloor;
 
-double PackingFloorSeconds() {
-    static const double seconds = [] {
-        CPackingFloor floor;
-        return bench_floor::MedianCpuSeconds([&] { floor.Pass(); });
-    }();
-    return seconds;
-}
+double PackingFloorSeconds() { return bench_floor::FloorSeconds<CPackingFloor>(); }
 
 // Packing one nominal frame into its 24-bit buffer; bytes are the packed bytes written.
 void PackNominalFrame(benchmark::State& state, int32_t delayLine, int32_t delayShift) {

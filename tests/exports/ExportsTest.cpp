@@ -1,6 +1,9 @@
 // The exports as a host calls them: results, missing files, the information box.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "exports/HostSystem.h"
 #include "exports/Library.h"
 #include "support/TestFiles.h"
@@ -13,28 +16,20 @@ TEST(Exports, SettersReturnWhatTheHostMayRelyOn) {
     struct Case {
         const char* name;
         Setter setter;
-        int value, result;
+        std::vector<std::pair<int, int>> valuesAndResults;
     };
     const Case cases[] = {
-        {"SetColor", &host::CKavrel::SetColor, 2, 2},
-        {"SetColor", &host::CKavrel::SetColor, 3, 2},
-        {"SetColor", &host::CKavrel::SetColor, -1, 2},
-        {"SetColor", &host::CKavrel::SetColor, 0, 0},
-        {"SetPosition", &host::CKavrel::SetPosition, 7, 7},
-        {"SetPosition", &host::CKavrel::SetPosition, 0, 0},
-        {"SetDelayLine", &host::CKavrel::SetDelayLine, 5, 5},
-        {"SetDelayLine", &host::CKavrel::SetDelayLine, 0, 0},
-        {"SetDelayShift", &host::CKavrel::SetDelayShift, 2, 2},
-        {"SetDelayShift", &host::CKavrel::SetDelayShift, 0, 0},
-        {"SetCorrectionFactor", &host::CKavrel::SetCorrectionFactor, 250, 250},
-        {"SetCorrectionFactor", &host::CKavrel::SetCorrectionFactor, 100, 100},
-        {"SetThreshold", &host::CKavrel::SetThreshold, 80, 80},
-        {"SetThreshold", &host::CKavrel::SetThreshold, 90, 90},
-        {"DisableErrorWindow", &host::CKavrel::DisableErrorWindow, 5, 0},
-        {"DisableErrorWindow", &host::CKavrel::DisableErrorWindow, 0, 1},
+        {"SetColor", &host::CKavrel::SetColor, {{2, 2}, {3, 2}, {-1, 2}, {0, 0}}},
+        {"SetPosition", &host::CKavrel::SetPosition, {{7, 7}, {0, 0}}},
+        {"SetDelayLine", &host::CKavrel::SetDelayLine, {{5, 5}, {0, 0}}},
+        {"SetDelayShift", &host::CKavrel::SetDelayShift, {{2, 2}, {0, 0}}},
+        {"SetCorrectionFactor", &host::CKavrel::SetCorrectionFactor, {{250, 250}, {100, 100}}},
+        {"SetThreshold", &host::CKavrel::SetThreshold, {{80, 80}, {90, 90}}},
+        {"DisableErrorWindow", &host::CKavrel::DisableErrorWindow, {{5, 0}, {0, 1}}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ((k.*c.setter)(c.value), c.result) << c.name << "(" << c.value << ")";
+        for (const auto& [value, result] : c.valuesAndResults)
+            EXPECT_EQ((k.*c.setter)(value), result) << c.name << "(" << value << ")";
     char pixels[12];
     EXPECT_EQ(k.SetBitmapPointer(pixels), pixels);
     EXPECT_EQ(k.SetBitmapPointer(nullptr), nullptr);

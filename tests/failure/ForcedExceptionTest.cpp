@@ -22,6 +22,11 @@ namespace {
 
 int g_thrown = 0;
 
+[[noreturn]] void CountAndThrow(const char* what) {
+    ++g_thrown;
+    throw std::runtime_error(what);
+}
+
 // One source of exceptions, armed while the object exists; Thrown(): whether it threw.
 class Thrower {
 public:
@@ -32,10 +37,7 @@ public:
 class BufferThrower : public Thrower {
 public:
     BufferThrower() {
-        kavrel::SetAllocationFailureHook([](size_t) -> bool {
-            ++g_thrown;
-            throw std::runtime_error("buffer");
-        });
+        kavrel::SetAllocationFailureHook([](size_t) -> bool { CountAndThrow("buffer"); });
     }
     ~BufferThrower() override { kavrel::SetAllocationFailureHook(nullptr); }
 };
@@ -43,10 +45,8 @@ public:
 class MessageThrower : public Thrower {
 public:
     MessageThrower() {
-        platform::SetMessageSink([](const std::string&, platform::MessageStyle) {
-            ++g_thrown;
-            throw std::runtime_error("message box");
-        });
+        platform::SetMessageSink(
+            [](const std::string&, platform::MessageStyle) { CountAndThrow("message box"); });
     }
     ~MessageThrower() override { platform::SetMessageSink(nullptr); }
 };
@@ -54,10 +54,7 @@ public:
 class WriteThrower : public Thrower {
 public:
     WriteThrower() {
-        platform::SetWriteFailureHook([](int64_t, size_t) -> bool {
-            ++g_thrown;
-            throw std::runtime_error("write");
-        });
+        platform::SetWriteFailureHook([](int64_t, size_t) -> bool { CountAndThrow("write"); });
     }
     ~WriteThrower() override { platform::SetWriteFailureHook(nullptr); }
 };

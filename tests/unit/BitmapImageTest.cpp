@@ -30,6 +30,16 @@ std::vector<uint8_t> WithHeight(BitmapLayout layout, int32_t claimedHeight) {
     return file;
 }
 
+// Loads a width x height file of the pattern whose header is headerSize bytes long.
+int32_t LoadWithHeaderSize(CBitmapImage& image, int32_t width, int32_t height,
+                           uint32_t headerSize) {
+    TempDir dir;
+    BitmapLayout layout{width, height};
+    layout.headerSize = headerSize;
+    WriteBytes(dir.Path("image.bmp"), BitmapFile(layout, PatternByte));
+    return image.Load(dir.Path("image.bmp"));
+}
+
 }  // namespace
 
 TEST(BitmapImage, LoadResultCodes) {
@@ -82,12 +92,8 @@ TEST(BitmapImage, LoadResultCodes) {
 }
 
 TEST(BitmapImage, LoadKeepsThePixelsAndTheFirst40HeaderBytes) {
-    TempDir dir;
-    BitmapLayout layout{5, 3};
-    layout.headerSize = 124;
-    WriteBytes(dir.Path("v5.bmp"), BitmapFile(layout, PatternByte));
     CBitmapImage image;
-    ASSERT_EQ(image.Load(dir.Path("v5.bmp")), 0);
+    ASSERT_EQ(LoadWithHeaderSize(image, 5, 3, 124), 0);
     EXPECT_EQ(image.Header().biSize, 124u);
     EXPECT_EQ(image.Header().biWidth, 5);
     EXPECT_EQ(image.Header().biHeight, 3);
@@ -133,12 +139,8 @@ TEST(BitmapImage, FailedLoadsLeaveWhatTheirCodeSays) {
 }
 
 TEST(BitmapImage, CoreHeaderIsConvertedToTheInformationHeader) {
-    TempDir dir;
-    BitmapLayout core{6, 2};
-    core.headerSize = 12;
-    WriteBytes(dir.Path("core.bmp"), BitmapFile(core, PatternByte));
     CBitmapImage image;
-    ASSERT_EQ(image.Load(dir.Path("core.bmp")), 0);
+    ASSERT_EQ(LoadWithHeaderSize(image, 6, 2, 12), 0);
     EXPECT_EQ(image.Header().biWidth, 6);
     EXPECT_EQ(image.Header().biHeight, 2);
     EXPECT_EQ(image.Header().biCompression, 0u);

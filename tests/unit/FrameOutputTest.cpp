@@ -56,12 +56,18 @@ std::vector<std::string> Names(std::initializer_list<const char*> names) {
     return std::vector<std::string>(names.begin(), names.end());
 }
 
-}  // namespace
+// Frames drawn through a device context on a file display.
+class FrameOutput : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dc.CreateDC(display.Mode())); }
 
-TEST(FrameOutput, SmallFrameIsDrawnFromTheTopLeftOverABlackNominalArea) {
     FileDisplay display;
     CDC dc;
-    ASSERT_TRUE(dc.CreateDC(display.Mode()));
+};
+
+}  // namespace
+
+TEST_F(FrameOutput, SmallFrameIsDrawnFromTheTopLeftOverABlackNominalArea) {
     CFrame bright;
     bright.Fill(4095);
     bright.Output(dc);
@@ -75,10 +81,7 @@ TEST(FrameOutput, SmallFrameIsDrawnFromTheTopLeftOverABlackNominalArea) {
     EXPECT_TRUE(display.Shown(2) == ExpectedDisplay(display.Shown(0), 640, 512, samples));
 }
 
-TEST(FrameOutput, FramesOfNominalSizeOrLargerAreDrawnWithoutFill) {
-    FileDisplay display;
-    CDC dc;
-    ASSERT_TRUE(dc.CreateDC(display.Mode()));
+TEST_F(FrameOutput, FramesOfNominalSizeOrLargerAreDrawnWithoutFill) {
     CFrame full;
     const std::vector<uint16_t> fullSamples = MakeFrame(full, 1280, 1024);
     full.Output(dc);
@@ -99,10 +102,7 @@ TEST(FrameOutput, FramesOfNominalSizeOrLargerAreDrawnWithoutFill) {
               std::vector<uint8_t>(topLeft, topLeft + 3));
 }
 
-TEST(FrameOutput, DelayLineArrangementReachesTheDisplay) {
-    FileDisplay display;
-    CDC dc;
-    ASSERT_TRUE(dc.CreateDC(display.Mode()));
+TEST_F(FrameOutput, DelayLineArrangementReachesTheDisplay) {
     CFrame frame;
     const std::vector<uint16_t> samples = MakeFrame(frame, 1280, 1024);
     frame.SetDelayLine(1);
@@ -114,10 +114,7 @@ TEST(FrameOutput, DelayLineArrangementReachesTheDisplay) {
     EXPECT_TRUE(display.Shown(1) == ExpectedDisplay(black, 1280, 1024, samples, true, true));
 }
 
-TEST(FrameOutput, FramesThatCannotBeDrawnDrawNothing) {
-    FileDisplay display;
-    CDC dc;
-    ASSERT_TRUE(dc.CreateDC(display.Mode()));
+TEST_F(FrameOutput, FramesThatCannotBeDrawnDrawNothing) {
     CFrame empty;
     empty.Output(dc);
     CFrame odd;

@@ -21,6 +21,11 @@ using testing_support::Paint;
 
 namespace {
 
+// A box's edges in the order left, top, right, bottom, to compare in one assertion.
+std::vector<int32_t> Edges(const CBorderBox& box) {
+    return {box.left, box.top, box.right, box.bottom};
+}
+
 }  // namespace
 
 TEST(LoadChannel, TakesOneByteOfEveryPixelAndStepsByTheStoredRowLength) {
@@ -143,21 +148,13 @@ TEST(BorderBox, IsTheExposedRectangleOnTheMiddleRowAndColumn) {
     const std::vector<uint16_t> upright = Samples(plane);
     plane.CorrectGeometry();
     EXPECT_EQ(Samples(plane), upright);
-    const CBorderBox box = plane.GetBorderBox();
-    EXPECT_EQ(box.left, 5);
-    EXPECT_EQ(box.top, 3);
-    EXPECT_EQ(box.right, 33);
-    EXPECT_EQ(box.bottom, 20);
+    EXPECT_EQ(Edges(plane.GetBorderBox()), (std::vector<int32_t>{5, 3, 33, 20}));
 
     // Threshold 0 means 3500, above every scaled sample: the whole plane counts as exposed.
     plane.SetEdgeThreshold(0);
     plane.CorrectGeometry();
     EXPECT_EQ(Samples(plane), upright);
-    const CBorderBox whole = plane.GetBorderBox();
-    EXPECT_EQ(whole.left, 0);
-    EXPECT_EQ(whole.top, 0);
-    EXPECT_EQ(whole.right, 39);
-    EXPECT_EQ(whole.bottom, 29);
+    EXPECT_EQ(Edges(plane.GetBorderBox()), (std::vector<int32_t>{0, 0, 39, 29}));
 }
 
 // A 1000 x 1000 plane whose dark area's left edge drifts 12 columns between rows 100 and 700 and

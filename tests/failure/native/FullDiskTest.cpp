@@ -76,27 +76,48 @@ bool InCi() {
     return ci != nullptr && std::string(ci) == "true";
 }
 
-}  // namespace
-
-TEST(FullDisk, SavesKeepTheOldFilesAndLeaveNoTemporary) {
-    SmallTmpfs disk("1m");
-    if (!disk.Mounted()) {
+// Whether the disk is mounted. If not, the test is marked skipped where mounting is not allowed,
+// and failed in CI, which must run it as root; the caller then returns.
+bool MountedOrReported(const SmallTmpfs& disk) {
+    if (disk.Mounted()) return true;
+    [&] {  // FAIL and GTEST_SKIP return, from this lambda only
         if (InCi())
             FAIL() << "cannot mount a tmpfs (" << disk.Error()
                    << "); CI must run this test as root";
         GTEST_SKIP() << "SKIPPED: cannot mount a small tmpfs here (" << disk.Error()
                      << "); the full-disk test needs root or CAP_SYS_ADMIN";
-    }
-    const std::string lutPath = disk.Path("table.lut");
-    const std::string offsetPath = disk.Path("offsets.frm");
-    CLut oldLut;
-    oldLut.MakeInverse(3000);
-    oldLut.Save(lutPath);
+    }();
+    return false;
+}
+
+// The calibration files on the disk before a test: their paths and what they held.
+struct OldFiles {
+    std::string lutPath;
+    std::string offsetPath;
+    std::vector<uint8_t> lutBefore;
+    std::vector<uint8_t> offsetsBefore;
+};
+
+// Saves the inverse LUT of lutStep and the map as "table.lut" and "offsets.frm" on the disk.
+OldFiles SaveOldFiles(const SmallTmpfs& disk, int32_t lutStep, const CFrame& map) {
+    OldFiles files{disk.Path("table.lut"), disk.Path("offsets.frm"), {}, {}};
+    CLut lut;
+    lut.MakeInverse(lutStep);
+    lut.Save(files.lutPath);
+    map.Save(files.offsetPath);
+    files.lutBefore = ReadBytes(files.lutPath);
+    files.offsetsBefore = ReadBytes(files.offsetPath);
+    return files;
+}
+
+}  // namespace
+
+TEST(FullDisk, SavesKeepTheOldFilesAndLeaveNoTemporary) {
+    SmallTmpfs disk("1m");
+    if (!MountedOrReported(disk)) return;
     CFrame oldMap;
     testing_support::PaintSamples(oldMap, 100, 50, [](int32_t i) { return i; });
-    oldMap.Save(offsetPath);
-    const std::vector<uint8_t> lutBefore = ReadBytes(lutPath);
-    const std::vector<uint8_t> offsetsBefore = ReadBytes(offsetPath);
+    const auto [lutPath, offsetPath, lutBefore, offsetsBefore] = SaveOldFiles(disk, 3000, oldMap);
     ASSERT_EQ(lutBefore.size(), 528u);
     ASSERT_EQ(offsetsBefore.size(), 10018u);
 
@@ -131,29 +152,16 @@ TEST(FullDisk, SavesKeepTheOldFilesAndLeaveNoTemporary) {
 // held, and no picture is left half written.
 TEST(FullDisk, CalibrationsAndTheFileDisplayLeaveNothingHalfWritten) {
     SmallTmpfs disk("16m");
-    if (!disk.Mounted()) {
-        if (InCi())
-            FAIL() << "cannot mount a tmpfs (" << disk.Error()
-                   << "); CI must run this test as root";
-        GTEST_SKIP() << "SKIPPED: cannot mount a small tmpfs here (" << disk.Error()
-                     << "); the full-disk test needs root or CAP_SYS_ADMIN";
-    }
+    if (!MountedOrReported(disk)) return;
     MessageRecorder messages;
     TempDir dir;
     // A scan in units of 6 pixels: an exposed area of 1434 x 1212 pixels, enough to measure.
     const uint8_t scan[] = {255, 220, 8, 8, 247, 210, 100, 255, 220, 7, 0, 0, 9, 3};
     WriteBytes(dir.Path("scan.bmp"),
                testing_support::ScanBitmapFile(testing_support::DescribedScan(scan, sizeof scan, 1)));
-    const std::string lutPath = disk.Path("table.lut");
-    const std::string offsetPath = disk.Path("offsets.frm");
-    CLut oldLut;
-    oldLut.MakeInverse(4095);
-    oldLut.Save(lutPath);
     CFrame oldMap;
     oldMap.Fill(3);
-    oldMap.Save(offsetPath);
-    const std::vector<uint8_t> lutBefore = ReadBytes(lutPath);
-    const std::vector<uint8_t> offsetsBefore = ReadBytes(offsetPath);
+    const auto [lutPath, offsetPath, lutBefore, offsetsBefore] = SaveOldFiles(disk, 4095, oldMap);
 
     CFrameEngine engine;
     engine.SetLutFile(lutPath.c_str());
