@@ -3,14 +3,20 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 
+#include "calibration/MarkGrid.h"
+#include "calibration/NoiseFilter.h"
+#include "calibration/PixelMeasurement.h"
 #include "calibration/Wrap32.h"
+#include "calibration/WorkPlane.h"
 #include "platform/Settings.h"
 
 using namespace kavrel::wrap32;
 using kavrel::offset::EPeaks;
+using kavrel::offset::IsMark;
 
 namespace {
 
@@ -94,17 +100,14 @@ int64_t WindowBound(int64_t position) {
                                int64_t{std::numeric_limits<int32_t>::max()} + 1);
 }
 
-// Whether the brightest sample of a FindPeak window can be a grid mark. A mark is a small bright
-// spot well inside its window: a sample on the window's outer rows or columns is the edge of
-// something larger (or of a mark predicted too far off to measure from), and one that does not
-// stand at least kMarkSigmas standard deviations, and kMarkContrast levels, above the mean of the
-// window around it is noise where a mark is missing (dust, a faint mark). The samples within
-// radius / 4 of the peak, where a mark's own light lies, are left out of the mean. Integer
-// arithmetic, so that every build decides alike.
+// What a peak must stand above the mean of the window around it to be taken for a mark: so many
+// standard deviations of the window, and so many levels.
 constexpr int64_t kMarkSigmas = 6;
 constexpr int64_t kMarkContrast = 8;
 
-bool IsMark(const CFrame& scan, int32_t x, int32_t y, int32_t radius, CPoint peak) {
+}  // namespace
+
+bool kavrel::offset::IsMark(const CFrame& scan, int32_t x, int32_t y, int32_t radius, CPoint peak) {
     if (radius <= 0) return false;
     const int64_t peakValue = scan.GetPixel(peak.x, peak.y);
     if (peakValue <= 0) return false;
@@ -131,23 +134,7 @@ bool IsMark(const CFrame& scan, int32_t x, int32_t y, int32_t radius, CPoint pea
     return excess * excess >= kMarkSigmas * kMarkSigmas * spread;
 }
 
-// The grid of the map, from its members.
-struct CGrid {
-    explicit CGrid(const CFrame& map)
-        : width(map.m_nNominalWidth),
-          height(map.m_nNominalHeight),
-          x(map.m_nGridX),
-          y(map.m_nGridY),
-          stepX(map.m_nGridStepX),
-          stepY(map.m_nGridStepY),
-          right(width - x - 1),
-          bottom(height - y - 1) {}
-
-    int32_t width, height;  // W, H
-    int32_t x, y;           // the first grid point
-    int32_t stepX, stepY;
-    int32_t right, bottom;  // Xr and Yb: one past the last grid column and row
-};
+namespace {
 
 // Steps of the measurement: every cell, strip and corner of the map is resampled from the part
 // of the scan between the marks found around it.
@@ -192,12 +179,12 @@ private:
     CFrame& m_Map;
     const CFrame& m_Scan;
     const kavrel::offset::CGridMapping m_At;
-    const CGrid m_Grid;
+    const kavrel::offset::CMapGrid m_Grid;
     const EPeaks m_ePeaks;
 };
 
 void CGridMeasurement::InteriorCells() const {
-    const CGrid& g = m_Grid;
+    const kavrel::offset::CMapGrid& g = m_Grid;
     for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
         for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
             const auto [p, q] = Marks(X, Y, g.stepX, g.stepY);
@@ -207,7 +194,7 @@ void CGridMeasurement::InteriorCells() const {
 }
 
 void CGridMeasurement::LeftStrip() const {
-    const CGrid& g = m_Grid;
+    const kavrel::offset::CMapGrid& g = m_Grid;
     for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
         const auto [p, q] = Marks(g.x, Y, 0, g.stepY);
         Measure(Sub(p.x, m_At.dX(g.x)), p.y, q.x, q.y, 0, Y, g.x, Y + g.stepY);
@@ -215,7 +202,7 @@ void CGridMeasurement::LeftStrip() const {
 }
 
 void CGridMeasurement::RightStrip() const {
-    const CGrid& g = m_Grid;
+    const kavrel::offset::CMapGrid& g = m_Grid;
     for (int32_t Y = g.y; Y < g.height - g.stepY; Y += g.stepY) {
         const auto [p, q] = Marks(g.right, Y, 0, g.stepY);
         Measure(p.x, p.y, Add(q.x, m_At.dX(g.x)), q.y, g.right - 1, Y, g.width, Y + g.stepY);
@@ -223,7 +210,7 @@ void CGridMeasurement::RightStrip() const {
 }
 
 void CGridMeasurement::TopStrip() const {
-    const CGrid& g = m_Grid;
+    const kavrel::offset::CMapGrid& g = m_Grid;
     for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
         const auto [p, q] = Marks(X, g.y, g.stepX, 0);
         Measure(p.x, Sub(p.y, m_At.dY(g.y)), q.x, q.y, X, 0, X + g.stepX, g.y);
@@ -231,7 +218,7 @@ void CGridMeasurement::TopStrip() const {
 }
 
 void CGridMeasurement::BottomStrip() const {
-    const CGrid& g = m_Grid;
+    const kavrel::offset::CMapGrid& g = m_Grid;
     for (int32_t X = g.x; X < g.width - g.stepX; X += g.stepX) {
         const auto [p, q] = Marks(X, g.bottom, g.stepX, 0);
         Measure(p.x, p.y, q.x, Add(q.y, m_At.dY(g.y)), X, g.bottom - 1, X + g.stepX, g.height - 1);
@@ -240,7 +227,7 @@ void CGridMeasurement::BottomStrip() const {
 
 // Each corner is measured from the one mark found next to it, over the strip's distances.
 void CGridMeasurement::Corners() const {
-    const CGrid& g = m_Grid;
+    const kavrel::offset::CMapGrid& g = m_Grid;
     const int32_t dx = m_At.dX(g.x);
     const int32_t dy = m_At.dY(g.y);
 
@@ -416,7 +403,7 @@ void RepeatOuterRowsAndColumns(CFrame& map) {
 }
 
 void PatchMarks(CFrame& map) {
-    const CGrid g(map);
+    const CMapGrid g(map);
     // The grid point, then the row above it, then the row below, each from the middle outwards.
     constexpr int32_t kRows[] = {0, -1, 1};
     constexpr int32_t kColumns[] = {0, 1, -1};
@@ -430,7 +417,11 @@ unsigned ReadRepairMarksFirst() {
     return platform::GetProfileInt("Imaging", "RepairMarksFirst", 1);
 }
 
-void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box) {
+unsigned ReadCalibrationRules() {
+    return platform::GetProfileInt("Imaging", "CalibrationRules", kPixelRules);
+}
+
+void UpdateOffsetMapByBlocks(CFrame& map, const CFrame& scan, const CBorderBox& box) {
     MeasureGrid(map, scan, box);
     // The marks are repaired in the measurement itself, before the smoothing could spread their
     // light to samples that the repair does not reach and every calibration would add again. The
@@ -444,6 +435,48 @@ void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box) {
     if (!repairMarksFirst) PatchMarks(map);
     map.AddConstant(-map.Mean());
     map.Save(map.m_strFileName);
+}
+
+bool MeasureByPixels(const CFrame& map, const CFrame& scan, const CBorderBox& box,
+                     CWorkPlane& increment, CPrintSpread& spread) {
+    const CMarkGrid marks(map, scan, box);
+    if (!marks.Grid().Usable() || !increment.HasData()) return false;
+    MeasureEveryPixel(marks, scan, increment);
+    spread = EstimatePrintSpread(increment, marks);
+    // The light of the marks and of the picture's edges is no measure of the display: the
+    // samples it reaches take their values from beyond it before anything spreads them further.
+    RepairMarks(increment, marks.Grid(), spread.markRadiusSquared);
+    RepeatEdges(increment, spread.edgeBand);
+    const double noise = EstimateSampleNoise(increment, marks.Grid(), spread.markRadiusSquared);
+    return KeepWhatStandsAboveNoise(increment, marks.Grid(), noise);
+}
+
+void UpdateOffsetMapByPixels(CFrame& map, const CFrame& scan, const CBorderBox& box) {
+    if (!map.HasData() || map.m_nCols != map.m_nNominalWidth || map.m_nRows != map.m_nNominalHeight)
+        return;
+    CPrintSpread spread;
+    {
+        CWorkPlane increment(map.m_nCols, map.m_nRows);
+        if (!MeasureByPixels(map, scan, box, increment, spread)) return;
+        for (int32_t y = 0; y < map.m_nRows; ++y)
+            for (int32_t x = 0; x < map.m_nCols; ++x)
+                map.SetPixel(x, y, static_cast<int32_t>(std::lround(increment.At(x, y))));
+    }
+    if (!SmoothAsConfigured(map, ReadUnsharpenOffset) || !AddOldMap(map)) return;
+    // The same repairs in the sum, so that a map made by other rules, or before the print's
+    // spread was known, loses what it holds at the marks and the edges.
+    const CMapGrid grid(map);
+    RepeatEdges(map, spread.edgeBand);
+    RepairMarks(map, grid, spread.markRadiusSquared);
+    map.AddConstant(-map.Mean());
+    map.Save(map.m_strFileName);
+}
+
+void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box) {
+    if (ReadCalibrationRules() == kBlockRules)
+        UpdateOffsetMapByBlocks(map, scan, box);
+    else
+        UpdateOffsetMapByPixels(map, scan, box);
 }
 
 }  // namespace kavrel::offset

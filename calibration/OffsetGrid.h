@@ -48,6 +48,15 @@ bool IsMeasurable(const CBorderBox& box, const CFrame& map);
 // measures alike.
 enum class EPeaks { MarksOnly, AsFound };
 
+// Whether the brightest sample `peak` of the FindPeak window around (x, y) can be a grid mark. A
+// mark is a small bright spot well inside its window: a sample on the window's outer rows or
+// columns is the edge of something larger (or of a mark predicted too far off to measure from),
+// and one that does not stand well above the mean of the window around it (six standard
+// deviations and eight levels) is noise where a mark is missing (dust, a faint mark). The
+// samples within radius / 4 of the peak, where a mark's own light lies, are left out of the mean.
+// Integer arithmetic, so that every build decides alike.
+bool IsMark(const CFrame& scan, int32_t x, int32_t y, int32_t radius, CPoint peak);
+
 // Fills the map cell by cell from the scan: the interior cells, the four strips and the four
 // corners, each resampled from between the marks found around it.
 void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box,
@@ -75,8 +84,28 @@ void PatchMarks(CFrame& map);
 // repaired in the measured map before the smoothing; 0 repairs them in the finished map.
 unsigned ReadRepairMarksFirst();
 
-// Everything after the border box: measure, repair the marks, smooth, add the old map, repair the
-// outer rows and columns, remove the mean and save the map to the file that it is named after.
+// The rules by which a calibration measures the scan, "CalibrationRules" in section "Imaging"
+// of the settings file, read on every calibration:
+// - kPixelRules (the default, and any value but 1): every map sample is measured at its own
+//   display pixel's place between the marks, the light that the print spreads around the marks
+//   and the edges is left out as far as it reaches, and only what the scan resolves above its
+//   noise changes the map;
+// - kBlockRules: each grid cell is resampled in blocks from between the marks found at its
+//   corners, the 3 x 3 samples around each mark and the two outermost rows and columns repaired,
+//   as maps were made before; its maps stay reproducible byte for byte.
+constexpr unsigned kBlockRules = 1;
+constexpr unsigned kPixelRules = 2;
+unsigned ReadCalibrationRules();
+
+// Everything after the border box by block rules: measure, repair the marks, smooth, add the old
+// map, repair the outer rows and columns, remove the mean and save the map to the file that it is
+// named after.
+void UpdateOffsetMapByBlocks(CFrame& map, const CFrame& scan, const CBorderBox& box);
+// The same by pixel rules: measure every sample at its place, repair what the marks' and edges'
+// light reaches, keep what stands above the noise, smooth as configured, add the old map, repair
+// the sum alike, remove the mean and save. The file stays as it was when a buffer is missing.
+void UpdateOffsetMapByPixels(CFrame& map, const CFrame& scan, const CBorderBox& box);
+// By the rules that the settings file gives.
 void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box);
 
 }  // namespace kavrel::offset

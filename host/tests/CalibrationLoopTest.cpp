@@ -14,37 +14,16 @@
 #include "Files.h"
 #include "Orientation.h"
 #include "Targets.h"
+#include "support/CalibrationLoop.h"
 #include "support/Darkroom.h"
 #include "support/HostRun.h"
 #include "support/PrintSimulation.h"
 
 namespace {
 
-using host_tests::CDarkroom;
-using host_tests::CFolder;
 using simulation::CPlacement;
 
-// A darkroom with the offset test pattern and an offset file of zeros: the display without
-// correction. Each round exposes the pattern through the offset file, or scans a print of an
-// exposure and calibrates the offset file from it.
-struct CLoop {
-    CLoop() {
-        host::WriteBitmap(pattern, host::MakeOffsetPattern());
-        darkroom.WriteZeroOffset(offset);
-    }
-    simulation::CExposure Expose() { return darkroom.Expose(pattern, offset); }
-    void Calibrate(const simulation::CExposure& exposure, CPlacement placement,
-                   const simulation::CScanSettings& settings = {}) {
-        host::WriteBitmap(scan, simulation::ExposeAndScan(exposure, placement, settings));
-        darkroom.CalcOffset(scan, offset);
-    }
-
-    CFolder folder;
-    CDarkroom darkroom{folder};
-    const std::string pattern = folder.Path("pattern.bmp");
-    const std::string offset = folder.Path("offset.frm");
-    const std::string scan = folder.Path("scan.bmp");
-};
+using CLoop = host_tests::CCalibrationLoop;
 
 // The display's unevenness before the first calibration and after each one.
 std::vector<double> Calibrate(CPlacement placement, int calibrations) {
@@ -70,26 +49,22 @@ simulation::CScanSettings SharpScan(double scanPixelsPerDisplayPixel) {
 }
 
 // The display's evenness after the last of a number of calibrations from scans placed right,
-// with the given marks missing from every print.
+// with the given marks missing from every print; every round is printed.
 simulation::CEvenness CalibrateRepeatedly(const simulation::CScanSettings& settings,
                                           int calibrations,
                                           const std::vector<simulation::CGridPoint>& missing = {}) {
-    CLoop loop;
-    simulation::CExposure exposure = loop.Expose();
-    simulation::CEvenness evenness;
-    for (int round = 1; round <= calibrations; ++round) {
-        loop.Calibrate(simulation::WithoutMarks(exposure, missing), simulation::kRightPlacement,
-                       settings);
-        exposure = loop.Expose();
-        evenness = simulation::Evenness(exposure);
-        std::printf("%.1f scan pixels per display pixel, calibration %d: %ld pixels beyond 1 %%, "
-                    "%ld beyond 2 %%, worst %.2f %%, next to a mark %.2f %%; in the strips along "
-                    "the edges %.2f %%\n",
-                    settings.scale, round, evenness.beyondOnePercent, evenness.beyondTwoPercent,
-                    100 * evenness.worst, 100 * evenness.worstNextToMark,
-                    100 * evenness.worstInStrips);
+    const std::vector<simulation::CEvenness> after =
+        host_tests::CalibrateRepeatedly(settings, calibrations, missing);
+    for (size_t round = 1; round < after.size(); ++round) {
+        const simulation::CEvenness& e = after[round];
+        std::printf("%.1f scan pixels per display pixel, calibration %zu: field cv %.3f %%, %ld "
+                    "pixels beyond 1 %%, %ld beyond 2 %%, worst %.2f %%, next to a mark %.2f %%; "
+                    "in the strips along the edges %.2f %%\n",
+                    settings.scale, round, 100 * e.fieldCv, e.beyondOnePercent,
+                    e.beyondTwoPercent, 100 * e.worst, 100 * e.worstNextToMark,
+                    100 * e.worstInStrips);
     }
-    return evenness;
+    return after.back();
 }
 
 std::string Describe(CPlacement placement, const std::vector<double>& unevenness) {

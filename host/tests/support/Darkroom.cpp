@@ -31,7 +31,7 @@ void CDarkroom::CalcOffset(const std::string& scan, const std::string& offset, i
     m_Kavrel.SetOffsetFile(offset.c_str());
     m_Kavrel.SetScanFile(scan.c_str());
     m_Kavrel.SetThreshold(90);
-    m_Kavrel.SetCorrectionFactor(100);
+    m_Kavrel.SetCorrectionFactor(m_nCorrectionFactor);
     m_Kavrel.CalcOffset(colour);
 }
 

@@ -20,9 +20,10 @@ public:
     // offset file, as the display shows it.
     simulation::CExposure Expose(const std::string& image, const std::string& offset,
                                  int colour = 1, int position = 0);
-    // CalcOffset on the scan with the default threshold and factor; the offset file is
-    // rewritten.
+    // CalcOffset on the scan with the default threshold and the correction factor (default 100);
+    // the offset file is rewritten.
     void CalcOffset(const std::string& scan, const std::string& offset, int colour = 1);
+    void SetCorrectionFactor(int factor) { m_nCorrectionFactor = factor; }
     // An offset file of zeros: the display without correction.
     void WriteZeroOffset(const std::string& offset) const;
 
@@ -31,6 +32,7 @@ public:
 private:
     const CFolder& m_Folder;
     host::CKavrel m_Kavrel;
+    int m_nCorrectionFactor = 100;
 };
 
 }  // namespace host_tests

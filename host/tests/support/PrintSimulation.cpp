@@ -24,20 +24,33 @@ std::vector<double> Print(const CExposure& exposure, const CScanSettings& settin
             light[(line + kPad) * kPrintWidth + column + kPad] =
                 gain * exposure[line * kWidth + column];
         }
-    // Blur with (s, 1 - 2s, s) across and down.
-    const double spread = settings.paperSpread;
+    // Blur across and down: with (s, 1 - 2s, s), or with a Gaussian kernel.
+    std::vector<double> kernel{settings.paperSpread, 1 - 2 * settings.paperSpread,
+                               settings.paperSpread};
+    if (settings.paperSigma > 0) {
+        const int reach = static_cast<int>(std::ceil(3 * settings.paperSigma));
+        kernel.assign(2 * reach + 1, 0.0);
+        double sum = 0;
+        for (int k = -reach; k <= reach; ++k)
+            sum += kernel[k + reach] =
+                std::exp(-k * k / (2 * settings.paperSigma * settings.paperSigma));
+        for (double& w : kernel) w /= sum;
+    }
+    const int reach = static_cast<int>(kernel.size() / 2);
     std::vector<double> across(light.size(), 0.0);
     for (int y = 0; y < kPrintHeight; ++y)
-        for (int x = 1; x < kPrintWidth - 1; ++x)
-            across[y * kPrintWidth + x] = spread * light[y * kPrintWidth + x - 1] +
-                                          (1 - 2 * spread) * light[y * kPrintWidth + x] +
-                                          spread * light[y * kPrintWidth + x + 1];
+        for (int x = reach; x < kPrintWidth - reach; ++x) {
+            double sum = 0;
+            for (int k = -reach; k <= reach; ++k)
+                sum += kernel[k + reach] * light[y * kPrintWidth + x + k];
+            across[y * kPrintWidth + x] = sum;
+        }
     std::vector<double> print(light.size(), settings.paperWhite);
-    for (int y = 1; y < kPrintHeight - 1; ++y)
+    for (int y = reach; y < kPrintHeight - reach; ++y)
         for (int x = 0; x < kPrintWidth; ++x) {
-            const double blurred = spread * across[(y - 1) * kPrintWidth + x] +
-                                   (1 - 2 * spread) * across[y * kPrintWidth + x] +
-                                   spread * across[(y + 1) * kPrintWidth + x];
+            double blurred = 0;
+            for (int k = -reach; k <= reach; ++k)
+                blurred += kernel[k + reach] * across[(y + k) * kPrintWidth + x];
             print[y * kPrintWidth + x] = settings.paperWhite - settings.darkening * blurred;
         }
     return print;
@@ -92,7 +105,7 @@ host::CPicture ExposeAndScan(const CExposure& exposure, CPlacement placement,
     const double angle = settings.degrees * 3.14159265358979 / 180;
     const double cosA = std::cos(angle), sinA = std::sin(angle);
     const double cx = settings.margin + fieldW / 2, cy = settings.margin + fieldH / 2;
-    uint32_t random = 12345;
+    uint32_t random = settings.seed;
     constexpr int kSub = 3;  // samples per scan pixel across and down
     for (int v = 0; v < height; ++v) {
         for (int u = 0; u < width; ++u) {
@@ -194,6 +207,8 @@ CEvenness Evenness(const CExposure& exposure) {
         }
     const double mean = sum / count;
     CEvenness evenness;
+    double fieldSum = 0, fieldSquares = 0;
+    long fieldCount = 0;
     for (size_t at = 0; at < light.size(); ++at) {
         const double deviation = std::abs(light[at] / mean - 1);
         switch (kinds[at]) {
@@ -206,10 +221,20 @@ CEvenness Evenness(const CExposure& exposure) {
                 evenness.worstNextToMark = std::max(evenness.worstNextToMark, deviation);
                 [[fallthrough]];
             case EPixel::Field:
+                if (kinds[at] == EPixel::Field) {
+                    fieldSum += light[at];
+                    fieldSquares += light[at] * light[at];
+                    ++fieldCount;
+                }
                 evenness.beyondOnePercent += deviation > 0.01;
                 evenness.beyondTwoPercent += deviation > 0.02;
                 evenness.worst = std::max(evenness.worst, deviation);
         }
+    }
+    if (fieldCount > 0) {
+        const double fieldMean = fieldSum / fieldCount;
+        evenness.fieldCv =
+            std::sqrt(std::max(fieldSquares / fieldCount - fieldMean * fieldMean, 0.0)) / fieldMean;
     }
     return evenness;
 }

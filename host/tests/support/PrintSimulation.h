@@ -47,7 +47,10 @@ struct CScanSettings {
     double paperWhite = 250;  // the scan byte of unexposed paper
     double darkening = 0.09;  // scan bytes lost per unit of light
     double paperSpread = 0.25;  // share of a pixel's light the print spreads to each neighbour
+    double paperSigma = 0;      // when above 0: the print spreads light as a Gaussian of this
+                                // many display pixels instead
     bool uneven = true;       // the display's gain; false for a perfectly even display
+    uint32_t seed = 12345;    // of the scanner's noise: a scan with another seed has other noise
 };
 
 // Exposes a print with the given exposure levels, scans it in the given placement and returns
@@ -64,6 +67,7 @@ double Unevenness(const CExposure& exposure, bool uneven = true);
 // them, and the worst of the eight pixels around each mark, where a calibration that mishandles
 // the marks shows first. Outside them, in the strips along the edges: the worst pixel.
 struct CEvenness {
+    double fieldCv = 0;  // standard deviation over the mean, the field without the marks' neighbours
     long beyondOnePercent = 0;
     long beyondTwoPercent = 0;
     double worst = 0;  // largest deviation, as a fraction of the mean

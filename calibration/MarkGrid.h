@@ -1,0 +1,75 @@
+// Where each sample of the offset map lies in the scan, to a fraction of a scan sample: the grid
+// marks are located by the centre of their light, and every map sample's place is interpolated
+// between the four marks around it (beyond the outermost marks, extrapolated from the outermost
+// cell).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/NonCopyable.h"
+#include "image/Frame.h"
+
+namespace kavrel::offset {
+
+// The grid of the map, from its members: grid points at x + i * stepX, y + j * stepY.
+struct CMapGrid {
+    explicit CMapGrid(const CFrame& map);
+
+    int32_t width, height;  // W, H
+    int32_t x, y;           // the first grid point
+    int32_t stepX, stepY;
+    int32_t columns, rows;  // grid points across and down
+    int32_t right, bottom;  // Xr and Yb: one past the last grid column and row
+
+    int32_t PointX(int32_t i) const { return x + i * stepX; }
+    int32_t PointY(int32_t j) const { return y + j * stepY; }
+    // Whether the grid has the two points across and down that interpolation needs.
+    bool Usable() const;
+};
+
+// A place in the scan plane, in samples: sample (x, y) covers x .. x + 1 across and y .. y + 1
+// down, so that its centre lies at (x + 0.5, y + 0.5).
+struct CScanPlace {
+    double x;
+    double y;
+};
+
+class CMarkGrid : private CNonCopyable {
+public:
+    // Locates the mark of every grid point: searched as the block measurement searches it,
+    // around its place predicted from the border box, then measured by the centre of its light
+    // above the background around it. A mark that is not found, or lies more than a map sample
+    // away from where the others put it, takes the place that the affine fit of the others
+    // gives (the border box's, when fewer than three are found).
+    CMarkGrid(const CFrame& map, const CFrame& scan, const CBorderBox& box);
+    virtual ~CMarkGrid() = default;
+
+    const CMapGrid& Grid() const { return m_Grid; }
+    bool Found(int32_t i, int32_t j) const { return m_Found[Index(i, j)]; }
+    int32_t FoundCount() const;
+    CScanPlace Mark(int32_t i, int32_t j) const { return m_Places[Index(i, j)]; }
+
+    // The centre of map sample (x, y) in the scan, and the extent of that sample there in scan
+    // samples across and down.
+    CScanPlace Centre(int32_t x, int32_t y) const;
+    void Extent(int32_t x, int32_t y, double& across, double& down) const;
+
+private:
+    size_t Index(int32_t i, int32_t j) const {
+        return static_cast<size_t>(j) * m_Grid.columns + i;
+    }
+    // The cell whose marks place map sample (x, y), and where in it (0..1 inside the cell).
+    void Cell(int32_t x, int32_t y, int32_t& i, int32_t& j, double& t, double& u) const;
+
+    CMapGrid m_Grid;
+    std::vector<CScanPlace> m_Places;
+    std::vector<bool> m_Found;
+};
+
+// The centre of the light of the mark whose brightest sample is `peak`, in a scan with about
+// `across` x `down` scan samples per map sample: the light above the background ring around it,
+// less the ring's noise, weighted by place. False when nothing stands above the background.
+bool MarkCentre(const CFrame& scan, CPoint peak, double across, double down, CScanPlace& centre);
+
+}  // namespace kavrel::offset

@@ -1,0 +1,123 @@
+// Estimating the scan's noise in the measured map and leaving it out of the calibration.
+#include "calibration/NoiseFilter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kavrel::offset {
+
+namespace {
+
+constexpr double kCoarseSigma = 2.0;
+constexpr int32_t kKernelRadius = 6;
+constexpr double kNoiseMultiple = 3.0;
+// The median of the size of a normally distributed value, in standard deviations.
+constexpr double kMedianToDeviation = 1.4826;
+
+// Whether (x, y) lies in the field between the outermost grid points.
+bool InField(const CMapGrid& grid, int32_t x, int32_t y) {
+    return x >= grid.PointX(0) && y >= grid.PointY(0) && x <= grid.PointX(grid.columns - 1) &&
+           y <= grid.PointY(grid.rows - 1);
+}
+
+// Whether (x, y) lies within the repaired samples of a grid point, or one sample beyond.
+bool NearMark(const CMapGrid& grid, int32_t x, int32_t y, int32_t radiusSquared) {
+    const int32_t i = std::clamp((x - grid.x + grid.stepX / 2) / grid.stepX, 0, grid.columns - 1);
+    const int32_t j = std::clamp((y - grid.y + grid.stepY / 2) / grid.stepY, 0, grid.rows - 1);
+    const int32_t dx = x - grid.PointX(i), dy = y - grid.PointY(j);
+    const double reach = std::sqrt(double(radiusSquared)) + 1;
+    return dx * dx + dy * dy <= reach * reach;
+}
+
+std::vector<double> GaussianKernel() {
+    std::vector<double> kernel(2 * kKernelRadius + 1);
+    double sum = 0;
+    for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k)
+        sum += kernel[k + kKernelRadius] = std::exp(-k * k / (2 * kCoarseSigma * kCoarseSigma));
+    for (double& w : kernel) w /= sum;
+    return kernel;
+}
+
+// The plane blurred across and down with the kernel, the edge samples repeated beyond the edges.
+bool Blur(const CWorkPlane& plane, const std::vector<double>& kernel, CWorkPlane& blurred) {
+    CWorkPlane across(plane.Width(), plane.Height());
+    if (!across.HasData() || !blurred.HasData()) return false;
+    const int32_t w = plane.Width(), h = plane.Height();
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            double sum = 0;
+            for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k)
+                sum += kernel[k + kKernelRadius] * plane.Clamped(x + k, y);
+            across.At(x, y) = static_cast<float>(sum);
+        }
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            double sum = 0;
+            for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k)
+                sum += kernel[k + kKernelRadius] * across.Clamped(x, y + k);
+            blurred.At(x, y) = static_cast<float>(sum);
+        }
+    return true;
+}
+
+// The non-negative garrote: v less t^2 / v, and 0 where |v| is t or less.
+double Garrote(double v, double t) { return std::abs(v) <= t ? 0.0 : v - t * t / v; }
+
+}  // namespace
+
+double EstimateSampleNoise(const CWorkPlane& measured, const CMapGrid& grid,
+                           int32_t markRadiusSquared) {
+    if (!measured.HasData() || !grid.Usable()) return 0;
+    std::vector<float> sizes;
+    for (int32_t y = grid.PointY(0); y + 1 <= grid.PointY(grid.rows - 1); y += 2)
+        for (int32_t x = grid.PointX(0); x + 1 <= grid.PointX(grid.columns - 1); x += 2) {
+            if (NearMark(grid, x, y, markRadiusSquared) ||
+                NearMark(grid, x + 1, y + 1, markRadiusSquared))
+                continue;
+            const double d = (measured.At(x, y) - measured.At(x + 1, y) - measured.At(x, y + 1) +
+                              measured.At(x + 1, y + 1)) / 2;
+            sizes.push_back(static_cast<float>(std::abs(d)));
+        }
+    if (sizes.empty()) return 0;
+    auto middle = sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() / 2);
+    std::nth_element(sizes.begin(), middle, sizes.end());
+    return kMedianToDeviation * *middle;
+}
+
+bool KeepWhatStandsAboveNoise(CWorkPlane& measured, const CMapGrid& grid, double sampleNoise) {
+    if (!measured.HasData() || !grid.Usable()) return false;
+    const std::vector<double> kernel = GaussianKernel();
+    CWorkPlane coarse(measured.Width(), measured.Height());
+    if (!Blur(measured, kernel, coarse)) return false;
+
+    // The noise deviation of each part, for independent noise of the samples: the coarse part
+    // keeps sum(w^2) of its variance, the fine rest 1 - 2 w(0) + sum(w^2), w the 2-D kernel.
+    double squares = 0;
+    for (double w : kernel) squares += w * w;
+    const double centre = kernel[kKernelRadius] * kernel[kKernelRadius];
+    const double coarseNoise = sampleNoise * squares;
+    const double fineNoise = sampleNoise * std::sqrt(std::max(1 - 2 * centre + squares * squares, 0.0));
+
+    double sum = 0;
+    int64_t count = 0;
+    for (int32_t y = 0; y < measured.Height(); ++y)
+        for (int32_t x = 0; x < measured.Width(); ++x)
+            if (InField(grid, x, y)) {
+                sum += coarse.At(x, y);
+                ++count;
+            }
+    const double mean = count > 0 ? sum / count : 0;
+    const double coarseLimit = kNoiseMultiple * coarseNoise;
+    const double fineLimit = kNoiseMultiple * fineNoise;
+    for (int32_t y = 0; y < measured.Height(); ++y)
+        for (int32_t x = 0; x < measured.Width(); ++x) {
+            const double c = coarse.At(x, y);
+            const double fine = measured.At(x, y) - c;
+            measured.At(x, y) =
+                static_cast<float>(mean + Garrote(c - mean, coarseLimit) + Garrote(fine, fineLimit));
+        }
+    return true;
+}
+
+}  // namespace kavrel::offset

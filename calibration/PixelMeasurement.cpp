@@ -1,0 +1,213 @@
+// Measuring the map pixel by pixel, and the print's spread around the marks and edges.
+#include "calibration/PixelMeasurement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kavrel::offset {
+
+namespace {
+
+// A sample takes part in a mark's repair where it carries this share of the mark's light, and an
+// edge row or column where a line of marks would give it this share.
+constexpr double kMarkShare = 0.003;
+constexpr double kLineShare = 0.004;
+// The profile of the marks is read this far around each grid point, its background from the
+// two rings of samples beyond.
+constexpr int32_t kProfileRadius = 6;
+// The repairs never reach further than this: further out lies the next cell's measurement.
+constexpr int32_t kLargestMarkRadiusSquared = 25;
+constexpr int32_t kWidestEdgeBand = 8;
+// A map sample's extent in the scan is kept within these bounds, in scan samples: marks placed
+// absurdly (a scan that is no print of the pattern) then cost no more than a fine scan.
+constexpr double kNarrowestExtent = 0.1;
+constexpr double kWidestExtent = 32;
+
+// The scan samples that cover the stretch from `from` to `to` (continuous places), and how much
+// of each lies inside it.
+struct CCover {
+    double from, to;
+    int32_t First() const { return static_cast<int32_t>(std::floor(from)); }
+    int32_t Last() const { return std::max(First(), static_cast<int32_t>(std::ceil(to)) - 1); }
+    double Weight(int32_t k) const {
+        return std::max(std::min(to, double(k + 1)) - std::max(from, double(k)), 0.0);
+    }
+};
+
+// The mean of `plane` over the ring of samples beyond the mark radius of (x, y) and within two
+// samples of it, inside the plane; false when the ring lies wholly outside.
+template <class Plane>
+bool RingMean(const Plane& plane, int32_t width, int32_t height, int32_t x, int32_t y,
+              int32_t radiusSquared, double& mean) {
+    const double outer = std::sqrt(double(radiusSquared)) + 2;
+    const int32_t reach = static_cast<int32_t>(std::ceil(outer));
+    double sum = 0;
+    int64_t count = 0;
+    for (int32_t dy = -reach; dy <= reach; ++dy)
+        for (int32_t dx = -reach; dx <= reach; ++dx) {
+            const int32_t d = dx * dx + dy * dy;
+            if (d <= radiusSquared || d > outer * outer) continue;
+            const int32_t u = x + dx, v = y + dy;
+            if (u < 0 || v < 0 || u >= width || v >= height) continue;
+            sum += plane.Get(u, v);
+            ++count;
+        }
+    if (count == 0) return false;
+    mean = sum / count;
+    return true;
+}
+
+template <class Plane>
+void RepairMarksOf(Plane& plane, int32_t width, int32_t height, const CMapGrid& grid,
+                   int32_t radiusSquared) {
+    const int32_t reach = static_cast<int32_t>(std::ceil(std::sqrt(double(radiusSquared))));
+    for (int32_t j = 0; j < grid.rows; ++j)
+        for (int32_t i = 0; i < grid.columns; ++i) {
+            const int32_t x = grid.PointX(i), y = grid.PointY(j);
+            double mean = 0;
+            if (!RingMean(plane, width, height, x, y, radiusSquared, mean)) continue;
+            for (int32_t dy = -reach; dy <= reach; ++dy)
+                for (int32_t dx = -reach; dx <= reach; ++dx) {
+                    const int32_t u = x + dx, v = y + dy;
+                    if (dx * dx + dy * dy > radiusSquared || u < 0 || v < 0 || u >= width ||
+                        v >= height)
+                        continue;
+                    plane.Set(u, v, mean);
+                }
+        }
+}
+
+template <class Plane>
+void RepeatEdgesOf(Plane& plane, int32_t width, int32_t height, int32_t band) {
+    band = std::min({band, width / 2 - 1, height / 2 - 1});
+    if (band <= 0) return;
+    for (int32_t x = 0; x < width; ++x)
+        for (int32_t k = 0; k < band; ++k) {
+            plane.Set(x, k, plane.Get(x, band));
+            plane.Set(x, height - 1 - k, plane.Get(x, height - 1 - band));
+        }
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t k = 0; k < band; ++k) {
+            plane.Set(k, y, plane.Get(band, y));
+            plane.Set(width - 1 - k, y, plane.Get(width - 1 - band, y));
+        }
+}
+
+struct CWorkAccess {
+    CWorkPlane& plane;
+    double Get(int32_t x, int32_t y) const { return plane.At(x, y); }
+    void Set(int32_t x, int32_t y, double v) { plane.At(x, y) = static_cast<float>(v); }
+};
+
+// The map's samples as signed corrections; repaired values rounded to the nearest level.
+struct CFrameAccess {
+    CFrame& map;
+    double Get(int32_t x, int32_t y) const { return map.GetPixel(x, y); }
+    void Set(int32_t x, int32_t y, double v) {
+        map.SetPixel(x, y, static_cast<int32_t>(std::lround(v)));
+    }
+};
+
+}  // namespace
+
+void MeasureEveryPixel(const CMarkGrid& marks, const CFrame& scan, CWorkPlane& measured) {
+    if (!scan.HasData() || !measured.HasData() || scan.m_nCols <= 0 || scan.m_nRows <= 0) return;
+    const int32_t cols = scan.m_nCols, rows = scan.m_nRows;
+    const uint16_t* samples = scan.m_pData.get();
+    for (int32_t y = 0; y < measured.Height(); ++y)
+        for (int32_t x = 0; x < measured.Width(); ++x) {
+            const CScanPlace centre = marks.Centre(x, y);
+            double across = 1, down = 1;
+            marks.Extent(x, y, across, down);
+            across = std::clamp(across, kNarrowestExtent, kWidestExtent);
+            down = std::clamp(down, kNarrowestExtent, kWidestExtent);
+            const CCover cx{centre.x - across / 2, centre.x + across / 2};
+            const CCover cy{centre.y - down / 2, centre.y + down / 2};
+            double sum = 0, weight = 0;
+            for (int32_t b = cy.First(); b <= cy.Last(); ++b) {
+                const uint16_t* row = samples + static_cast<size_t>(std::clamp(b, 0, rows - 1)) * cols;
+                for (int32_t a = cx.First(); a <= cx.Last(); ++a) {
+                    const double w = cx.Weight(a) * cy.Weight(b);
+                    sum += w * static_cast<int16_t>(row[std::clamp(a, 0, cols - 1)]);
+                    weight += w;
+                }
+            }
+            measured.At(x, y) = static_cast<float>(weight > 0 ? sum / weight : 0);
+        }
+}
+
+CPrintSpread EstimatePrintSpread(const CWorkPlane& measured, const CMarkGrid& marks) {
+    constexpr int32_t r = kProfileRadius;
+    constexpr int32_t side = 2 * r + 1;
+    std::vector<double> excess(side * side, 0.0);
+    const CMapGrid& grid = marks.Grid();
+    int32_t used = 0;
+    for (int32_t j = 0; j < grid.rows; ++j)
+        for (int32_t i = 0; i < grid.columns; ++i) {
+            const int32_t x = grid.PointX(i), y = grid.PointY(j);
+            if (!marks.Found(i, j) || x - r - 2 < 0 || y - r - 2 < 0 ||
+                x + r + 2 >= measured.Width() || y + r + 2 >= measured.Height())
+                continue;
+            double background = 0;
+            int32_t count = 0;
+            for (int32_t dy = -r - 2; dy <= r + 2; ++dy)
+                for (int32_t dx = -r - 2; dx <= r + 2; ++dx)
+                    if (std::max(std::abs(dx), std::abs(dy)) > r) {
+                        background += measured.At(x + dx, y + dy);
+                        ++count;
+                    }
+            background /= count;
+            for (int32_t dy = -r; dy <= r; ++dy)
+                for (int32_t dx = -r; dx <= r; ++dx)
+                    excess[(dy + r) * side + dx + r] += measured.At(x + dx, y + dy) - background;
+            ++used;
+        }
+    CPrintSpread spread;
+    double total = 0;
+    for (double e : excess) total += e;
+    if (used == 0 || total <= 0) return spread;
+
+    auto share = [&](int32_t dx, int32_t dy) { return excess[(dy + r) * side + dx + r] / total; };
+    for (int32_t dy = -r; dy <= r; ++dy)
+        for (int32_t dx = -r; dx <= r; ++dx)
+            if (share(dx, dy) >= kMarkShare)
+                spread.markRadiusSquared = std::max(spread.markRadiusSquared, dx * dx + dy * dy);
+    spread.markRadiusSquared = std::min(spread.markRadiusSquared, kLargestMarkRadiusSquared);
+    // A line's light at distance d: the mark's light summed along the line, averaged over the
+    // four directions.
+    for (int32_t d = 1; d <= r; ++d) {
+        double line = 0;
+        for (int32_t k = -r; k <= r; ++k)
+            line += share(d, k) + share(-d, k) + share(k, d) + share(k, -d);
+        if (line / 4 >= kLineShare) spread.edgeBand = std::max(spread.edgeBand, d + 1);
+    }
+    spread.edgeBand = std::min(spread.edgeBand, kWidestEdgeBand);
+    return spread;
+}
+
+void RepairMarks(CWorkPlane& plane, const CMapGrid& grid, int32_t radiusSquared) {
+    if (!plane.HasData()) return;
+    CWorkAccess access{plane};
+    RepairMarksOf(access, plane.Width(), plane.Height(), grid, radiusSquared);
+}
+
+void RepairMarks(CFrame& map, const CMapGrid& grid, int32_t radiusSquared) {
+    if (!map.HasData()) return;
+    CFrameAccess access{map};
+    RepairMarksOf(access, map.m_nCols, map.m_nRows, grid, radiusSquared);
+}
+
+void RepeatEdges(CWorkPlane& plane, int32_t band) {
+    if (!plane.HasData()) return;
+    CWorkAccess access{plane};
+    RepeatEdgesOf(access, plane.Width(), plane.Height(), band);
+}
+
+void RepeatEdges(CFrame& map, int32_t band) {
+    if (!map.HasData()) return;
+    CFrameAccess access{map};
+    RepeatEdgesOf(access, map.m_nCols, map.m_nRows, band);
+}
+
+}  // namespace kavrel::offset
