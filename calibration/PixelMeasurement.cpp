@@ -11,8 +11,8 @@ namespace {
 
 // A sample takes part in a mark's repair where it carries this share of the mark's light, and an
 // edge row or column where a line of marks would give it this share.
-constexpr double kMarkShare = 0.003;
-constexpr double kLineShare = 0.004;
+constexpr double kMarkShare = 0.001;
+constexpr double kLineShare = 0.001;
 // The profile of the marks is read this far around each grid point, its background from the
 // two rings of samples beyond.
 constexpr int32_t kProfileRadius = 6;
@@ -168,7 +168,12 @@ CPrintSpread EstimatePrintSpread(const CWorkPlane& measured, const CMarkGrid& ma
     for (double e : excess) total += e;
     if (used == 0 || total <= 0) return spread;
 
-    auto share = [&](int32_t dx, int32_t dy) { return excess[(dy + r) * side + dx + r] / total; };
+    // The profile's four mirror images averaged: a print spreads light alike to either side, and
+    // the average halves the noise of each share.
+    auto share = [&](int32_t dx, int32_t dy) {
+        auto at = [&](int32_t u, int32_t v) { return excess[(v + r) * side + u + r]; };
+        return (at(dx, dy) + at(-dx, dy) + at(dx, -dy) + at(-dx, -dy)) / (4 * total);
+    };
     for (int32_t dy = -r; dy <= r; ++dy)
         for (int32_t dx = -r; dx <= r; ++dx)
             if (share(dx, dy) >= kMarkShare)

@@ -26,8 +26,8 @@ struct CPrintSpread {
 };
 
 // The share of a mark's light that reaches each sample around it, from the mean profile of all
-// found marks in the measured map; a sample takes part where its share reaches kMarkShare, an
-// edge row or column where the light of a line of marks would reach kLineShare. At least the 3 x 3
+// found marks in the measured map; a sample takes part where its share reaches a thousandth, an
+// edge row or column where the light of a line of marks would reach a thousandth. At least the 3 x 3
 // samples around each mark and the two outermost rows and columns.
 CPrintSpread EstimatePrintSpread(const CWorkPlane& measured, const CMarkGrid& marks);
 
