@@ -392,9 +392,11 @@ TEST(OffsetMap, MarksAreRepairedBeforeTheSmoothingUnlessTheSettingSaysOtherwise)
             if (scan.GetPixel(x, y) == wide.mark) scan.SetPixel(x + 1, y, wide.mark);
 
     testing_support::TempDir dir;
+    // A setting of the block rules.
     for (const auto& [setting, even] : std::vector<std::pair<std::string, bool>>{
-             {"", true}, {"[Imaging]\nRepairMarksFirst=1\n", true},
-             {"[Imaging]\nRepairMarksFirst=0\n", false}}) {
+             {"[Imaging]\nCalibrationRules=1\n", true},
+             {"[Imaging]\nCalibrationRules=1\nRepairMarksFirst=1\n", true},
+             {"[Imaging]\nCalibrationRules=1\nRepairMarksFirst=0\n", false}}) {
         testing_support::SettingsFolder folder(setting);
         CFrame map;
         map.Fill(999);
