@@ -21,6 +21,10 @@ namespace host {
 
 namespace {
 
+// Below this share of the field changed above the scan's noise, a calibration has found nothing
+// to correct: what is left is about as many samples as noise alone pushes over the limit.
+constexpr double kNothingAboveNoise = 0.001;
+
 struct CMapFigures {
     int low = 0, high = 0;
     double mean = 0;
@@ -177,8 +181,25 @@ void ReportScan(const CCalcOffsetOptions& options, const CPicture& scan,
               << orientation->NotchPlace() << ": placed right\n";
 }
 
+// How much of the change the scan resolves above its noise; when nothing, that calibrating
+// again is pointless.
+void ReportChangeAboveNoise(const std::vector<int>& change, int width, int height,
+                            double pixelNoise) {
+    if (pixelNoise <= 0) return;
+    const double share = ShareAboveNoise(change, width, height, pixelNoise);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "change above the scan's noise (%.1f levels a display pixel): %.1f %% of the "
+                  "field\n",
+                  pixelNoise, 100 * share);
+    std::cout << text;
+    if (share < kNothingAboveNoise)
+        std::cout << "the display is as even as this scan can show: further calibrations will "
+                     "not improve it\n";
+}
+
 void ReportMap(const CCalcOffsetOptions& options, const COffsetMap& map,
-               const std::optional<COffsetMap>& old, int fieldExposure) {
+               const std::optional<COffsetMap>& old, int fieldExposure, double pixelNoise) {
     const std::string& offset = options.offset;
     std::vector<int> values(map.samples.begin(), map.samples.end());
     std::vector<int> change(values.size());
@@ -191,6 +212,7 @@ void ReportMap(const CCalcOffsetOptions& options, const COffsetMap& map,
               << DescribeSpread(Spread(values), fieldExposure)
               << (old ? "; of the change: " + DescribeSpread(Spread(change), fieldExposure) : "")
               << "\n";
+    if (old) ReportChangeAboveNoise(change, map.width, map.height, pixelNoise);
     if (!options.map) return;
     const int scale = std::max({std::abs(now.low), std::abs(now.high), 1});
     try {
@@ -231,7 +253,8 @@ int RunCalcOffset(const CArgs& args) {
                          "does colour " +
                          std::to_string(options->colour) +
                          " of the scan show an exposed field of at least 1127 x 1408 pixels?)");
-    ReportMap(*options, ParseOffsetFile(offset, *written), old, fieldExposure);
+    const double pixelNoise = MeasurementNoise(scan, MeasureScanField(scan, checks), checks);
+    ReportMap(*options, ParseOffsetFile(offset, *written), old, fieldExposure, pixelNoise);
     return 0;
 }
 

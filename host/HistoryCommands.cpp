@@ -1,12 +1,16 @@
 // history and restore: the earlier versions of a LUT or offset file.
+#include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
+#include <vector>
 
 #include "Arguments.h"
 #include "Commands.h"
 #include "Errors.h"
 #include "Files.h"
 #include "History.h"
+#include "ScanChecks.h"
 
 namespace host {
 
@@ -18,6 +22,35 @@ std::string Describe(const std::string& path, const std::vector<uint8_t>& bytes)
         return "LUT of " + std::to_string(ParseLutFile(path, bytes).entries.size()) + " entries";
     const COffsetMap map = ParseOffsetFile(path, bytes);
     return "offset map of " + std::to_string(map.width) + " x " + std::to_string(map.height);
+}
+
+// The samples of an offset map, or nothing for a LUT or a file that cannot be read as a map.
+std::optional<std::vector<int>> MapSamples(const std::string& path) {
+    try {
+        const std::vector<uint8_t> bytes = ReadWholeFile(path, kMaxOffsetFileBytes);
+        if (kavrel::HasLutFileMagic(bytes)) return std::nullopt;
+        const COffsetMap map = ParseOffsetFile(path, bytes);
+        return std::vector<int>(map.samples.begin(), map.samples.end());
+    } catch (const CHostError&) {
+        return std::nullopt;
+    }
+}
+
+// For an offset map: its spread and its change from the version before it, in levels.
+std::string MapFigures(const std::optional<std::vector<int>>& map,
+                       const std::optional<std::vector<int>>& before) {
+    if (!map) return "";
+    char text[96];
+    std::snprintf(text, sizeof text, "  spread %.1f levels", Spread(*map));
+    std::string figures = text;
+    if (before && before->size() == map->size()) {
+        std::vector<int> change(map->size());
+        for (size_t i = 0; i < change.size(); ++i) change[i] = (*map)[i] - (*before)[i];
+        std::snprintf(text, sizeof text, ", change from the version before %.1f levels",
+                      Spread(change));
+        figures += text;
+    }
+    return figures;
 }
 
 }  // namespace
@@ -42,10 +75,17 @@ int RunHistory(const CArgs& args) {
     }
     std::cout << file << ": " << versions.size() << " earlier version"
               << (versions.size() == 1 ? "" : "s") << " in " << history.Folder()
-              << ", newest first (replaced at):\n";
+              << ", newest first (replaced at); offset maps with their spread and the spread of "
+                 "their change from the version before:\n";
+    // Each map beside the one before it, the file itself first.
+    std::vector<std::optional<std::vector<int>>> maps{MapSamples(file)};
+    for (const CVersion& version : versions) maps.push_back(MapSamples(version.path));
+    maps.push_back(std::nullopt);
+    std::cout << "  now" << MapFigures(maps[0], maps[1]) << "  " << file << "\n";
     for (size_t i = 0; i < versions.size(); ++i)
         std::cout << "  " << i + 1 << "  " << versions[i].time << "  " << versions[i].size
-                  << " bytes  " << versions[i].path << "\n";
+                  << " bytes" << MapFigures(maps[i + 1], maps[i + 2]) << "  " << versions[i].path
+                  << "\n";
     return 0;
 }
 

@@ -243,6 +243,51 @@ int FieldExposure(const CLutTable& lut) {
     return std::clamp<int>(lut.entries[index], 0, 4095);
 }
 
+double MeasurementNoise(const CPicture& scan, const CScanField& field,
+                        const CScanCheckOptions& options) {
+    if (!field.found) return 0;
+    // The middle half of the field across and down, in 2 x 2 blocks.
+    const int w = field.right - field.left, h = field.bottom - field.top;
+    std::vector<double> sizes;
+    for (int y = field.top + h / 4; y + 1 < field.bottom - h / 4; y += 2)
+        for (int x = field.left + w / 4; x + 1 < field.right - w / 4; x += 2) {
+            auto at = [&](int u, int v) { return double(scan.Pixel(u, v)[options.colour]); };
+            sizes.push_back(std::abs(at(x, y) - at(x + 1, y) - at(x, y + 1) + at(x + 1, y + 1)) / 2);
+        }
+    if (sizes.empty()) return 0;
+    auto middle = sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() / 2);
+    std::nth_element(sizes.begin(), middle, sizes.end());
+    // The median size of a normally distributed value is 1 / 1.4826 of its deviation.
+    const double perSample = 1.4826 * *middle * options.factor * 20 / 255;
+    return perSample / std::sqrt(std::max(field.Across() * field.Down(), 1.0));
+}
+
+double ShareAboveNoise(const std::vector<int>& change, int width, int height, double pixelNoise) {
+    constexpr int kReach = 2;  // 5 x 5
+    const int first = kGridFirst, lastX = GridColumn(kGridColumns - 1);
+    const int lastY = kGridFirst + kGridStep * (kGridRows - 1);
+    if (width <= lastX + kReach || height <= lastY + kReach) return 0;
+    // About the change's median over the field: the removed mean moves every sample alike.
+    std::vector<int> field;
+    for (int y = first; y <= lastY; ++y)
+        for (int x = first; x <= lastX; ++x) field.push_back(change[size_t(y) * width + x]);
+    auto middle = field.begin() + static_cast<std::ptrdiff_t>(field.size() / 2);
+    std::nth_element(field.begin(), middle, field.end());
+    const double median = *middle;
+    const double limit = 3 * pixelNoise / (2 * kReach + 1);
+    long above = 0, count = 0;
+    for (int y = first; y <= lastY; ++y)
+        for (int x = first; x <= lastX; ++x) {
+            double sum = 0;
+            for (int v = y - kReach; v <= y + kReach; ++v)
+                for (int u = x - kReach; u <= x + kReach; ++u) sum += change[size_t(v) * width + u];
+            const double mean = sum / ((2 * kReach + 1) * (2 * kReach + 1)) - median;
+            above += std::abs(mean) > limit;
+            ++count;
+        }
+    return count > 0 ? double(above) / count : 0;
+}
+
 double Spread(const std::vector<int>& samples) {
     if (samples.empty()) return 0;
     double sum = 0, squares = 0;

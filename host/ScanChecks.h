@@ -70,6 +70,18 @@ std::string CheckFieldAndMarks(const std::string& path, const CPicture& scan,
 // The exposure level of the offset pattern's field (value 128) through a LUT.
 int FieldExposure(const CLutTable& lut);
 
+// The scanner's noise as one display pixel's measurement carries it, in exposure levels: the
+// differences of neighbouring scan samples in 2 x 2 blocks ((a - b - c + d) / 2, which leaves the
+// print's smooth unevenness out), taken robustly over the middle of the field, scaled as the
+// library scales the scan (F x 20 levels for white) and averaged over the scan samples of one
+// display pixel. 0 when no field is found.
+double MeasurementNoise(const CPicture& scan, const CScanField& field,
+                        const CScanCheckOptions& options);
+// The share (0..1) of the map's samples between the outermost marks where a calibration's change
+// stands above that noise: where the change averaged over 5 x 5 samples exceeds three times the
+// noise of such an average. Changes within it are what the scan cannot tell from noise.
+double ShareAboveNoise(const std::vector<int>& change, int width, int height, double pixelNoise);
+
 // The spread (standard deviation) of the map's samples, in exposure levels.
 double Spread(const std::vector<int>& samples);
 // "12.3 levels (0.60 % of the field's exposure 2039)".
