@@ -151,6 +151,42 @@ TEST(CalcOffset, SecondCalibrationAddsTheFirstAndSaysAdd) {
     for (size_t i = 0; i < first.size(); ++i) ASSERT_NEAR(second[i], 2 * first[i], 2) << i;
 }
 
+TEST(CalcOffset, TheBlockRulesWriteTheSameMapsAsEver) {
+    if (!testing_support::SettingsFolder::Supported())
+        GTEST_SKIP() << "a settings file of the test's own is set up natively only";
+    // A sheared print with a fine pattern on a gradient, calibrated twice (the second adds the
+    // first map). The block rules must go on writing, byte for byte, the maps they wrote before
+    // the pixel rules came, so that old maps stay reproducible and comparable.
+    ScanPicture picture;
+    picture.width = 2720;
+    picture.height = 2200;
+    picture.left = 60;
+    picture.top = 50;
+    picture.right = 2660;
+    picture.bottom = 2150;
+    picture.shear = 3;
+    picture.exposure = [](int32_t x, int32_t y) {
+        return static_cast<uint8_t>(90 + (x * 7 + y * 13) % 23 + 40 * x / 2720 + 20 * y / 2200);
+    };
+    auto twice = [&](const std::string& settings) {
+        testing_support::SettingsFolder folder(settings);
+        Calibration calibration;
+        calibration.WriteScan(picture);
+        calibration.Run();
+        calibration.Run();
+        return calibration.OffsetFile();
+    };
+    // FNV-1a.
+    auto hash = [](const std::vector<uint8_t>& bytes) {
+        uint64_t h = 0xcbf29ce484222325u;
+        for (uint8_t b : bytes) h = (h ^ b) * 0x100000001b3u;
+        return h;
+    };
+    const std::vector<uint8_t> blocks = twice("[Imaging]\nCalibrationRules=1\n");
+    EXPECT_EQ(hash(blocks), 0x4d4df98a42763658u);
+    EXPECT_NE(twice(""), blocks) << "the pixel rules are the default";
+}
+
 TEST(CalcOffset, SmoothingFollowsTheSettingsFile) {
     if (!testing_support::SettingsFolder::Supported())
         GTEST_SKIP() << "a settings file of the test's own is set up natively only";

@@ -3,12 +3,13 @@
 // and every display pixel is scored after each calibration. Too slow for the test suite (a few
 // seconds a calibration); run by hand to see how repeated calibrations behave:
 //
-//   kavrel-calibration-table [--rules N] [--calibrations N] [--factor N] [--only TEXT]
+//   kavrel-calibration-table [--rules N] [--calibrations N] [--factor N] [--degrees D] [--only TEXT]
 //
 // --rules sets "CalibrationRules" in the library's settings file (default: none, the library's
 // default rules); --factor the correction factor (default 100: the simulated print and scan
-// then correct about 70 % of the unevenness a calibration, 142 about all of it); --only runs the
-// cases whose name holds TEXT. Prints one Markdown table.
+// then correct about 70 % of the unevenness a calibration, 142 about all of it); --degrees lays
+// every print that much crooked (clockwise); --only runs the cases whose name holds TEXT. Prints
+// one Markdown table.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,12 +56,14 @@ std::string Name(const CCase& c) {
 
 int main(int argc, char** argv) {
     int calibrations = 12, factor = 100;
+    double degrees = 0;
     std::string rules, only;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--rules")) rules = argv[i + 1];
         else if (!std::strcmp(argv[i], "--calibrations")) calibrations = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--only")) only = argv[i + 1];
         else if (!std::strcmp(argv[i], "--factor")) factor = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--degrees")) degrees = std::atof(argv[i + 1]);
     }
     const testing_support::SettingsFolder settingsFile(
         rules.empty() ? "" : "[Imaging]\nCalibrationRules=" + rules + "\n");
@@ -75,6 +78,7 @@ int main(int argc, char** argv) {
         settings.noise = c.noise;
         settings.paperSpread = c.spread;
         settings.paperSigma = c.sigma;
+        settings.degrees = degrees;
         const std::vector<simulation::CGridPoint> missing =
             c.marksMissing ? std::vector<simulation::CGridPoint>{{3, 4}, {10, 0}, {19, 15}, {7, 9}}
                            : std::vector<simulation::CGridPoint>{};
