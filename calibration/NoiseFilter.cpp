@@ -39,24 +39,56 @@ std::vector<double> GaussianKernel() {
     return kernel;
 }
 
-// The plane blurred across and down with the kernel, the edge samples repeated beyond the edges.
-bool Blur(const CWorkPlane& plane, const std::vector<double>& kernel, CWorkPlane& blurred) {
+// The kernel's weights over the samples `first` .. `last` of a line, for each place on it: the
+// weights of the samples outside are left out and the rest scaled to sum to 1, so that near the
+// ends a blur leans on fewer samples rather than on a few repeated ones. Also how much of an
+// independent noise's deviation such a weighted mean keeps.
+struct CLineWeights {
+    std::vector<double> scale;  // 1 / the sum of the weights inside, per place
+    std::vector<double> noise;  // sqrt(sum of the squared scaled weights inside), per place
+};
+
+CLineWeights LineWeights(const std::vector<double>& kernel, int32_t length, int32_t first,
+                         int32_t last) {
+    CLineWeights weights{std::vector<double>(length, 1.0), std::vector<double>(length, 0.0)};
+    for (int32_t i = 0; i < length; ++i) {
+        double sum = 0, squares = 0;
+        for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k) {
+            const int32_t j = std::clamp(i + k, first, last);
+            if (j != i + k) continue;
+            sum += kernel[k + kKernelRadius];
+            squares += kernel[k + kKernelRadius] * kernel[k + kKernelRadius];
+        }
+        weights.scale[i] = sum > 0 ? 1 / sum : 0;
+        weights.noise[i] = sum > 0 ? std::sqrt(squares) / sum : 0;
+    }
+    return weights;
+}
+
+// The plane blurred across and down with the kernel over the samples that were measured, the
+// edge band (repeated samples) left out.
+bool Blur(const CWorkPlane& plane, const std::vector<double>& kernel, int32_t band,
+          const CLineWeights& rows, const CLineWeights& columns, CWorkPlane& blurred) {
     CWorkPlane across(plane.Width(), plane.Height());
     if (!across.HasData() || !blurred.HasData()) return false;
     const int32_t w = plane.Width(), h = plane.Height();
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
             double sum = 0;
-            for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k)
-                sum += kernel[k + kKernelRadius] * plane.Clamped(x + k, y);
-            across.At(x, y) = static_cast<float>(sum);
+            for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k) {
+                const int32_t u = x + k;
+                if (u >= band && u < w - band) sum += kernel[k + kKernelRadius] * plane.At(u, y);
+            }
+            across.At(x, y) = static_cast<float>(sum * rows.scale[x]);
         }
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
             double sum = 0;
-            for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k)
-                sum += kernel[k + kKernelRadius] * across.Clamped(x, y + k);
-            blurred.At(x, y) = static_cast<float>(sum);
+            for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k) {
+                const int32_t v = y + k;
+                if (v >= band && v < h - band) sum += kernel[k + kKernelRadius] * across.At(x, v);
+            }
+            blurred.At(x, y) = static_cast<float>(sum * columns.scale[y]);
         }
     return true;
 }
@@ -85,37 +117,40 @@ double EstimateSampleNoise(const CWorkPlane& measured, const CMapGrid& grid,
     return kMedianToDeviation * *middle;
 }
 
-bool KeepWhatStandsAboveNoise(CWorkPlane& measured, const CMapGrid& grid, double sampleNoise) {
+bool KeepWhatStandsAboveNoise(CWorkPlane& measured, const CMapGrid& grid, double sampleNoise,
+                              int32_t edgeBand) {
     if (!measured.HasData() || !grid.Usable()) return false;
+    const int32_t w = measured.Width(), h = measured.Height();
+    const int32_t band = std::clamp(edgeBand, 0, std::min(w, h) / 2 - 1);
     const std::vector<double> kernel = GaussianKernel();
-    CWorkPlane coarse(measured.Width(), measured.Height());
-    if (!Blur(measured, kernel, coarse)) return false;
+    const CLineWeights rows = LineWeights(kernel, w, band, w - 1 - band);
+    const CLineWeights columns = LineWeights(kernel, h, band, h - 1 - band);
+    CWorkPlane coarse(w, h);
+    if (!Blur(measured, kernel, band, rows, columns, coarse)) return false;
 
-    // The noise deviation of each part, for independent noise of the samples: the coarse part
-    // keeps sum(w^2) of its variance, the fine rest 1 - 2 w(0) + sum(w^2), w the 2-D kernel.
+    // The noise deviation of the fine rest, for independent noise of the samples: 1 - 2 w(0) +
+    // sum(w^2) of the samples' own, w the 2-D kernel; the coarse part's, place by place.
     double squares = 0;
-    for (double w : kernel) squares += w * w;
+    for (double k : kernel) squares += k * k;
     const double centre = kernel[kKernelRadius] * kernel[kKernelRadius];
-    const double coarseNoise = sampleNoise * squares;
     const double fineNoise = sampleNoise * std::sqrt(std::max(1 - 2 * centre + squares * squares, 0.0));
 
     double sum = 0;
     int64_t count = 0;
-    for (int32_t y = 0; y < measured.Height(); ++y)
-        for (int32_t x = 0; x < measured.Width(); ++x)
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
             if (InField(grid, x, y)) {
                 sum += coarse.At(x, y);
                 ++count;
             }
     const double mean = count > 0 ? sum / count : 0;
-    const double coarseLimit = kNoiseMultiple * coarseNoise;
-    const double fineLimit = kNoiseMultiple * fineNoise;
-    for (int32_t y = 0; y < measured.Height(); ++y)
-        for (int32_t x = 0; x < measured.Width(); ++x) {
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const double coarseLimit = kNoiseMultiple * sampleNoise * rows.noise[x] * columns.noise[y];
             const double c = coarse.At(x, y);
             const double fine = measured.At(x, y) - c;
-            measured.At(x, y) =
-                static_cast<float>(mean + Garrote(c - mean, coarseLimit) + Garrote(fine, fineLimit));
+            measured.At(x, y) = static_cast<float>(mean + Garrote(c - mean, coarseLimit) +
+                                                   Garrote(fine, kNoiseMultiple * fineNoise));
         }
     return true;
 }

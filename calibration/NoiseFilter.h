@@ -19,11 +19,13 @@ namespace kavrel::offset {
 double EstimateSampleNoise(const CWorkPlane& measured, const CMapGrid& grid,
                            int32_t markRadiusSquared);
 
-// Splits the measurement into its coarse part (a Gaussian blur of kCoarseSigma samples) and its
-// fine rest, and shrinks each toward zero by its own noise level (a non-negative garrote at
-// kNoiseMultiple times the part's noise deviation): a deviation far above the noise passes
-// almost whole, one within it is left out. The coarse part is taken about its mean over the field.
-// False, with the measurement unchanged, when no buffer could be had.
-bool KeepWhatStandsAboveNoise(CWorkPlane& measured, const CMapGrid& grid, double sampleNoise);
+// Splits the measurement into its coarse part (a Gaussian blur of two samples, over the samples
+// inside the edge band, which only repeat others) and its fine rest, and shrinks each toward zero
+// by its own noise level (a non-negative garrote at three times the part's noise deviation): a
+// deviation far above the noise passes almost whole, one within it is left out. The coarse part is
+// taken about its mean over the field. False, with the measurement unchanged, when no buffer
+// could be had.
+bool KeepWhatStandsAboveNoise(CWorkPlane& measured, const CMapGrid& grid, double sampleNoise,
+                              int32_t edgeBand);
 
 }  // namespace kavrel::offset

@@ -448,7 +448,7 @@ bool MeasureByPixels(const CFrame& map, const CFrame& scan, const CBorderBox& bo
     RepairMarks(increment, marks.Grid(), spread.markRadiusSquared);
     RepeatEdges(increment, spread.edgeBand);
     const double noise = EstimateSampleNoise(increment, marks.Grid(), spread.markRadiusSquared);
-    return KeepWhatStandsAboveNoise(increment, marks.Grid(), noise);
+    return KeepWhatStandsAboveNoise(increment, marks.Grid(), noise, spread.edgeBand);
 }
 
 void UpdateOffsetMapByPixels(CFrame& map, const CFrame& scan, const CBorderBox& box) {

@@ -31,10 +31,6 @@ public:
 
     float& At(int32_t x, int32_t y) { return m_pData[static_cast<size_t>(y) * m_nWidth + x]; }
     float At(int32_t x, int32_t y) const { return m_pData[static_cast<size_t>(y) * m_nWidth + x]; }
-    // The sample nearest to (x, y) inside the plane.
-    float Clamped(int32_t x, int32_t y) const {
-        return At(std::clamp(x, 0, m_nWidth - 1), std::clamp(y, 0, m_nHeight - 1));
-    }
     float* Data() { return m_pData.get(); }
     const float* Data() const { return m_pData.get(); }
 

@@ -233,7 +233,7 @@ TEST(NoiseFilter, KeepsBandsTheScanResolvesAndLeavesItsNoiseOut) {
     const double noise = EstimateSampleNoise(measured, grid, 2);
     EXPECT_NEAR(noise, 8, 1.2);
 
-    ASSERT_TRUE(KeepWhatStandsAboveNoise(measured, grid, noise));
+    ASSERT_TRUE(KeepWhatStandsAboveNoise(measured, grid, noise, 2));
     // Away from the bands' edges (whose sharpness one noisy pixel cannot tell), over the middle
     // four pixels of each band and of each gap.
     double squares = 0, inBands = 0, between = 0;
