@@ -117,6 +117,33 @@ double EstimateSampleNoise(const CWorkPlane& measured, const CMapGrid& grid,
     return kMedianToDeviation * *middle;
 }
 
+double RoundingNoise(const CFrame& scan, const CMarkGrid& marks) {
+    if (!scan.HasData() || scan.m_nCols <= 0 || scan.m_nRows <= 0) return 0;
+    // The levels of a window in the middle of the exposed field, and their steps.
+    const CScanPlace middle = marks.Centre(marks.Grid().width / 2, marks.Grid().height / 2);
+    constexpr int32_t kReach = 100;
+    std::vector<bool> seen(1 << 16, false);
+    for (int32_t dy = -kReach; dy <= kReach; ++dy)
+        for (int32_t dx = -kReach; dx <= kReach; ++dx) {
+            const int32_t x = std::clamp(static_cast<int32_t>(middle.x) + dx, 0, scan.m_nCols - 1);
+            const int32_t y = std::clamp(static_cast<int32_t>(middle.y) + dy, 0, scan.m_nRows - 1);
+            seen[scan.m_pData[static_cast<size_t>(y) * scan.m_nCols + x]] = true;
+        }
+    std::vector<int32_t> steps;
+    int32_t previous = -1;
+    for (int32_t level = 0; level < static_cast<int32_t>(seen.size()); ++level) {
+        if (!seen[level]) continue;
+        if (previous >= 0) steps.push_back(level - previous);
+        previous = level;
+    }
+    if (steps.empty()) return 0;
+    auto median = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
+    std::nth_element(steps.begin(), median, steps.end());
+    double across = 1, down = 1;
+    marks.Extent(marks.Grid().width / 2, marks.Grid().height / 2, across, down);
+    return *median / std::sqrt(12.0) / std::sqrt(std::max(across * down, 1.0));
+}
+
 bool KeepWhatStandsAboveNoise(CWorkPlane& measured, const CMapGrid& grid, double sampleNoise,
                               int32_t edgeBand) {
     if (!measured.HasData() || !grid.Usable()) return false;

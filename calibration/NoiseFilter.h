@@ -19,6 +19,13 @@ namespace kavrel::offset {
 double EstimateSampleNoise(const CWorkPlane& measured, const CMapGrid& grid,
                            int32_t markRadiusSquared);
 
+// The least noise of one measured map sample that the scan's levels allow: a scan sample is
+// rounded to its byte, which the scaling spreads to steps of a few levels, and the rounding
+// scatters like noise of step / sqrt(12), averaged over the scan samples of one map sample.
+// Without it, a scan with no noise of its own would let its rounding pattern into the map.
+// The step is read from the levels that the middle of the scan takes; 0 when it shows none.
+double RoundingNoise(const CFrame& scan, const CMarkGrid& marks);
+
 // Splits the measurement into its coarse part (a Gaussian blur of two samples, over the samples
 // inside the edge band, which only repeat others) and its fine rest, and shrinks each toward zero
 // by its own noise level (a non-negative garrote at three times the part's noise deviation): a

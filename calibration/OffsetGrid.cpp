@@ -447,7 +447,9 @@ bool MeasureByPixels(const CFrame& map, const CFrame& scan, const CBorderBox& bo
     // samples it reaches take their values from beyond it before anything spreads them further.
     RepairMarks(increment, marks.Grid(), spread.markRadiusSquared);
     RepeatEdges(increment, spread.edgeBand);
-    const double noise = EstimateSampleNoise(increment, marks.Grid(), spread.markRadiusSquared);
+    const double noise =
+        std::max(EstimateSampleNoise(increment, marks.Grid(), spread.markRadiusSquared),
+                 RoundingNoise(scan, marks));
     return KeepWhatStandsAboveNoise(increment, marks.Grid(), noise, spread.edgeBand);
 }
 
