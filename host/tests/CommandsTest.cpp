@@ -414,9 +414,31 @@ TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
     // The spot (less exposure) is blue in the picture, as the display shows it.
     EXPECT_GT(picture.Pixel(900, 300)[0], picture.Pixel(900, 300)[2]);
 
+    // The same unevenness measured again is a change far above the scan's noise.
     run = RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "change from the old map")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "change above the scan's noise (")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "as even as this scan can show")) << run.out;
+
+    // A print of an even display shows nothing but the scanner's noise: one line says that
+    // calibrating further is pointless.
+    simulation::CScanSettings even;
+    even.uneven = false;
+    host::WriteBitmap(folder.Path("even.bmp"),
+                      simulation::ExposeAndScan(simulation::IdealExposure(host::MakeOffsetPattern()),
+                                                simulation::kRightPlacement, even));
+    run = RunHost(folder, {"calc-offset", "even.bmp", "--offset", "lab.frm"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "of the field\nthe display is as even as this scan can show: "
+                                  "further calibrations will not improve it\n"))
+        << run.out;
+
+    // Each kept map with its spread, and its change from the one before.
+    run = RunHost(folder, {"history", "lab.frm"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "  now  spread ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, " levels, change from the version before ")) << run.out;
 }
 
 // The scan as a bitmap with its rows stored top-down.
