@@ -22,6 +22,9 @@ int RunDisplays(const CArgs& args);
 // A display device name (not a file display) that names a display the library can draw on in a
 // mode that shows the packed values unchanged; throws CHostError saying why not.
 void RequireNativeDisplay(const std::string& device);
+// Why the device name names no such display, in a few words to follow the name; empty when it
+// names one.
+std::string NativeDisplayProblem(const std::string& device);
 int RunHistory(const CArgs& args);
 int RunRestore(const CArgs& args);
 

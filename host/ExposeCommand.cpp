@@ -61,7 +61,7 @@ public:
     void BeforeDrawing() {
         if (!m_bFileDisplay) return;
         std::error_code error;
-        std::filesystem::remove(std::filesystem::path(*DrawingFile(m_strPattern, m_nDrawings)),
+        std::filesystem::remove(FsPath(*DrawingFile(m_strPattern, m_nDrawings)),
                                 error);
     }
     // After a drawing: the file it went to, or an empty string for another display.

@@ -36,6 +36,13 @@ int RunHistory(const CArgs& args) {
     const std::string file = arguments.Positionals()[0];
     const CHistory history(file);
     const std::vector<CVersion> versions = history.Versions();
+    // A file that is gone keeps its history, from which restore brings it back; without either
+    // the name is most likely mistyped.
+    if (versions.empty() && !FileExists(ResolveLinks(file))) {
+        RefuseSpecialFile(file, "history");
+        throw CHostError(file + ": no such file, and no earlier versions kept (" +
+                         history.Folder() + ")");
+    }
     if (versions.empty()) {
         std::cout << file << ": no earlier versions kept (" << history.Folder() << ")\n";
         return 0;

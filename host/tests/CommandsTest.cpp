@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "Bitmap.h"
 #include "Files.h"
@@ -336,6 +337,45 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
     EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
 }
 
+// A reading typed ten times too large is refused with the patch named and the table kept byte for
+// byte; the same readings from a densitometer's CGATS export give the table that the plain
+// readings give, byte for byte.
+TEST(HostCalcLut, AMistypedReadingIsRefusedAndACgatsExportGivesThePlainTable) {
+    CFolder folder;
+    WriteText(folder.Path("good.txt"), Readings(10, 5));
+    ASSERT_EQ(RunHost(folder, {"calc-lut", "good.txt", "--lut", "plain.lut"}).status, 0);
+    ASSERT_EQ(RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut"}).status, 0);
+    const std::vector<uint8_t> before = ReadBytes(folder.Path("lab.lut"));
+    std::string typo = Readings(10, 5);
+    typo.replace(typo.find("\n110\n") + 1, 3, "1100");  // patch 20
+    WriteText(folder.Path("typo.txt"), typo);
+    CRun run = RunHost(folder, {"calc-lut", "typo.txt", "--lut", "lab.lut"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "typo.txt: patch 20 reads 1100 hundredths, above 900 (9.00), "
+                                  "which the library reads as a negative density: ten times too "
+                                  "large: 110 typed with a digit too many?"))
+        << run.err;
+    EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("lab.lut.history")));
+
+    std::string cgats = "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
+                        "NUMBER_OF_SETS 48\nBEGIN_DATA\n";
+    std::istringstream plain(Readings(10, 5));
+    int id = 0;
+    for (std::string line; std::getline(plain, line); ++id) {
+        const int h = std::stoi(line);
+        cgats += std::to_string(id) + "\t" + std::to_string(h / 100) + "." +
+                 std::to_string(100 + h % 100).substr(1) + "\n";
+    }
+    WriteText(folder.Path("readings.cgats"), cgats + "END_DATA\n");
+    run = RunHost(folder, {"calc-lut", "readings.cgats", "--lut", "cgats.lut"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "readings: readings.cgats (CGATS column D_VIS (densities)): "
+                                  "reference 0.10, patches 0.15 (value 252) .. 2.40 (value 4)"))
+        << run.out;
+    EXPECT_EQ(ReadBytes(folder.Path("cgats.lut")), ReadBytes(folder.Path("plain.lut")));
+}
+
 TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
     CFolder folder;
     const std::vector<std::string> settings = {"KAVREL_INI_DIR=" + folder.Path()};
@@ -373,7 +413,9 @@ TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
         run.out, "gamma 0.30 (Gamma in [Imaging] of " + folder.Path() + "/kavrel.INI reads as 30)"))
         << run.out;
     EXPECT_TRUE(Contains(run.err, "warning: gamma 0.30")) << run.err;
-    EXPECT_TRUE(Contains(run.out, "readings: commas.csv: reference 10, patches 15")) << run.out;
+    // Densities are reported as densities, not as the hundredths the library takes.
+    EXPECT_TRUE(Contains(run.out, "readings: commas.csv: reference 0.10, patches 0.15 (value 252)"))
+        << run.out;
     WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=1.80\n");
     run = RunHost(folder, {"calc-lut", "commas.csv", "--lut", "low.lut", "--density"}, settings);
     EXPECT_RUN(run, 1);
