@@ -172,14 +172,14 @@ def bad_calls(tmp):
         ("a truncated LUT", lambda lib: lib.expose(array, lut=truncated_lut),
          ValueError, "256 entries announced, 3 present"),
         ("a LUT of three entries to calibrate", lambda lib: lib.calc_lut(READINGS, small_lut),
-         ValueError, "needs 256"),
+         ValueError, "needs one of 256"),
         ("ten readings", lambda lib: lib.calc_lut(READINGS[:10], tmp / "x.lut"),
          ValueError, "10 readings"),
         ("a negative reading", lambda lib: lib.calc_lut([-1] + READINGS[1:], tmp / "x.lut"),
          ValueError, "readings[0]"),
         ("a density beyond the range", lambda lib: lib.calc_lut([700.0] * 48, tmp / "x.lut",
                                                                 density=True),
-         ValueError, "655.35"),
+         ValueError, "0.00 to 9.00"),
         ("a reading of text", lambda lib: lib.calc_lut(["1"] * 48, tmp / "x.lut"),
          TypeError, "number"),
         ("a LUT in a missing folder", lambda lib: lib.calc_lut(READINGS, tmp / "no" / "x.lut"),
@@ -203,3 +203,50 @@ def test_bad_arguments_raise_clear_errors(lib, tmp_path, monkeypatch):
         else:
             pytest.fail(f"{description}: no {exception.__name__}")
     assert not (tmp_path / "x.lut").exists() and not (tmp_path / "x.frm").exists()
+
+
+def test_expose_checks_the_display_and_keeps_the_messages_as_they_were(lib, sample_image,
+                                                                       capfd, tmp_path):
+    """A display that does not exist raises before anything is drawn, as kavrel-host refuses it;
+    the library's messages stay off when they were turned off, and when on they arrive as text."""
+    lib.DisableErrorWindow(1)
+    with pytest.raises(kavrel.DisplayError, match=":57: "):
+        lib.expose(sample_image, device=":57")
+    lib.expose(sample_image, out=tmp_path / "frames")
+    lib.SetDeviceName(":57")
+    lib.OpenOutputDevice()
+    assert capfd.readouterr().err == ""
+    lib.DisableErrorWindow(0)
+    lib.OpenOutputDevice()
+    lib.DisableErrorWindow(1)
+    assert "Can\u00b4t open Output Display" in capfd.readouterr().err
+
+
+def test_calc_lut_keeps_the_hosts_promises(lib, tmp_path):
+    """The host's readings checks and its history: a reading typed ten times too large is refused
+    and the table kept; two calibrations keep a version that kavrel-host restores; a CGATS file
+    gives the table of the same readings in a list."""
+    lut = tmp_path / "lab.lut"
+    first = lib.calc_lut(READINGS, lut)
+    before = lut.read_bytes()
+    typo = list(READINGS)
+    typo[20] *= 10
+    with pytest.raises(kavrel.ReadingsError, match="patch 20 reads 1100 hundredths"):
+        lib.calc_lut(typo, lut)
+    assert lut.read_bytes() == before
+    assert not (tmp_path / "lab.lut.history").exists()
+
+    lib.calc_lut(READINGS, lut)
+    versions = list((tmp_path / "lab.lut.history").iterdir())
+    assert [v.read_bytes() for v in versions] == [before]
+    run_host("restore", lut)
+    assert lut.read_bytes() == before
+
+    with pytest.warns(UserWarning, match="patch 20"):
+        lib.calc_lut(typo, tmp_path / "forced.lut", force=True)
+
+    cgats = tmp_path / "readings.cgats"
+    rows = "".join(f"{i + 1} {r / 100:.2f}\n" for i, r in enumerate(READINGS))
+    cgats.write_text("CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
+                     f"BEGIN_DATA\n{rows}END_DATA\n")
+    assert lib.calc_lut(cgats, tmp_path / "cgats.lut") == first
