@@ -33,6 +33,10 @@ class CalibrationFileError(KavrelError, ValueError):
     file, or being calibrated by another process."""
 
 
+for _error in (KavrelError, DisplayError, ReadingsError, CalibrationFileError):
+    _error.__module__ = "kavrel"
+
+
 def decode(raw):
     """Text from the host's or the library's 8-bit strings: file names in the file-system
     encoding (UTF-8 as a rule) or, on Windows, the ANSI code page; the library's own words in the
