@@ -145,8 +145,19 @@ int RunDisplays(const CArgs& args) {
                          "Lists the device names that --device takes, with their geometry.", {}, 0,
                          0, false);
     if (!arguments.ParseOrShowHelp(args)) return 0;
-    for (const CDisplayEntry& entry : ListDisplays())
+    // A name that leads to no display is no name to give --device: it is reported, not listed.
+    std::string unreachable;
+    size_t listed = 0;
+    for (const CDisplayEntry& entry : ListDisplays()) {
+        if (!entry.reachable) {
+            unreachable += (unreachable.empty() ? "" : "; ") + entry.name + ": " + entry.description;
+            continue;
+        }
         std::cout << entry.name << "\n    " << entry.description << "\n";
+        ++listed;
+    }
+    if (!unreachable.empty() && listed == 0) throw CHostError(unreachable);
+    if (!unreachable.empty()) std::cerr << "kavrel-host displays: " << unreachable << "\n";
     std::cout << "file:PATH\n    a display in memory that writes every drawing to a bitmap file "
                  "(PATH may hold %02d for the drawing's number)\n";
     return 0;

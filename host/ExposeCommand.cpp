@@ -167,6 +167,9 @@ void CheckImage(const std::string& path) {
         throw CHostError(path +
                          ": a top-down bitmap; expose needs one stored bottom-up, as most "
                          "programs save them");
+    // The pixels too, so that a file cut short is named as such rather than by the library's
+    // result code.
+    ReadBitmap(path);
 }
 
 void CheckLut(const std::string& lut) {
@@ -204,7 +207,7 @@ std::string CheckDisplay(const CExposeOptions& options) {
         throw CHostError("--device " + device +
                          ": a file display takes a file name with at most one integer "
                          "conversion such as %02d (%% for a percent sign)");
-    RequireFolderOf(*first, "--device");
+    RequireFolderOf(*first, options.device.empty() ? "--out" : "--device");
     return device;
 }
 

@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -25,6 +26,25 @@ Header RequireHeader(const std::string& path, const std::optional<Header>& heade
         throw CHostError(path + ": not " + kind + " (shorter than the " + std::to_string(size) +
                          " bytes of its header)");
     return *header;
+}
+
+// Refuses a file that is plainly of another kind than the one expected: the library reads LUT and
+// offset files without looking at the names at their start, so that a LUT file given as an offset
+// file would otherwise be reported with the sizes its bytes happen to make.
+void RefuseOtherKind(const std::string& path, const std::vector<uint8_t>& bytes,
+                     const std::string& expected) {
+    auto starts = [&](const char* magic, size_t size) {
+        return bytes.size() >= size && std::memcmp(bytes.data(), magic, size) == 0;
+    };
+    std::string kind;
+    if (starts(kavrel::kLutFileMagic, sizeof kavrel::kLutFileMagic))
+        kind = "a LUT file (--lut)";
+    else if (starts(kavrel::kOffsetFileMagic, sizeof kavrel::kOffsetFileMagic))
+        kind = "an offset file (--offset)";
+    else if (starts("BM", 2))
+        kind = "a bitmap";
+    if (!kind.empty() && kind.compare(0, expected.size(), expected) != 0)
+        throw CHostError(path + ": not " + expected + ", but " + kind);
 }
 
 // The count signed 16-bit values that follow a header (the file holds them all).
@@ -128,12 +148,15 @@ void MakeFolder(const std::string& path) {
     std::error_code error;
     const fs::path folder = FsPath(path);
     if (fs::is_directory(folder, error)) return;
+    if (fs::exists(folder, error)) throw CHostError(path + ": is a file, not a folder");
     fs::create_directories(folder, error);
     if (error || !fs::is_directory(folder, error))
-        throw CHostError(path + ": cannot create this folder");
+        throw CHostError(path + ": cannot create this folder (" +
+                         (error ? error.message() : "a file of this name is in the way") + ")");
 }
 
 CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    RefuseOtherKind(path, bytes, "a LUT file");
     kavrel::CByteReader reader(bytes);
     const kavrel::CLutFileHeader header = RequireHeader(
         path, kavrel::ReadLutFileHeader(reader), "a LUT file", kavrel::kLutFileHeaderSize);
@@ -168,6 +191,7 @@ std::vector<uint8_t> LutFileBytes(const CLutTable& table) {
 }
 
 COffsetMap ParseOffsetFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    RefuseOtherKind(path, bytes, "an offset file");
     kavrel::CByteReader reader(bytes);
     const kavrel::COffsetFileHeader header = RequireHeader(
         path, kavrel::ReadOffsetFileHeader(reader), "an offset file", kavrel::kOffsetFileHeaderSize);

@@ -46,14 +46,24 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
                 << help.out;
         }
     }
-    for (const char* asked : {"-h", "/?", "help"}) {
+    for (const char* asked : {"-h", "/?", "-?", "help"}) {
         run = RunHost(folder, {asked});
         EXPECT_RUN(run, 0);
         EXPECT_TRUE(Contains(run.out, "commands:")) << asked;
+        if (std::string(asked) == "help") continue;
+        run = RunHost(folder, {"expose", asked});
+        EXPECT_RUN(run, 0);
+        EXPECT_TRUE(Contains(run.out, "usage: kavrel-host expose")) << asked;
     }
-    run = RunHost(folder, {"--version"});
-    EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "kavrel-host 1.")) << run.out;
+    for (const char* asked : {"--version", "-v"}) {
+        run = RunHost(folder, {asked});
+        EXPECT_RUN(run, 0);
+        EXPECT_TRUE(Contains(run.out, "kavrel-host 1.")) << run.out;
+    }
+    // A library named without a folder is the one in the current folder.
+    std::filesystem::copy_file(host_tests::LibraryPath(), folder.Path("libkavrel.so"));
+    EXPECT_RUN(RunHost(folder, {"show", "--library", "libkavrel.so"}), 0);
+    std::filesystem::create_directory(folder.Path("libs"));
     struct CCase {
         std::vector<std::string> args;
         int status;
@@ -83,7 +93,10 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
         {{"sample-image", "sample.png"}, 2, "the file is written as .bmp, not as .png"},
         {{"show", "--library", "no-such-library.so"},
          1,
-         "cannot load the library no-such-library.so"},
+         "cannot load the library no-such-library.so: "},
+        {{"show", "--library", "libs"},
+         1,
+         "the library ./libs is a folder; give the library file in it (libkavrel.so)"},
     };
     for (const CCase& c : cases) {
         run = RunHost(folder, c.args);
@@ -91,6 +104,8 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
         EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
         // One line.
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        // No hint to give --library to one who gave it.
+        EXPECT_FALSE(Contains(run.err, "give its path with --library")) << run.err;
     }
 }
 
@@ -156,9 +171,24 @@ TEST(HostShow, PrintsWhatTheLibraryHolds) {
         << run.out;
     EXPECT_TRUE(Contains(run.out, "LUT: no such file: the library uses its default table"));
     EXPECT_TRUE(Contains(run.out, "image: s.bmp: loaded\n"));
+    // The library takes its default table from a file that is no table, as the report says; a
+    // missing offset file and a display that does not exist fail after the whole report.
     run = RunHost(folder, {"show", "--lut", "bad.lut"});
-    EXPECT_RUN(run, 1);
-    EXPECT_TRUE(Contains(run.err, "bad.lut: not a LUT file")) << run.err;
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "LUT: bad.lut: not a LUT file (shorter than the 16 bytes of its "
+                                  "header): the library uses its default table"))
+        << run.out;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--offset", "missing.frm"}, {"--device", ":57"}}) {
+        std::vector<std::string> show = {"show", "--lut", "bad.lut"};
+        show.insert(show.end(), args.begin(), args.end());
+        run = RunHost(folder, show);
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.out, "\nLUT: bad.lut: not a LUT file")) << run.out;
+        EXPECT_EQ(run.out.back(), '\n') << run.out;
+        EXPECT_TRUE(Contains(run.err, args[1] + ": ")) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
     run = RunHost(folder, {"show", "--image", "bad.lut"});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "bad.lut: cannot be opened or is not a bitmap file")) << run.err;
@@ -222,6 +252,11 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
     host::CPicture small(640, 480);
     host::WriteBitmap(folder.Path("small.bmp"), small);
     WriteText(folder.Path("text.bmp"), "hello");
+    const std::vector<uint8_t> whole = ReadBytes(folder.Path("sample.bmp"));
+    host::WriteFileSafely(folder.Path("short.bmp"),
+                          std::vector<uint8_t>(whole.begin(), whole.end() - 3000));
+    host::WriteFileSafely(folder.Path("lab.lut"), host::LutFileBytes(host::DefaultLutTable()));
+    host::WriteFileSafely(folder.Path("tiny.frm"), host::OffsetFileBytes({2, 2, {0, 0, 0, 0}}));
     plus.width = 1000;
     plus.samples.resize(1000 * 1024);
     host::WriteFileSafely(folder.Path("narrow.frm"), host::OffsetFileBytes(plus));
@@ -241,6 +276,15 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
          "narrow.frm: an offset map of 1000 x 1024 samples"},
         {{"sample.bmp", "--device", "file:no-folder/x-%d.bmp"},
          "no-folder/x-0.bmp: the folder no-folder does not exist (--device)"},
+        // Each file named for what it is, not by the sizes its bytes make in another format.
+        {{"short.bmp", "--device", device}, "short.bmp: bitmap cut short"},
+        {{"sample.bmp", "--device", device, "--offset", "lab.lut"},
+         "lab.lut: not an offset file, but a LUT file (--lut)"},
+        {{"sample.bmp", "--device", device, "--lut", "tiny.frm"},
+         "tiny.frm: not a LUT file, but an offset file (--offset)"},
+        {{"sample.bmp", "--device", device, "--offset", "sample.bmp"},
+         "sample.bmp: not an offset file, but a bitmap"},
+        {{"sample.bmp", "--out", "text.bmp"}, "text.bmp: is a file, not a folder"},
     };
     for (const CCase& c : cases) {
         std::vector<std::string> args = {"expose"};
