@@ -76,10 +76,22 @@ public:
         m_strLast = file;
         return file;
     }
+    // After the run: the files of drawings this run did not make, left by an earlier run with more
+    // drawings (blank frames), which would pass for part of this one.
+    void RemoveStaleFiles() const {
+        // A name without a number is every drawing's file, the last one's now.
+        if (!m_bFileDisplay || DrawingFile(m_strPattern, 0) == DrawingFile(m_strPattern, 1)) return;
+        for (unsigned n = m_nDrawings; n < kMostDrawings; ++n) {
+            std::error_code error;
+            std::filesystem::remove(FsPath(*DrawingFile(m_strPattern, n)), error);
+        }
+    }
     const std::string& FirstFile() const { return m_strFirst; }
     const std::string& LastFile() const { return m_strLast; }
 
 private:
+    // Twelve frames, each with a blank frame after it.
+    static constexpr unsigned kMostDrawings = 24;
     std::string m_strPattern;
     bool m_bFileDisplay = false;
     unsigned m_nDrawings = 0;
@@ -333,6 +345,7 @@ int RunExpose(const CArgs& args) {
     ReportStart(*options, device);
     CDisplayCheck display(device);
     const CShowing showing = ShowFrames(kavrel, *options, device, display);
+    display.RemoveStaleFiles();
     ReportTotals(showing, display);
     if (CInterruptGuard::Interrupted())
         throw CHostError("interrupted after " + std::to_string(showing.frames) + " of 12 frames");

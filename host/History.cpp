@@ -125,6 +125,20 @@ std::string CHistory::Keep(const std::vector<uint8_t>& bytes) {
     return path;
 }
 
+void CHistory::RemoveUnfinished(const std::string& file, const std::vector<uint8_t>& current) {
+    const std::vector<CVersion> versions = Versions();
+    if (versions.empty() || versions[0].size != current.size()) return;
+    std::error_code error;
+    const fs::file_time_type copied = fs::last_write_time(FsPath(versions[0].path), error);
+    if (error) return;
+    const fs::file_time_type changed = fs::last_write_time(FsPath(file), error);
+    if (error || copied < changed) return;
+    std::vector<uint8_t> kept;
+    if (ReadRegularFile(versions[0].path, current.size(), kept) == CReadResult::Done &&
+        kept == current)
+        fs::remove(FsPath(versions[0].path), error);
+}
+
 void CHistory::Trim() {
     const std::vector<CVersion> versions = Versions();
     std::error_code error;
@@ -159,6 +173,7 @@ CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& w
     }
     if (IsWriteProtected(m_strTarget))
         throw CHostError(path + ": is write-protected; it is kept as it is (" + what + ")");
+    if (m_Before) m_History.RemoveUnfinished(m_strTarget, *m_Before);
 }
 
 CCalibrationFile::~CCalibrationFile() {

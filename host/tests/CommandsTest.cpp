@@ -247,6 +247,11 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
     const simulation::CExposure blank =
         simulation::UnpackDisplayPicture(host::ReadBitmap(folder.Path("d-01.bmp")));
     EXPECT_EQ(std::count(blank.begin(), blank.end(), 7), 1280 * 1024);
+    // A run without blank frames leaves no pictures of the earlier run beside its own.
+    EXPECT_RUN(RunHost(folder, {"expose", "sample.bmp", "--device", "file:d-%02d.bmp"}), 0);
+    EXPECT_TRUE(host::FileExists(folder.Path("d-11.bmp")));
+    EXPECT_FALSE(host::FileExists(folder.Path("d-12.bmp")));
+    EXPECT_FALSE(host::FileExists(folder.Path("d-23.bmp")));
 
     // Bad input: one line naming the file, no display pictures.
     host::CPicture small(640, 480);
