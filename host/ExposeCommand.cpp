@@ -60,9 +60,13 @@ public:
     // check afterwards sees the new picture and not one from an earlier run.
     void BeforeDrawing() {
         if (!m_bFileDisplay) return;
+        const std::string file = *DrawingFile(m_strPattern, m_nDrawings);
         std::error_code error;
-        std::filesystem::remove(FsPath(*DrawingFile(m_strPattern, m_nDrawings)),
-                                error);
+        std::filesystem::remove(FsPath(file), error);
+        // A file that stays (write-protected) would pass for this drawing's picture.
+        if (FileExists(file))
+            throw CHostError(file + ": cannot be replaced (is it write-protected?); the display "
+                                    "would leave the picture of an earlier run in it");
     }
     // After a drawing: the file it went to, or an empty string for another display.
     std::string AfterDrawing(const std::string& device) {

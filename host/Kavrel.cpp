@@ -25,10 +25,11 @@ std::string InCurrentFolder(const std::string& path) {
 }  // namespace
 
 CKavrel::CKavrel(const std::string& path)
-    : m_strPath(path.empty() ? DefaultPath() : InCurrentFolder(path)), m_pLibrary(nullptr) {
+    : m_strPath(path.empty() ? DefaultPath() : path), m_pLibrary(nullptr) {
     if (IsFolder(m_strPath))
         throw CLibraryError("the library " + m_strPath + " is a folder; give the library file " +
                             "in it (" + LibraryFileName() + ")");
+    m_strPath = InCurrentFolder(m_strPath);
     std::string error;
     m_pLibrary = OpenLibrary(m_strPath, error);
     if (m_pLibrary == nullptr)

@@ -96,7 +96,7 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
          "cannot load the library no-such-library.so: "},
         {{"show", "--library", "libs"},
          1,
-         "the library ./libs is a folder; give the library file in it (libkavrel.so)"},
+         "the library libs is a folder; give the library file in it (libkavrel.so)"},
     };
     for (const CCase& c : cases) {
         run = RunHost(folder, c.args);

@@ -50,6 +50,18 @@ expose)
     expect_status 0
     expect_out 'display pictures: Fotos ü\frame-00.bmp .. Fotos ü\frame-11.bmp'
     [ "$(size 'Fotos ü/frame-11.bmp')" -eq $((54 + 1280 * 1024 * 3)) ] || fail "pictures in 'Fotos ü'"
+    # A picture that cannot be replaced is reported, not passed off as this run's.
+    chmod 444 'Fotos ü/frame-03.bmp'
+    run expose sample.bmp --out 'Fotos ü'
+    expect_status 1
+    expect_err 'Fotos ü\frame-03.bmp: cannot be replaced (is it write-protected?)'
+    # A DLL of the other width is named as such.
+    bits=64; other=i686-w64-mingw32-gcc
+    case $exe in *win32*) bits=32; other=x86_64-w64-mingw32-gcc ;; esac
+    echo 'int kavrel_probe;' | "$other" -shared -o other.dll -x c -
+    run show --library other.dll
+    expect_status 1
+    expect_err "is a $((96 - bits))-bit DLL, and this $bits-bit program loads only a $bits-bit kavrel.dll"
     ;;
 calc-lut)
     for r in $(seq 0 47); do
