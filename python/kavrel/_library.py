@@ -353,6 +353,7 @@ class Library:
                 time.sleep(seconds)
                 if blank is not None:
                     drawings.draw(lambda: self.OutputBlankFrame(blank))
+        drawings.remove_stale_files()
         return drawings.files
 
     def calc_lut(self, readings, lut, *, density=False, channel=None, force=False):
@@ -512,8 +513,23 @@ class _FileDisplay:
         file = self._file(number)
         with contextlib.suppress(OSError):
             os.remove(file)
+        if os.path.lexists(file):
+            raise KavrelError(f"{file}: cannot be replaced (is it write-protected?); the display "
+                              "would leave the picture of an earlier run in it")
         drawing()
         if not os.path.isfile(file):
             raise KavrelError(f"the display file:{self.pattern} drew nothing into {file} "
                               "(can the folder be written?)")
         self.files.append(file)
+
+    # Twelve frames, each with a blank frame after it.
+    _MOST_DRAWINGS = 24
+
+    def remove_stale_files(self):
+        """The files of drawings this run did not make, left by an earlier run with more drawings
+        (blank frames), which would pass for part of this one."""
+        if self.pattern is None or not self._numbered:
+            return
+        for number in range(self._count, self._MOST_DRAWINGS):
+            with contextlib.suppress(OSError):
+                os.remove(self._file(number))

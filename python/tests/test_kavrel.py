@@ -46,6 +46,11 @@ def test_expose_draws_the_hosts_pictures(lib, calibrated, sample_image, host_pic
     assert [pathlib.Path(f).name for f in files] == [p.name for p in host_pictures]
     for ours, hosts in zip(files, host_pictures):
         assert pathlib.Path(ours).read_bytes() == hosts.read_bytes(), ours
+    # A run without blank frames leaves only its own twelve pictures in the folder.
+    files = lib.expose(sample_image, lut=lut, offset=offset, out=tmp_path / "py")
+    assert sorted(p.name for p in (tmp_path / "py").iterdir()) == \
+        [pathlib.Path(f).name for f in files]
+    assert len(files) == 12
 
 
 def test_frames_from_an_array_are_the_hosts_pictures(lib, calibrated, sample_image,
