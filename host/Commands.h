@@ -19,6 +19,12 @@ int RunCheckDisplay(const CArgs& args);
 int RunDisplays(const CArgs& args);
 
 // Shared by the commands.
+// expose's checks of its files: a 2560 x 2048 24-bit bitmap stored bottom-up and complete, a LUT
+// file the library takes, an offset map of the display's size. Each throws CHostError naming the
+// file.
+void CheckImage(const std::string& path);
+void CheckLut(const std::string& lut);
+void CheckOffset(const std::string& offset);
 // A display device name (not a file display) that names a display the library can draw on in a
 // mode that shows the packed values unchanged; throws CHostError saying why not.
 void RequireNativeDisplay(const std::string& device);

@@ -115,6 +115,16 @@ KAVREL_HOST_API int KavrelHostCheckGamma(const char* libraryPath, char* descript
     });
 }
 
+KAVREL_HOST_API int KavrelHostCheckExposeFiles(const char* image, const char* lut,
+                                               const char* offset, char* message, int size) {
+    return Guarded(message, size, [&] {
+        if (image != nullptr) host::CheckImage(image);
+        if (lut != nullptr) host::CheckLut(lut);
+        if (offset != nullptr) host::CheckOffset(offset);
+        return 0;
+    });
+}
+
 KAVREL_HOST_API int KavrelHostCheckDisplay(const char* device, char* message, int size) {
     return Guarded(message, size, [&] {
         const std::string problem = host::NativeDisplayProblem(Text(device));

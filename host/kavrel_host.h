@@ -43,6 +43,12 @@ KAVREL_HOST_API int KavrelHostCheckGamma(const char* libraryPath, char* descript
                                          int descriptionSize, char* warning, int warningSize,
                                          char* message, int size);
 
+/* The files of expose checked as kavrel-host expose checks them: image (a 2560 x 2048 24-bit
+ * bitmap stored bottom-up and complete), lut (a LUT file the library takes) and offset (an offset
+ * map of 1280 x 1024 samples); a null name is not checked. */
+KAVREL_HOST_API int KavrelHostCheckExposeFiles(const char* image, const char* lut,
+                                               const char* offset, char* message, int size);
+
 /* Whether the device name names a display that the library can draw on and whose mode shows
  * the packed values unchanged. A file display ("file:...") is no such display. */
 KAVREL_HOST_API int KavrelHostCheckDisplay(const char* device, char* message, int size);

@@ -7,9 +7,10 @@
     lib.expose("picture.bmp", lut="lab.lut", offset="lab.frm", out="frames")
 """
 
-from ._host import CalibrationFileError, DisplayError, KavrelError, ReadingsError
+from ._host import CalibrationFileError, DisplayError, FileError, KavrelError, ReadingsError
 from ._library import LIBRARY_FILE, Library, default_library_path, encode_string
 
-__all__ = ["Library", "KavrelError", "DisplayError", "ReadingsError", "CalibrationFileError",
+__all__ = ["Library", "KavrelError", "DisplayError", "ReadingsError", "FileError",
+           "CalibrationFileError",
            "LIBRARY_FILE", "default_library_path", "encode_string"]
 __version__ = "1.0.0"

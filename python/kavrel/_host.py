@@ -28,12 +28,17 @@ class ReadingsError(KavrelError, ValueError):
     """Densitometer readings that cannot be right (force=True calibrates them all the same)."""
 
 
+class FileError(KavrelError, ValueError):
+    """An input file that the library cannot use as it is given: another size or kind, cut
+    short, stored top-down."""
+
+
 class CalibrationFileError(KavrelError, ValueError):
     """A calibration file that is not replaced: no file of its kind, write-protected, no regular
     file, or being calibrated by another process."""
 
 
-for _error in (KavrelError, DisplayError, ReadingsError, CalibrationFileError):
+for _error in (KavrelError, DisplayError, ReadingsError, FileError, CalibrationFileError):
     _error.__module__ = "kavrel"
 
 
@@ -101,6 +106,7 @@ class _Host:
             "KavrelHostCheckReadings": [readings, c_int, buffer, c_int, buffer, c_int],
             "KavrelHostCheckGamma": [c_char_p, buffer, c_int, buffer, c_int, buffer, c_int],
             "KavrelHostCheckDisplay": [c_char_p, buffer, c_int],
+            "KavrelHostCheckExposeFiles": [c_char_p, c_char_p, c_char_p, buffer, c_int],
             "KavrelHostBeginCalibration": [c_char_p, c_int, ctypes.POINTER(handle), buffer, c_int],
             "KavrelHostEndCalibration": [handle],
         }
@@ -147,6 +153,14 @@ class _Host:
         if warning.value:
             warnings.warn(decode(warning.value), stacklevel=3)
         return decode(description.value), decode(message.value) if unusable else None
+
+    def check_expose_files(self, image, lut, offset):
+        """Raises FileNotFoundError or FileError naming the first of expose's files (each a
+        name, or None) that kavrel-host expose refuses."""
+        message = self._buffer()
+        if self._dll.KavrelHostCheckExposeFiles(image, lut, offset, message, _MESSAGE_SIZE):
+            text = decode(message.value)
+            raise (FileNotFoundError if ": no such file" in text else FileError)(text)
 
     def check_display(self, device):
         message = self._buffer()

@@ -297,20 +297,13 @@ class Library:
         image_path = None
         if _is_path(image):
             image_path = image
-            _files.require_file(image_path, "image")
-            _files.check_bottom_up_24_bit(image_path, "image", _files.IMAGE_WIDTH,
-                                          _files.IMAGE_HEIGHT)
         else:
             _image_address(image)
-        if lut is not None:
-            _files.require_file(lut, "LUT file")
-            _files.read_lut_file(lut)
-        if offset is not None:
-            _files.require_file(offset, "offset file")
-            size = _files.offset_map_size(offset)
-            if size != (_files.DISPLAY_WIDTH, _files.DISPLAY_HEIGHT):
-                raise ValueError(f"offset file {os.fsdecode(offset)}: an offset map of "
-                                 f"{size[0]} x {size[1]} samples; the display needs 1280 x 1024")
+        # The host's own checks of its files (kavrel-host expose).
+        self._host.check_expose_files(
+            encode_string(image_path, "expose(image)") if image_path is not None else None,
+            encode_string(lut, "expose(lut)") if lut is not None else None,
+            encode_string(offset, "expose(offset)") if offset is not None else None)
         if device is None:
             folder = os.fspath(out) if out is not None else "frames"
             os.makedirs(folder, exist_ok=True)

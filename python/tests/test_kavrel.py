@@ -146,6 +146,12 @@ def bad_calls(tmp):
     truncated_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 256, 0, 255) + bytes(6))
     missing = tmp / "missing.bmp"
     array = np.zeros((2048, 2560, 3), np.uint8)
+    short_image = tmp / "short.bmp"
+    write_bitmap(short_image, 2560, 2048)
+    with open(short_image, "r+b") as f:
+        f.truncate(54 + 2560 * 3 * 1000)
+    good_lut = tmp / "good.lut"
+    good_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 256, 0, 255) + bytes(512))
     return [
         ("a string for a number", lambda lib: lib.SetColor("1"), TypeError, "SetColor"),
         ("a float for a number", lambda lib: lib.CalcFrame(1.0), TypeError, "integer"),
@@ -166,6 +172,10 @@ def bad_calls(tmp):
          ValueError, "writable"),
         ("a missing image", lambda lib: lib.expose(missing), FileNotFoundError, "missing.bmp"),
         ("an image of another size", lambda lib: lib.expose(image), ValueError, "64 x 32"),
+        ("an image cut short", lambda lib: lib.expose(short_image), kavrel.FileError,
+         "bitmap cut short"),
+        ("a LUT file for an offset file", lambda lib: lib.expose(array, offset=good_lut),
+         kavrel.FileError, "not an offset file, but a LUT file"),
         ("a top-down image", lambda lib: lib.expose(top_down), ValueError, "top-down"),
         ("a blank level beyond 12 bits", lambda lib: lib.expose(array, blank=4096),
          ValueError, "0 .. 4095"),
@@ -173,9 +183,9 @@ def bad_calls(tmp):
         ("both device and out", lambda lib: lib.expose(array, device="file:a.bmp", out="b"),
          ValueError, "either device or out"),
         ("a file that is no LUT", lambda lib: lib.expose(array, lut=not_a_lut),
-         ValueError, "not a LUT file"),
+         ValueError, "wrong entry count (0)"),
         ("a truncated LUT", lambda lib: lib.expose(array, lut=truncated_lut),
-         ValueError, "256 entries announced, 3 present"),
+         ValueError, "wrong entry count (256) or cut short"),
         ("a LUT of three entries to calibrate", lambda lib: lib.calc_lut(READINGS, small_lut),
          ValueError, "needs one of 256"),
         ("ten readings", lambda lib: lib.calc_lut(READINGS[:10], tmp / "x.lut"),
