@@ -30,7 +30,7 @@ int RunHistory(const CArgs& args) {
             std::to_string(kHistoryLength) +
             ", in the folder FILE.history beside it), newest first: version 1 is the\n"
             "file as it was before the last calibration or restore. 'restore FILE N' puts one "
-            "back.",
+            "back.\nA FILE that neither exists nor has earlier versions is an error (exit 1).",
         {}, 1, 1, false);
     if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string file = arguments.Positionals()[0];
