@@ -76,6 +76,11 @@ void CArguments::Parse(const std::vector<std::string>& args) {
     bool onlyPositionals = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        // The help switches of Windows and of short options.
+        if (!onlyPositionals && (arg == "/?" || arg == "-?" || arg == "-h")) {
+            m_bHelp = true;
+            continue;
+        }
         if (onlyPositionals || arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "-") {
             m_Positionals.push_back(arg);
             continue;

@@ -1,4 +1,5 @@
 // calc-lut: a new LUT from the densitometer readings of the exposed grey scale.
+#include <cstdio>
 #include <iostream>
 #include <optional>
 
@@ -8,6 +9,7 @@
 #include "Files.h"
 #include "History.h"
 #include "Kavrel.h"
+#include "OldCalibration.h"
 #include "Pictures.h"
 #include "Readings.h"
 #include "ReadingsChecks.h"
@@ -39,7 +41,7 @@ std::vector<std::string> ReadingsDoubts(const std::string& file,
 struct CCalcLutOptions {
     std::string readingsFile;
     std::string lut;
-    bool densities = false;
+    CReadingsFormat format;
     bool force = false;
     std::optional<std::string> plot;
     std::string library;
@@ -56,11 +58,19 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
         "READINGS is a text or CSV file of 48 readings in the order of the patch numbers: reading\n"
         "0 the reference patch, 1 to 46 the grey patches, 47 unused (it may be left out). One\n"
         "value per line or several separated by commas; '#' starts a comment. Values are\n"
-        "hundredths of a density (150 for 1.50), or densities with --density.",
+        "hundredths of a density (150 for 1.50), or densities with --density.\n"
+        "A CGATS file exported by a densitometer's software (BEGIN_DATA_FORMAT ... END_DATA)\n"
+        "or a CSV file whose first line names the columns is read as a table, one row per\n"
+        "patch: densities from the column D_VIS (else XYZ_Y, reflectance in %, else the only\n"
+        "density column), or from the column --channel names.",
         {{"lut", "FILE", "the LUT file to recalibrate (required)"},
          {"density", "",
           "the readings are densities (1.50, or 1,50 in a file without points)\n"
           "instead of hundredths (150)"},
+         {"channel", "NAME",
+          "the column of a CGATS or CSV table to read: D_VIS, D_RED, D_GREEN,\n"
+          "D_BLUE, XYZ_Y or a CSV header (default D_VIS, else XYZ_Y, else the\n"
+          "only density column)"},
          {"force", "",
           "calibrate readings that cannot be right (patches in the wrong\n"
           "order, all equal, ...) all the same"},
@@ -70,7 +80,8 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
     CCalcLutOptions options;
     options.readingsFile = arguments.Positionals()[0];
     options.lut = arguments.Required("lut");
-    options.densities = arguments.Has("density");
+    options.format.densities = arguments.Has("density");
+    options.format.channel = arguments.Text("channel");
     options.force = arguments.Has("force");
     if (arguments.Has("plot")) options.plot = arguments.Text("plot");
     options.library = arguments.Text("library");
@@ -80,6 +91,8 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
 // What the checks found: the readings, with the doubts to print about them.
 struct CCheckedReadings {
     std::vector<uint16_t> readings;
+    std::string source;  // the table's column, or empty
+    bool densities = false;  // given as densities
     std::vector<std::string> doubts;
 };
 
@@ -88,22 +101,18 @@ CCheckedReadings CheckInputs(const CCalcLutOptions& options) {
     RequireFile(options.readingsFile, "readings");
     RequireFolderOf(options.lut, "--lut");
     CCheckedReadings checked;
-    checked.readings = ReadDensitometerFile(options.readingsFile, options.densities);
-    checked.doubts =
-        ReadingsDoubts(options.readingsFile, checked.readings, options.densities, options.force);
+    CReadingsFile file = ReadReadingsFile(options.readingsFile, options.format);
+    checked.readings = std::move(file.readings);
+    checked.source = std::move(file.source);
+    checked.densities = file.densities;
+    // --density's own doubt: hundredths typed into a file read as densities.
+    checked.doubts = ReadingsDoubts(options.readingsFile, checked.readings,
+                                    options.format.densities && checked.source.empty(),
+                                    options.force);
     // Every output is checked before the library rewrites the table, so that a retry after a
     // failure does not apply the correction twice.
     if (options.plot) CheckWritable(*options.plot, "--plot");
     return checked;
-}
-
-// The table before the calculation, as the library will start from it.
-CLutTable OldTable(const std::string& lut, const CFileState& before) {
-    const CLutTable old = before.bytes ? ParseLutFile(lut, *before.bytes) : DefaultLutTable();
-    if (before.bytes && old.entries.size() != 256)
-        throw CHostError(lut + ": a LUT file of " + std::to_string(old.entries.size()) +
-                         " entries; the calculation needs one of 256");
-    return old;
 }
 
 // The library's calculation: the new LUT file, or nothing when the library wrote none.
@@ -124,13 +133,26 @@ void PrintWarnings(const std::vector<std::string>& doubts, const CGammaCheck& ga
     if (!gamma.warning.empty()) std::cerr << "warning: " << gamma.warning << "\n";
 }
 
-void Report(const CCalcLutOptions& options, const std::vector<uint16_t>& readings,
+// A reading as the file gave it: hundredths, or a density.
+std::string AsGiven(uint16_t hundredths, bool densities) {
+    if (!densities) return std::to_string(hundredths);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%02u", hundredths / 100u, hundredths % 100u);
+    return text;
+}
+
+void Report(const CCalcLutOptions& options, const CCheckedReadings& checked,
             const CGammaCheck& gamma, bool firstCalibration, const CLutTable& old,
             const CLutTable& table) {
     const std::string& lut = options.lut;
+    const std::vector<uint16_t>& readings = checked.readings;
+    const bool densities = checked.densities;
     std::cout << gamma.description << "\n";
-    std::cout << "readings: " << options.readingsFile << ": reference " << readings[0]
-              << ", patches " << readings[1] << " (value 252) .. " << readings[46] << " (value 4)\n"
+    std::cout << "readings: " << options.readingsFile
+              << (checked.source.empty() ? "" : " (" + checked.source + ")") << ": reference "
+              << AsGiven(readings[0], densities) << ", patches " << AsGiven(readings[1], densities)
+              << " (value 252) .. " << AsGiven(readings[46], densities) << " (value 4)"
+              << (densities ? "" : " hundredths") << "\n"
               << "before: "
               << (firstCalibration ? "the library's default table (no " + lut + " yet)" : lut)
               << ": " << Summary(old) << "\n"
@@ -155,7 +177,7 @@ int RunCalcLut(const CArgs& args) {
     const std::string& lut = options->lut;
     CCalibrationFile file(lut, "--lut", kMaxLutFileBytes);
     const CFileState before = CFileState::Of(lut);
-    const CLutTable old = OldTable(lut, before);
+    const CLutTable old = OldLutTable(lut, before);
 
     CKavrel kavrel(options->library);
     const CGammaCheck gamma =
@@ -171,7 +193,7 @@ int RunCalcLut(const CArgs& args) {
             (gamma.unusable.empty() ? " (can the file be written?)" : ": " + gamma.unusable));
 
     const CLutTable table = ParseLutFile(lut, *written);
-    Report(*options, checked.readings, gamma, !before.bytes, old, table);
+    Report(*options, checked, gamma, !before.bytes, old, table);
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #include "Files.h"
 #include "History.h"
 #include "Kavrel.h"
+#include "OldCalibration.h"
 #include "Orientation.h"
 #include "Pictures.h"
 #include "ScanChecks.h"
@@ -144,17 +145,6 @@ std::optional<CScanOrientation> CheckPlacement(const CCalcOffsetOptions& options
     return orientation;
 }
 
-// The map in the offset file before the calibration; nothing for a first calibration.
-std::optional<COffsetMap> OldMap(const std::string& offset, const CFileState& before) {
-    if (FileExists(offset) && !before.bytes) throw CHostError(offset + ": cannot be read");
-    if (!before.bytes) return std::nullopt;
-    COffsetMap old = ParseOffsetFile(offset, *before.bytes);
-    if (old.width != kDisplayWidth || old.height != kDisplayHeight)
-        throw CHostError(offset + ": an offset map of " + std::to_string(old.width) + " x " +
-                         std::to_string(old.height) + " samples, not 1280 x 1024");
-    return old;
-}
-
 // The library's calculation: the new offset file, or nothing when the library wrote none.
 std::optional<std::vector<uint8_t>> CalculateMap(CKavrel& kavrel, const CCalcOffsetOptions& options,
                                                  const CFileState& before) {
@@ -241,7 +231,7 @@ int RunCalcOffset(const CArgs& args) {
     const std::string& offset = options->offset;
     CCalibrationFile file(offset, "--offset", kMaxOffsetFileBytes);
     const CFileState before = CFileState::Of(offset);
-    const std::optional<COffsetMap> old = OldMap(offset, before);
+    const std::optional<COffsetMap> old = OldOffsetMap(offset, before);
 
     CKavrel kavrel(options->library);
     file.KeepBefore();

@@ -8,6 +8,7 @@
 #include "Errors.h"
 #include "Files.h"
 #include "Guards.h"
+#include "Paths.h"
 
 namespace host {
 
@@ -46,7 +47,7 @@ std::string Milliseconds(double seconds) {
 void RefuseSpecialFile(const std::string& path, const std::string& what) {
     std::error_code error;
     const std::filesystem::file_status status =
-        std::filesystem::status(std::filesystem::path(path), error);
+        std::filesystem::status(FsPath(path), error);
     if (std::filesystem::is_directory(status))
         throw CHostError(path + ": is a folder, not a file (" + what + ")");
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
@@ -61,16 +62,16 @@ void RequireFile(const std::string& path, const std::string& what) {
 
 void RequireFolderOf(const std::string& path, const std::string& what) {
     if (path.empty()) throw CUsageError(what + ": the file name is empty");
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    const std::filesystem::path folder = FsPath(path).parent_path();
     std::error_code error;
     if (!folder.empty() && !std::filesystem::is_directory(folder, error))
-        throw CHostError(path + ": the folder " + folder.string() + " does not exist (" + what +
+        throw CHostError(path + ": the folder " + NarrowPath(folder) + " does not exist (" + what +
                          ")");
 }
 
 void RequireExtension(const std::string& path, const std::string& extension,
                       const std::string& what) {
-    std::string actual = std::filesystem::path(path).extension().string();
+    std::string actual = NarrowPath(FsPath(path).extension());
     for (char& c : actual) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (!actual.empty() && actual != extension)
         throw CUsageError(what + " " + path + ": the file is written as " + extension +

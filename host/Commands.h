@@ -19,9 +19,18 @@ int RunCheckDisplay(const CArgs& args);
 int RunDisplays(const CArgs& args);
 
 // Shared by the commands.
+// expose's checks of its files: a 2560 x 2048 24-bit bitmap stored bottom-up and complete, a LUT
+// file the library takes, an offset map of the display's size. Each throws CHostError naming the
+// file.
+void CheckImage(const std::string& path);
+void CheckLut(const std::string& lut);
+void CheckOffset(const std::string& offset);
 // A display device name (not a file display) that names a display the library can draw on in a
 // mode that shows the packed values unchanged; throws CHostError saying why not.
 void RequireNativeDisplay(const std::string& device);
+// Why the device name names no such display, in a few words to follow the name; empty when it
+// names one.
+std::string NativeDisplayProblem(const std::string& device);
 int RunHistory(const CArgs& args);
 int RunRestore(const CArgs& args);
 

@@ -31,7 +31,8 @@ bool ReadDisplay(const std::string& device, int width, int height, std::vector<u
 
 struct CDisplayEntry {
     std::string name;         // a device name the library takes
-    std::string description;  // its geometry
+    std::string description;  // its geometry, or why it cannot be reached
+    bool reachable = true;
 };
 // The device names a user can give, with their geometry.
 std::vector<CDisplayEntry> ListDisplays();

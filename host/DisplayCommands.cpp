@@ -15,6 +15,7 @@
 #include "Targets.h"
 #include "base/FileNamePattern.h"
 #include "base/NonCopyable.h"
+#include "Paths.h"
 
 namespace host {
 
@@ -29,13 +30,13 @@ public:
         const std::filesystem::path base = std::filesystem::temp_directory_path(error);
         m_path = base / ("kavrel-check-" + std::to_string(random()));
         if (error || !std::filesystem::create_directory(m_path, error))
-            throw CHostError("cannot create a temporary folder in " + base.string());
+            throw CHostError("cannot create a temporary folder in " + NarrowPath(base));
     }
     virtual ~CScratchFolder() {
         std::error_code error;
         std::filesystem::remove_all(m_path, error);
     }
-    std::string Path(const std::string& name) const { return (m_path / name).string(); }
+    std::string Path(const std::string& name) const { return NarrowPath(m_path / FsPath(name)); }
 
 private:
     std::filesystem::path m_path;
@@ -47,11 +48,16 @@ bool IsFileDisplay(const std::string& device) {
 
 }  // namespace
 
-void RequireNativeDisplay(const std::string& device) {
+std::string NativeDisplayProblem(const std::string& device) {
+    if (IsFileDisplay(device)) return "a file display, not a screen";
     CScreenMode mode;
     std::string reason;
-    if (!FindDisplay(device, mode, reason)) throw CHostError("--device " + device + ": " + reason);
-    const std::string problem = ModeProblem(mode);
+    if (!FindDisplay(device, mode, reason)) return reason;
+    return ModeProblem(mode);
+}
+
+void RequireNativeDisplay(const std::string& device) {
+    const std::string problem = NativeDisplayProblem(device);
     if (!problem.empty()) throw CHostError("--device " + device + ": " + problem);
 }
 
@@ -139,8 +145,19 @@ int RunDisplays(const CArgs& args) {
                          "Lists the device names that --device takes, with their geometry.", {}, 0,
                          0, false);
     if (!arguments.ParseOrShowHelp(args)) return 0;
-    for (const CDisplayEntry& entry : ListDisplays())
+    // A name that leads to no display is no name to give --device: it is reported, not listed.
+    std::string unreachable;
+    size_t listed = 0;
+    for (const CDisplayEntry& entry : ListDisplays()) {
+        if (!entry.reachable) {
+            unreachable += (unreachable.empty() ? "" : "; ") + entry.name + ": " + entry.description;
+            continue;
+        }
         std::cout << entry.name << "\n    " << entry.description << "\n";
+        ++listed;
+    }
+    if (!unreachable.empty() && listed == 0) throw CHostError(unreachable);
+    if (!unreachable.empty()) std::cerr << "kavrel-host displays: " << unreachable << "\n";
     std::cout << "file:PATH\n    a display in memory that writes every drawing to a bitmap file "
                  "(PATH may hold %02d for the drawing's number)\n";
     return 0;

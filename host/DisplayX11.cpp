@@ -112,6 +112,21 @@ void DescribeScreen(Display* display, int screen, CScreenMode& mode) {
                            visual->blue_mask == 0x0000FF;
 }
 
+// Why the X display cannot be opened: a screen that its server lacks, or the server itself.
+std::string Unreachable(const std::string& display) {
+    const size_t dot = display.find('.', display.rfind(':'));
+    if (dot != std::string::npos) {
+        const std::string server = display.substr(0, dot);
+        const CConnection connection(Connect(server));
+        if (connection)
+            return "the X display " + server + " has no screen " + display.substr(dot + 1) +
+                   " (it has " + std::to_string(ScreenCount(connection.get())) +
+                   ": kavrel-host displays lists them)";
+    }
+    return "no X display " + display + " (is its X server running, and may this user connect "
+           "to it?)";
+}
+
 // Finds the display, and keeps the connection open in connection for the caller.
 bool Open(const std::string& device, CConnection& connection, CScreenMode& mode,
           std::string& reason) {
@@ -119,8 +134,7 @@ bool Open(const std::string& device, CConnection& connection, CScreenMode& mode,
     if (!ParseName(device, name, reason)) return false;
     connection.reset(Connect(name.display));
     if (!connection) {
-        reason = "no X display " + name.display +
-                 " (is its X server running, and may this user connect to it?)";
+        reason = Unreachable(name.display);
         return false;
     }
     Display* display = connection.get();
@@ -241,7 +255,12 @@ std::vector<CDisplayEntry> ListDisplays() {
     const char* environment = std::getenv("DISPLAY");
     std::set<std::string> servers;
     if (environment != nullptr && *environment != '\0') {
-        entries.push_back(CDisplayEntry{"DISPLAY", std::string("the X display ") + environment});
+        CScreenMode mode;
+        std::string reason;
+        const bool reachable = FindDisplay("DISPLAY", mode, reason);
+        entries.push_back(CDisplayEntry{
+            "DISPLAY", reachable ? std::string("the X display ") + environment : reason,
+            reachable});
         std::string server = environment;
         // ":0.0" and ":0" are the same server.
         const size_t dot = server.find('.', server.find(':'));

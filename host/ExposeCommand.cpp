@@ -60,9 +60,13 @@ public:
     // check afterwards sees the new picture and not one from an earlier run.
     void BeforeDrawing() {
         if (!m_bFileDisplay) return;
+        const std::string file = *DrawingFile(m_strPattern, m_nDrawings);
         std::error_code error;
-        std::filesystem::remove(std::filesystem::path(*DrawingFile(m_strPattern, m_nDrawings)),
-                                error);
+        std::filesystem::remove(FsPath(file), error);
+        // A file that stays (write-protected) would pass for this drawing's picture.
+        if (FileExists(file))
+            throw CHostError(file + ": cannot be replaced (is it write-protected?); the display "
+                                    "would leave the picture of an earlier run in it");
     }
     // After a drawing: the file it went to, or an empty string for another display.
     std::string AfterDrawing(const std::string& device) {
@@ -76,10 +80,22 @@ public:
         m_strLast = file;
         return file;
     }
+    // After the run: the files of drawings this run did not make, left by an earlier run with more
+    // drawings (blank frames), which would pass for part of this one.
+    void RemoveStaleFiles() const {
+        // A name without a number is every drawing's file, the last one's now.
+        if (!m_bFileDisplay || DrawingFile(m_strPattern, 0) == DrawingFile(m_strPattern, 1)) return;
+        for (unsigned n = m_nDrawings; n < kMostDrawings; ++n) {
+            std::error_code error;
+            std::filesystem::remove(FsPath(*DrawingFile(m_strPattern, n)), error);
+        }
+    }
     const std::string& FirstFile() const { return m_strFirst; }
     const std::string& LastFile() const { return m_strLast; }
 
 private:
+    // Twelve frames, each with a blank frame after it.
+    static constexpr unsigned kMostDrawings = 24;
     std::string m_strPattern;
     bool m_bFileDisplay = false;
     unsigned m_nDrawings = 0;
@@ -154,39 +170,6 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
     return options;
 }
 
-void CheckImage(const std::string& path) {
-    RequireFile(path, "image");
-    const CBitmapSize size = ReadBitmapSize(path);
-    if (size.bitCount != 24 || size.width != kImageWidth || std::abs(size.height) != kImageHeight)
-        throw CHostError(path + ": a " + std::to_string(size.width) + " x " +
-                         std::to_string(std::abs(size.height)) + " bitmap of " +
-                         std::to_string(size.bitCount) + " bits per pixel; expose needs " +
-                         std::to_string(kImageWidth) + " x " + std::to_string(kImageHeight) +
-                         " pixels of 24 bits");
-    if (size.height < 0)
-        throw CHostError(path +
-                         ": a top-down bitmap; expose needs one stored bottom-up, as most "
-                         "programs save them");
-}
-
-void CheckLut(const std::string& lut) {
-    RequireFile(lut, "--lut");
-    const CLutTable table = ParseLutFile(lut, ReadWholeFile(lut, kMaxLutFileBytes));
-    if (table.entries.size() > kLibraryMaxLutEntries)
-        throw CHostError(lut + ": a LUT of " + std::to_string(table.entries.size()) +
-                         " entries; the library takes at most " +
-                         std::to_string(kLibraryMaxLutEntries) +
-                         " and would expose with its default table instead");
-}
-
-void CheckOffset(const std::string& offset) {
-    RequireFile(offset, "--offset");
-    const COffsetMap map = ParseOffsetFile(offset, ReadWholeFile(offset, kMaxOffsetFileBytes));
-    if (map.width != kDisplayWidth || map.height != kDisplayHeight)
-        throw CHostError(offset + ": an offset map of " + std::to_string(map.width) + " x " +
-                         std::to_string(map.height) + " samples; the display needs 1280 x 1024");
-}
-
 // The display the frames go to, checked: the library tells no host whether a display opened,
 // so the host finds out first. The default file display's folder is made here.
 std::string CheckDisplay(const CExposeOptions& options) {
@@ -204,7 +187,7 @@ std::string CheckDisplay(const CExposeOptions& options) {
         throw CHostError("--device " + device +
                          ": a file display takes a file name with at most one integer "
                          "conversion such as %02d (%% for a percent sign)");
-    RequireFolderOf(*first, "--device");
+    RequireFolderOf(*first, options.device.empty() ? "--out" : "--device");
     return device;
 }
 
@@ -321,6 +304,42 @@ CShowing ShowFrames(CKavrel& kavrel, const CExposeOptions& options, const std::s
 
 }  // namespace
 
+void CheckImage(const std::string& path) {
+    RequireFile(path, "image");
+    const CBitmapSize size = ReadBitmapSize(path);
+    if (size.bitCount != 24 || size.width != kImageWidth || std::abs(size.height) != kImageHeight)
+        throw CHostError(path + ": a " + std::to_string(size.width) + " x " +
+                         std::to_string(std::abs(size.height)) + " bitmap of " +
+                         std::to_string(size.bitCount) + " bits per pixel; expose needs " +
+                         std::to_string(kImageWidth) + " x " + std::to_string(kImageHeight) +
+                         " pixels of 24 bits");
+    if (size.height < 0)
+        throw CHostError(path +
+                         ": a top-down bitmap; expose needs one stored bottom-up, as most "
+                         "programs save them");
+    // The pixels too, so that a file cut short is named as such rather than by the library's
+    // result code.
+    ReadBitmap(path);
+}
+
+void CheckLut(const std::string& lut) {
+    RequireFile(lut, "--lut");
+    const CLutTable table = ParseLutFile(lut, ReadWholeFile(lut, kMaxLutFileBytes));
+    if (table.entries.size() > kLibraryMaxLutEntries)
+        throw CHostError(lut + ": a LUT of " + std::to_string(table.entries.size()) +
+                         " entries; the library takes at most " +
+                         std::to_string(kLibraryMaxLutEntries) +
+                         " and would expose with its default table instead");
+}
+
+void CheckOffset(const std::string& offset) {
+    RequireFile(offset, "--offset");
+    const COffsetMap map = ParseOffsetFile(offset, ReadWholeFile(offset, kMaxOffsetFileBytes));
+    if (map.width != kDisplayWidth || map.height != kDisplayHeight)
+        throw CHostError(offset + ": an offset map of " + std::to_string(map.width) + " x " +
+                         std::to_string(map.height) + " samples; the display needs 1280 x 1024");
+}
+
 int RunExpose(const CArgs& args) {
     const std::optional<CExposeOptions> options = ParseOptions(args);
     if (!options) return 0;
@@ -330,6 +349,7 @@ int RunExpose(const CArgs& args) {
     ReportStart(*options, device);
     CDisplayCheck display(device);
     const CShowing showing = ShowFrames(kavrel, *options, device, display);
+    display.RemoveStaleFiles();
     ReportTotals(showing, display);
     if (CInterruptGuard::Interrupted())
         throw CHostError("interrupted after " + std::to_string(showing.frames) + " of 12 frames");

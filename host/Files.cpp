@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -8,6 +9,7 @@
 #include "Platform.h"
 #include "platform/File.h"
 #include "platform/SafeSave.h"
+#include "Paths.h"
 
 namespace fs = std::filesystem;
 
@@ -24,6 +26,25 @@ Header RequireHeader(const std::string& path, const std::optional<Header>& heade
         throw CHostError(path + ": not " + kind + " (shorter than the " + std::to_string(size) +
                          " bytes of its header)");
     return *header;
+}
+
+// Refuses a file that is plainly of another kind than the one expected: the library reads LUT and
+// offset files without looking at the names at their start, so that a LUT file given as an offset
+// file would otherwise be reported with the sizes its bytes happen to make.
+void RefuseOtherKind(const std::string& path, const std::vector<uint8_t>& bytes,
+                     const std::string& expected) {
+    auto starts = [&](const char* magic, size_t size) {
+        return bytes.size() >= size && std::memcmp(bytes.data(), magic, size) == 0;
+    };
+    std::string kind;
+    if (starts(kavrel::kLutFileMagic, sizeof kavrel::kLutFileMagic))
+        kind = "a LUT file (--lut)";
+    else if (starts(kavrel::kOffsetFileMagic, sizeof kavrel::kOffsetFileMagic))
+        kind = "an offset file (--offset)";
+    else if (starts("BM", 2))
+        kind = "a bitmap";
+    if (!kind.empty() && kind.compare(0, expected.size(), expected) != 0)
+        throw CHostError(path + ": not " + expected + ", but " + kind);
 }
 
 // The count signed 16-bit values that follow a header (the file holds them all).
@@ -50,7 +71,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path, uint64_t maxBytes) {
             throw CHostError(path + ": no such file");
         case CReadResult::NotRegular: {
             std::error_code error;
-            if (fs::is_directory(fs::path(path), error))
+            if (fs::is_directory(FsPath(path), error))
                 throw CHostError(path + ": is a folder, not a file");
             throw CHostError(path + ": is no regular file (a FIFO or a device?)");
         }
@@ -65,11 +86,11 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path, uint64_t maxBytes) {
 
 bool FileExists(const std::string& path) {
     std::error_code error;
-    return fs::is_regular_file(fs::path(path), error);
+    return fs::is_regular_file(FsPath(path), error);
 }
 
 std::string ResolveLinks(const std::string& path) {
-    fs::path current(path);
+    fs::path current = FsPath(path);
     // The system's own limit on links in a row; a loop of links ends here and fails later.
     for (int hop = 0; hop < 40; ++hop) {
         std::error_code error;
@@ -78,7 +99,7 @@ std::string ResolveLinks(const std::string& path) {
         if (error) break;
         current = target.is_absolute() ? target : current.parent_path() / target;
     }
-    return current.string();
+    return NarrowPath(current);
 }
 
 std::string BesideFile(const std::string& path, const std::string& suffix) {
@@ -99,9 +120,9 @@ bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& b
 void WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes) {
     const std::string target = ResolveLinks(path);
     std::error_code error;
-    if (fs::is_directory(fs::path(target), error))
+    if (fs::is_directory(FsPath(target), error))
         throw CHostError(path + ": is a folder, not a file");
-    if (fs::exists(fs::path(target), error) && !fs::is_regular_file(fs::path(target), error))
+    if (fs::exists(FsPath(target), error) && !fs::is_regular_file(FsPath(target), error))
         throw CHostError(path + ": is no regular file (a FIFO or a device?)");
     if (!ReplaceFileDurably(target, bytes)) throw CHostError(path + ": cannot be written");
 }
@@ -109,14 +130,14 @@ void WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes)
 void CheckWritable(const std::string& path, const std::string& what) {
     if (path.empty()) throw CUsageError(what + ": the file name is empty");
     const std::string target = ResolveLinks(path);
-    const fs::path folder = fs::path(target).parent_path();
+    const fs::path folder = FsPath(target).parent_path();
     std::error_code error;
     if (!folder.empty() && !fs::is_directory(folder, error))
-        throw CHostError(path + ": the folder " + folder.string() + " does not exist (" + what +
+        throw CHostError(path + ": the folder " + NarrowPath(folder) + " does not exist (" + what +
                          ")");
-    if (fs::is_directory(fs::path(target), error))
+    if (fs::is_directory(FsPath(target), error))
         throw CHostError(path + ": is a folder, not a file (" + what + ")");
-    if (fs::exists(fs::path(target), error) && !fs::is_regular_file(fs::path(target), error))
+    if (fs::exists(FsPath(target), error) && !fs::is_regular_file(FsPath(target), error))
         throw CHostError(path + ": is no regular file (" + what + ")");
     if (IsWriteProtected(target)) throw CHostError(path + ": is write-protected (" + what + ")");
     if (!CanCreateFileBeside(target))
@@ -125,14 +146,17 @@ void CheckWritable(const std::string& path, const std::string& what) {
 
 void MakeFolder(const std::string& path) {
     std::error_code error;
-    const fs::path folder(path);
+    const fs::path folder = FsPath(path);
     if (fs::is_directory(folder, error)) return;
+    if (fs::exists(folder, error)) throw CHostError(path + ": is a file, not a folder");
     fs::create_directories(folder, error);
     if (error || !fs::is_directory(folder, error))
-        throw CHostError(path + ": cannot create this folder");
+        throw CHostError(path + ": cannot create this folder (" +
+                         (error ? error.message() : "a file of this name is in the way") + ")");
 }
 
 CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    RefuseOtherKind(path, bytes, "a LUT file");
     kavrel::CByteReader reader(bytes);
     const kavrel::CLutFileHeader header = RequireHeader(
         path, kavrel::ReadLutFileHeader(reader), "a LUT file", kavrel::kLutFileHeaderSize);
@@ -167,6 +191,7 @@ std::vector<uint8_t> LutFileBytes(const CLutTable& table) {
 }
 
 COffsetMap ParseOffsetFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    RefuseOtherKind(path, bytes, "an offset file");
     kavrel::CByteReader reader(bytes);
     const kavrel::COffsetFileHeader header = RequireHeader(
         path, kavrel::ReadOffsetFileHeader(reader), "an offset file", kavrel::kOffsetFileHeaderSize);

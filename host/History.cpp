@@ -72,7 +72,7 @@ CFileState CFileState::Of(const std::string& path) {
     CFileState state;
     state.bytes = FileExists(path) ? TryReadWholeFile(path) : std::nullopt;
     std::error_code error;
-    if (state.bytes) state.time = fs::last_write_time(fs::path(path), error);
+    if (state.bytes) state.time = fs::last_write_time(FsPath(path), error);
     return state;
 }
 
@@ -85,39 +85,39 @@ std::optional<std::vector<uint8_t>> CFileState::NewContents(const std::string& p
 CHistory::CHistory(const std::string& path) {
     const std::string target = ResolveLinks(path);
     m_strFolder = NativePath(BesideFile(target, ".history"));
-    m_strExtension = fs::path(target).extension().string();
+    m_strExtension = NarrowPath(FsPath(target).extension());
 }
 
 std::vector<CVersion> CHistory::Versions() const {
     std::vector<CVersion> versions;
     std::error_code error;
-    for (fs::directory_iterator entry(fs::path(m_strFolder), error), end; !error && entry != end;
+    for (fs::directory_iterator entry(FsPath(m_strFolder), error), end; !error && entry != end;
          entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
+        const std::string name = NarrowPath(entry->path().filename());
         if (!IsStamp(name) || !entry->is_regular_file(error)) continue;
         CVersion version;
-        version.path = entry->path().string();
+        version.path = NarrowPath(entry->path());
         version.time = Readable(name);
         version.size = static_cast<uint64_t>(entry->file_size(error));
         versions.push_back(version);
     }
     std::sort(versions.begin(), versions.end(), [](const CVersion& a, const CVersion& b) {
-        return fs::path(a.path).filename() > fs::path(b.path).filename();
+        return FsPath(a.path).filename() > FsPath(b.path).filename();
     });
     return versions;
 }
 
 std::string CHistory::Keep(const std::vector<uint8_t>& bytes) {
     std::error_code error;
-    fs::create_directory(fs::path(m_strFolder), error);
-    if (!fs::is_directory(fs::path(m_strFolder), error))
+    fs::create_directory(FsPath(m_strFolder), error);
+    if (!fs::is_directory(FsPath(m_strFolder), error))
         throw CHostError(m_strFolder + ": cannot create this folder for the earlier versions");
     // Two versions kept within the same millisecond get successive times.
     auto when = std::chrono::system_clock::now();
     std::string path;
     for (;;) {
-        path = (fs::path(m_strFolder) / (Stamp(when) + m_strExtension)).string();
-        if (!fs::exists(fs::symlink_status(fs::path(path), error))) break;
+        path = PathInFolder(m_strFolder, Stamp(when) + m_strExtension);
+        if (!fs::exists(fs::symlink_status(FsPath(path), error))) break;
         when += std::chrono::milliseconds(1);
     }
     if (!ReplaceFileDurably(path, bytes))
@@ -125,11 +125,25 @@ std::string CHistory::Keep(const std::vector<uint8_t>& bytes) {
     return path;
 }
 
+void CHistory::RemoveUnfinished(const std::string& file, const std::vector<uint8_t>& current) {
+    const std::vector<CVersion> versions = Versions();
+    if (versions.empty() || versions[0].size != current.size()) return;
+    std::error_code error;
+    const fs::file_time_type copied = fs::last_write_time(FsPath(versions[0].path), error);
+    if (error) return;
+    const fs::file_time_type changed = fs::last_write_time(FsPath(file), error);
+    if (error || copied < changed) return;
+    std::vector<uint8_t> kept;
+    if (ReadRegularFile(versions[0].path, current.size(), kept) == CReadResult::Done &&
+        kept == current)
+        fs::remove(FsPath(versions[0].path), error);
+}
+
 void CHistory::Trim() {
     const std::vector<CVersion> versions = Versions();
     std::error_code error;
     for (size_t i = kHistoryLength; i < versions.size(); ++i)
-        fs::remove(fs::path(versions[i].path), error);
+        fs::remove(FsPath(versions[i].path), error);
 }
 
 CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& what,
@@ -159,6 +173,7 @@ CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& w
     }
     if (IsWriteProtected(m_strTarget))
         throw CHostError(path + ": is write-protected; it is kept as it is (" + what + ")");
+    if (m_Before) m_History.RemoveUnfinished(m_strTarget, *m_Before);
 }
 
 CCalibrationFile::~CCalibrationFile() {
@@ -168,20 +183,20 @@ CCalibrationFile::~CCalibrationFile() {
     if (ReadRegularFile(m_strTarget, m_Before ? m_Before->size() : 0, now) == CReadResult::Done &&
         m_Before && now == *m_Before) {
         std::error_code error;
-        fs::remove(fs::path(m_strKept), error);
+        fs::remove(FsPath(m_strKept), error);
     }
 }
 
 // Temporary files of the host's own writes of this file that a killed run left behind; with the
 // lock held no other run of the host is writing one.
 void CCalibrationFile::RemoveLeftovers() {
-    const fs::path target(m_strTarget);
-    const std::string prefix = target.filename().string().substr(0, 200) + ".kavrel-host-";
+    const fs::path target = FsPath(m_strTarget);
+    const std::string prefix = NarrowPath(target.filename()).substr(0, 200) + ".kavrel-host-";
     std::error_code error;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
+        const std::string name = NarrowPath(entry->path().filename());
         if (name.size() == prefix.size() + 8 && name.compare(0, prefix.size(), prefix) == 0 &&
             !entry->is_directory(error))
             fs::remove(entry->path(), error);
@@ -200,7 +215,7 @@ void CCalibrationFile::LockAgainstLibrary() {
 
 void CCalibrationFile::Finish(bool replaced) {
     std::error_code error;
-    if (!replaced && !m_strKept.empty()) fs::remove(fs::path(m_strKept), error);
+    if (!replaced && !m_strKept.empty()) fs::remove(FsPath(m_strKept), error);
     if (replaced) m_History.Trim();
     m_strKept.clear();
 }

@@ -40,6 +40,10 @@ public:
     std::string Keep(const std::vector<uint8_t>& bytes);
     // Removes all but the newest kHistoryLength versions.
     void Trim();
+    // Removes the newest version when it is a copy of the file as it is now, made after the file's
+    // last change: the copy of a calibration that was killed before it replaced the file, which
+    // restore would only put back in place of itself.
+    void RemoveUnfinished(const std::string& file, const std::vector<uint8_t>& current);
 
 private:
     std::string m_strFolder;

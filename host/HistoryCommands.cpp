@@ -63,12 +63,19 @@ int RunHistory(const CArgs& args) {
             std::to_string(kHistoryLength) +
             ", in the folder FILE.history beside it), newest first: version 1 is the\n"
             "file as it was before the last calibration or restore. 'restore FILE N' puts one "
-            "back.",
+            "back.\nA FILE that neither exists nor has earlier versions is an error (exit 1).",
         {}, 1, 1, false);
     if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string file = arguments.Positionals()[0];
     const CHistory history(file);
     const std::vector<CVersion> versions = history.Versions();
+    // A file that is gone keeps its history, from which restore brings it back; without either
+    // the name is most likely mistyped.
+    if (versions.empty() && !FileExists(ResolveLinks(file))) {
+        RefuseSpecialFile(file, "history");
+        throw CHostError(file + ": no such file, and no earlier versions kept (" +
+                         history.Folder() + ")");
+    }
     if (versions.empty()) {
         std::cout << file << ": no earlier versions kept (" << history.Folder() << ")\n";
         return 0;

@@ -7,8 +7,29 @@ namespace host {
 
 std::string CKavrel::DefaultPath() { return BesideProgram(LibraryFileName()); }
 
+namespace {
+
+// A name given without a folder, of a file in the current folder, is that file, as for every other
+// file the host is given; the system's loader would look for it on its search path instead. A
+// name of no such file is left to the loader's search.
+std::string InCurrentFolder(const std::string& path) {
+    if (path.find_first_of("/\\") != std::string::npos || !Exists(path)) return path;
+#ifdef _WIN32
+    if (path.find(':') != std::string::npos) return path;
+    return ".\\" + path;
+#else
+    return "./" + path;
+#endif
+}
+
+}  // namespace
+
 CKavrel::CKavrel(const std::string& path)
     : m_strPath(path.empty() ? DefaultPath() : path), m_pLibrary(nullptr) {
+    if (IsFolder(m_strPath))
+        throw CLibraryError("the library " + m_strPath + " is a folder; give the library file " +
+                            "in it (" + LibraryFileName() + ")");
+    m_strPath = InCurrentFolder(m_strPath);
     std::string error;
     m_pLibrary = OpenLibrary(m_strPath, error);
     if (m_pLibrary == nullptr)

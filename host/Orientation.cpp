@@ -89,8 +89,13 @@ std::string CScanOrientation::Advice() const {
     if (halfTurn) return now + ": turn the print half a turn on the scanner and scan it again";
     if (quarterTurn)
         return now +
-               ": turn the print a quarter turn on the scanner so that the notch comes to "
-               "the right side, near the top, and scan it again";
+               ": turn the print a quarter turn on the scanner, " +
+               // The bottom edge comes to the right by a counter-clockwise turn, the top edge
+               // by a clockwise one.
+               (side == ESide::Bottom ? "counter-clockwise" : "clockwise") +
+               " as the scan shows it" +
+               ", so that the edge now along the scan's " + SideName(side) +
+               " side comes to its right side (the notch near the top), and scan it again";
     return now +
            ": the scan is a mirror image of the pattern, which no turn of the print mends; "
            "switch off mirroring in the scanning software (or mirror the scan), then place "

@@ -2,6 +2,8 @@
 // the displays (Display*.cpp): the library's settings file, files read and replaced safely, locks.
 #include "Platform.h"
 
+#include "Paths.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -51,6 +53,29 @@ std::string TemporaryName(const std::string& target, int attempt) {
 }  // namespace
 
 #ifdef _WIN32
+
+std::filesystem::path FsPath(const std::string& path) {
+    if (path.empty()) return std::filesystem::path();
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                           nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0],
+                            length);
+    return std::filesystem::path(wide);
+}
+
+std::string NarrowPath(const std::filesystem::path& path) {
+    const std::wstring& wide = path.native();
+    if (wide.empty()) return std::string();
+    const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &narrow[0],
+                            length, nullptr, nullptr);
+    return narrow;
+}
 
 CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* section,
                                    const char* key, int defaultValue) {
@@ -166,6 +191,10 @@ void CProcessLock::Release() {
 }
 
 #else
+
+std::filesystem::path FsPath(const std::string& path) { return std::filesystem::path(path); }
+
+std::string NarrowPath(const std::filesystem::path& path) { return path.native(); }
 
 CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes,
                             bool prefixOnly) {

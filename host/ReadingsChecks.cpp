@@ -1,6 +1,7 @@
 #include "ReadingsChecks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -45,6 +46,96 @@ std::string TypedAsHundredths(const std::vector<uint16_t>& readings) {
            Format(*high) +
            ": densities above 9.00 cannot be right; readings in hundredths (150 for 1.50) are "
            "read without --density";
+}
+
+std::string Patch(int r) { return r == 0 ? "reading 0 (the reference)" : "patch " + std::to_string(r); }
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// What the patches around r suggest for patch r, without its own reading: the scale's local
+// slope (the median step between neighbours within four patches) carried from each patch within
+// three, and the median of those. One wrong reading nearby moves neither median.
+double Expected(const std::vector<int>& d, int r) {
+    std::vector<double> steps;
+    for (int i = std::max(1, r - 4); i <= std::min(kPatches - 1, r + 3); ++i)
+        if (i != r - 1 && i != r) steps.push_back(d[i + 1] - d[i]);
+    const double slope = Median(steps);
+    std::vector<double> guesses;
+    for (int k = std::max(1, r - 3); k <= std::min(kPatches, r + 3); ++k)
+        if (k != r) guesses.push_back(d[k] + (r - k) * slope);
+    return Median(guesses);
+}
+
+// How far a reading may stand from its neighbours' line: several of the scale's usual steps
+// between neighbouring patches, and never less than a quarter of a density.
+double Tolerance(const std::vector<int>& d) {
+    std::vector<int> steps;
+    for (int r = 1; r < kPatches; ++r) steps.push_back(std::abs(d[r + 1] - d[r]));
+    std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+    return std::max(25.0, 6.0 * steps[steps.size() / 2]);
+}
+
+// What a reading far from the expected one probably is: the expected one typed with a digit too
+// many or too few.
+std::string LikelyTypo(long long reading, double expected) {
+    // Near enough: within the densitometer's scatter or a third of the expected reading.
+    const double near = std::max(3.0, expected / 3);
+    if (std::abs(reading / 10.0 - expected) <= near)
+        return "ten times too large: " + std::to_string((reading + 5) / 10) +
+               " typed with a digit too many?";
+    if (reading > 0 && std::abs(reading * 10.0 - expected) <= near)
+        return "a tenth of what it should be: " + std::to_string(reading * 10) +
+               " typed with a digit too few?";
+    return "a typo, or the wrong patch measured?";
+}
+
+// Readings above 900 hundredths, which the library reads as negative densities. One among
+// plausible ones is a typo; many are readings typed ten times too large throughout.
+std::string AboveRange(const std::vector<uint16_t>& readings) {
+    std::vector<int> high;
+    for (int r = 0; r <= kPatches; ++r)
+        if (readings[r] > kHighestDensity) high.push_back(r);
+    if (high.empty()) return std::string();
+    const int r = high[0];
+    const std::string reading = std::to_string(readings[r]);
+    if (high.size() > 1)
+        return std::to_string(high.size()) + " readings are above 900 hundredths (9.00), " +
+               Patch(r) + " the first with " + reading +
+               "; the library reads such readings as negative densities: were they typed ten "
+               "times too large (150 is a density of 1.50)?";
+    std::string hint = "a typo?";
+    if (r > 0) {
+        const std::vector<int> d(readings.begin(), readings.end());
+        const double expected = Expected(d, r);
+        hint = LikelyTypo(readings[r], expected);
+    }
+    return Patch(r) + " reads " + reading +
+           " hundredths, above 900 (9.00), which the library reads as a negative density: " +
+           hint;
+}
+
+// The patch whose reading stands furthest from what its neighbours suggest, when that is too far.
+std::string OutOfLine(const std::vector<int>& d) {
+    const double tolerance = Tolerance(d);
+    int worst = 0;
+    double worstDistance = tolerance;
+    for (int r = 1; r <= kPatches; ++r) {
+        const double distance = std::abs(d[r] - Expected(d, r));
+        if (distance > worstDistance) {
+            worst = r;
+            worstDistance = distance;
+        }
+    }
+    if (worst == 0) return std::string();
+    const double around = Expected(d, worst);
+    return "patch " + std::to_string(worst) + " reads " + std::to_string(d[worst]) +
+           " hundredths where its neighbours suggest about " +
+           std::to_string(static_cast<long long>(std::lround(around))) + ": " +
+           LikelyTypo(d[worst], around);
 }
 
 std::string NoTones(const std::vector<int>& d) {
@@ -116,8 +207,9 @@ CReadingsCheck CheckReadings(const std::vector<uint16_t>& readings, bool densiti
     if (readings.size() != kReadingCount) return check;
     std::vector<int> d(readings.size());
     std::transform(readings.begin(), readings.end(), d.begin(), Density);
-    for (const std::string& refusal : {densities ? TypedAsHundredths(readings) : std::string(),
-                                       NoTones(d), Falling(d), DenseReference(d)}) {
+    for (const std::string& refusal :
+         {densities ? TypedAsHundredths(readings) : AboveRange(readings), NoTones(d), Falling(d),
+          DenseReference(d), OutOfLine(d)}) {
         if (!refusal.empty()) {
             check.refusal = refusal;
             break;

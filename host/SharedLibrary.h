@@ -15,6 +15,10 @@ void* OpenLibrary(const std::string& path, std::string& error);
 void* FindFunction(void* library, const char* name);
 void CloseLibrary(void* library);
 
+// True when path names a folder; Exists: anything.
+bool IsFolder(const std::string& path);
+bool Exists(const std::string& path);
+
 // The path of a file of the given name in the folder of the running program, or the bare name
 // when that folder cannot be told.
 std::string BesideProgram(const std::string& name);

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace host {
@@ -15,6 +16,16 @@ void* OpenLibrary(const std::string& path, std::string& error) {
         error = reason != nullptr ? reason : "cannot be loaded";
     }
     return library;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
 }
 
 void* FindFunction(void* library, const char* name) { return dlsym(library, name); }

@@ -28,7 +28,16 @@ std::string DescribeLut(const std::string& path) {
         RefuseSpecialFile(path, "--lut");
         return "no such file: the library uses its default table (4095 at 0 down to 0 at 255)";
     }
-    const CLutTable table = ParseLutFile(path, ReadWholeFile(path, kMaxLutFileBytes));
+    CLutTable table;
+    try {
+        table = ParseLutFile(path, ReadWholeFile(path, kMaxLutFileBytes));
+    } catch (const CHostError& e) {
+        // The library takes its default table from any file it cannot read as a table; only a
+        // file too large to read at all is an error of the host's own.
+        if (std::string(e.what()).find("larger than such a file") != std::string::npos) throw;
+        return std::string(e.what()) + ": the library uses its default table (4095 at 0 down to 0 "
+                                       "at 255)";
+    }
     std::string text = std::to_string(table.entries.size()) + " entries, inputs " +
                        std::to_string(table.firstInput) + ".." + std::to_string(table.lastInput);
     if (table.entries.size() > kLibraryMaxLutEntries)
@@ -153,16 +162,27 @@ int RunShow(const CArgs& args) {
               << "color = " << held << "\n";
     if (arguments.Has("dialog")) kavrel.ShowDialog();
     std::cout << "\nlibrary: " << kavrel.Path() << "\n";
-    if (arguments.Has("lut"))
-        std::cout << "LUT: " << DescribeLut(arguments.Text("lut")) << "\n";
-    else
-        std::cout << "LUT: none set: the library's default table (4095 at 0 down to 0 at 255)\n";
-    if (arguments.Has("offset"))
-        std::cout << "offset map: " << DescribeOffset(arguments.Text("offset")) << "\n";
+    // Each line whole before it is printed, so that a failure never ends a line of the report.
+    const std::string lut =
+        arguments.Has("lut") ? DescribeLut(arguments.Text("lut"))
+                             : "none set: the library's default table (4095 at 0 down to 0 at 255)";
+    std::cout << "LUT: " << lut << "\n";
+    if (arguments.Has("offset")) {
+        const std::string offset = DescribeOffset(arguments.Text("offset"));
+        std::cout << "offset map: " << offset << "\n";
+    }
     if (imageCode >= 0) {
         const char* meaning = imageCode < 5 ? kImageCodes[imageCode] : "unknown result";
         std::cout << "image: " << arguments.Text("image") << ": " << meaning << "\n";
         if (imageCode != 0) throw CHostError(arguments.Text("image") + ": " + meaning);
+    }
+    // What the library was handed but cannot use, after the report.
+    if (arguments.Has("offset") && !FileExists(arguments.Text("offset")))
+        throw CHostError(arguments.Text("offset") + ": no such file (--offset)");
+    const std::string device = arguments.Text("device");
+    if (!device.empty() && device.compare(0, 5, "file:") != 0) {
+        const std::string problem = NativeDisplayProblem(device);
+        if (!problem.empty()) throw CHostError("--device " + device + ": " + problem);
     }
     return 0;
 }

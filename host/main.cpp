@@ -19,7 +19,7 @@ constexpr const char* kHelp =
     "usage: kavrel-host COMMAND [arguments] [options]\n"
     "       kavrel-host COMMAND --help     the arguments and options of one command\n"
     "       kavrel-host help COMMAND       the same\n"
-    "       kavrel-host --version          the host's version\n"
+    "       kavrel-host --version          the host's version (also -v)\n"
     "\n"
     "commands:\n"
     "  expose        show the twelve frames of an image on the output display\n"
@@ -49,6 +49,12 @@ constexpr CCommand kCommands[] = {
     {"history", RunHistory}, {"restore", RunRestore},
 };
 
+bool GivesLibrary(const CArgs& args) {
+    for (const std::string& arg : args)
+        if (arg == "--library" || arg.compare(0, 10, "--library=") == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
@@ -58,7 +64,7 @@ int Main(int argc, char** argv) {
     }
     std::string name = argv[1];
     CArgs args(argv + 2, argv + argc);
-    if (name == "--version") {
+    if (name == "--version" || name == "-v" || name == "-V") {
         std::cout << "kavrel-host " << KAVREL_VERSION << "\n";
         return 0;
     }
@@ -66,7 +72,7 @@ int Main(int argc, char** argv) {
         // help COMMAND: the command's own help.
         name = argv[2];
         args = CArgs{"--help"};
-    } else if (name == "--help" || name == "-h" || name == "/?" || name == "help") {
+    } else if (name == "--help" || name == "-h" || name == "/?" || name == "-?" || name == "help") {
         std::cout << kHelp;
         return 0;
     }
@@ -80,7 +86,8 @@ int Main(int argc, char** argv) {
             return 2;
         } catch (const CLibraryError& e) {
             std::cerr << "kavrel-host " << name << ": " << e.what()
-                      << " (give its path with --library PATH)\n";
+                      << (GivesLibrary(args) ? "" : " (give its path with --library PATH)")
+                      << "\n";
             return 1;
         } catch (const CHostError& e) {
             std::cerr << "kavrel-host " << name << ": " << e.what() << "\n";

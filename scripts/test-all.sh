@@ -16,13 +16,15 @@ cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
 echo "== Python package"
-# Installed offline, with the setuptools at hand, into a folder of its own; tested from there.
-site=$(mktemp -d)
-/usr/bin/python3 -m pip install --quiet --root-user-action=ignore --no-build-isolation --no-index \
-    --target "$site" ./python
-PYTHONPATH=$site KAVREL_LIBRARY=$PWD/build/native/libkavrel.so KAVREL_HOST=$PWD/build/native/kavrel-host \
-    /usr/bin/python3 -m pytest -q -p no:cacheprovider python/tests
-rm -rf "$site"
+# Installed as the README says: offline, into a virtual environment that sees Debian's
+# setuptools, numpy and pytest; tested from there.
+dpkg -s python3-venv >/dev/null 2>&1 || apt-get install -y -q python3-venv >/dev/null
+venv=$(mktemp -d)
+/usr/bin/python3 -m venv --system-site-packages "$venv"
+"$venv/bin/pip" install --quiet --no-build-isolation --no-index ./python
+KAVREL_LIBRARY=$PWD/build/native/libkavrel.so KAVREL_HOST=$PWD/build/native/kavrel-host \
+    "$venv/bin/python" -m pytest -q -p no:cacheprovider python/tests
+rm -rf "$venv"
 
 echo "== sanitizers"
 cmake --preset sanitize >/dev/null

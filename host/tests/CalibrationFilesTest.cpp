@@ -232,9 +232,27 @@ TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
     EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), first);
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
     EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), second);
+    // A run killed after it kept the file and before it replaced it left a copy of the file as it
+    // is: the next calibration or restore drops it, so that restore brings back the version before.
+    const std::vector<uint8_t> now = ReadBytes(lab.Path("lab.lut"));
+    fs::copy_file(lab.Path("lab.lut"), lab.Path("lab.lut.history/29991231-235959-999.lut"));
+    EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
+    EXPECT_NE(ReadBytes(lab.Path("lab.lut")), now);
+    EXPECT_FALSE(fs::exists(lab.Path("lab.lut.history/29991231-235959-999.lut")));
+    EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), now);
+
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut", "9"}), 1);
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut", "x"}), 2);
     EXPECT_RUN(RunHost(lab.folder, {"restore", "new.lut"}), 1);
+    // A mistyped name is no file without a history, but a file that is gone keeps its history.
+    run = RunHost(lab.folder, {"history", "new.lut"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "new.lut: no such file, and no earlier versions kept")) << run.err;
+    fs::rename(lab.Path("lab.lut"), lab.Path("gone.lut"));
+    EXPECT_RUN(RunHost(lab.folder, {"history", "lab.lut"}), 0);
+    EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), first);
 
     // Only the newest versions stay.
     for (int i = 0; i < 12; ++i)

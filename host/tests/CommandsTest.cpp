@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "Bitmap.h"
 #include "Files.h"
@@ -45,14 +46,24 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
                 << help.out;
         }
     }
-    for (const char* asked : {"-h", "/?", "help"}) {
+    for (const char* asked : {"-h", "/?", "-?", "help"}) {
         run = RunHost(folder, {asked});
         EXPECT_RUN(run, 0);
         EXPECT_TRUE(Contains(run.out, "commands:")) << asked;
+        if (std::string(asked) == "help") continue;
+        run = RunHost(folder, {"expose", asked});
+        EXPECT_RUN(run, 0);
+        EXPECT_TRUE(Contains(run.out, "usage: kavrel-host expose")) << asked;
     }
-    run = RunHost(folder, {"--version"});
-    EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "kavrel-host 1.")) << run.out;
+    for (const char* asked : {"--version", "-v"}) {
+        run = RunHost(folder, {asked});
+        EXPECT_RUN(run, 0);
+        EXPECT_TRUE(Contains(run.out, "kavrel-host 1.")) << run.out;
+    }
+    // A library named without a folder is the one in the current folder.
+    std::filesystem::copy_file(host_tests::LibraryPath(), folder.Path("libkavrel.so"));
+    EXPECT_RUN(RunHost(folder, {"show", "--library", "libkavrel.so"}), 0);
+    std::filesystem::create_directory(folder.Path("libs"));
     struct CCase {
         std::vector<std::string> args;
         int status;
@@ -82,7 +93,10 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
         {{"sample-image", "sample.png"}, 2, "the file is written as .bmp, not as .png"},
         {{"show", "--library", "no-such-library.so"},
          1,
-         "cannot load the library no-such-library.so"},
+         "cannot load the library no-such-library.so: "},
+        {{"show", "--library", "libs"},
+         1,
+         "the library libs is a folder; give the library file in it (libkavrel.so)"},
     };
     for (const CCase& c : cases) {
         run = RunHost(folder, c.args);
@@ -90,6 +104,8 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
         EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
         // One line.
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        // No hint to give --library to one who gave it.
+        EXPECT_FALSE(Contains(run.err, "give its path with --library")) << run.err;
     }
 }
 
@@ -155,9 +171,24 @@ TEST(HostShow, PrintsWhatTheLibraryHolds) {
         << run.out;
     EXPECT_TRUE(Contains(run.out, "LUT: no such file: the library uses its default table"));
     EXPECT_TRUE(Contains(run.out, "image: s.bmp: loaded\n"));
+    // The library takes its default table from a file that is no table, as the report says; a
+    // missing offset file and a display that does not exist fail after the whole report.
     run = RunHost(folder, {"show", "--lut", "bad.lut"});
-    EXPECT_RUN(run, 1);
-    EXPECT_TRUE(Contains(run.err, "bad.lut: not a LUT file")) << run.err;
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "LUT: bad.lut: not a LUT file (shorter than the 16 bytes of its "
+                                  "header): the library uses its default table"))
+        << run.out;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--offset", "missing.frm"}, {"--device", ":57"}}) {
+        std::vector<std::string> show = {"show", "--lut", "bad.lut"};
+        show.insert(show.end(), args.begin(), args.end());
+        run = RunHost(folder, show);
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.out, "\nLUT: bad.lut: not a LUT file")) << run.out;
+        EXPECT_EQ(run.out.back(), '\n') << run.out;
+        EXPECT_TRUE(Contains(run.err, args[1] + ": ")) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
     run = RunHost(folder, {"show", "--image", "bad.lut"});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "bad.lut: cannot be opened or is not a bitmap file")) << run.err;
@@ -216,11 +247,21 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
     const simulation::CExposure blank =
         simulation::UnpackDisplayPicture(host::ReadBitmap(folder.Path("d-01.bmp")));
     EXPECT_EQ(std::count(blank.begin(), blank.end(), 7), 1280 * 1024);
+    // A run without blank frames leaves no pictures of the earlier run beside its own.
+    EXPECT_RUN(RunHost(folder, {"expose", "sample.bmp", "--device", "file:d-%02d.bmp"}), 0);
+    EXPECT_TRUE(host::FileExists(folder.Path("d-11.bmp")));
+    EXPECT_FALSE(host::FileExists(folder.Path("d-12.bmp")));
+    EXPECT_FALSE(host::FileExists(folder.Path("d-23.bmp")));
 
     // Bad input: one line naming the file, no display pictures.
     host::CPicture small(640, 480);
     host::WriteBitmap(folder.Path("small.bmp"), small);
     WriteText(folder.Path("text.bmp"), "hello");
+    const std::vector<uint8_t> whole = ReadBytes(folder.Path("sample.bmp"));
+    host::WriteFileSafely(folder.Path("short.bmp"),
+                          std::vector<uint8_t>(whole.begin(), whole.end() - 3000));
+    host::WriteFileSafely(folder.Path("lab.lut"), host::LutFileBytes(host::DefaultLutTable()));
+    host::WriteFileSafely(folder.Path("tiny.frm"), host::OffsetFileBytes({2, 2, {0, 0, 0, 0}}));
     plus.width = 1000;
     plus.samples.resize(1000 * 1024);
     host::WriteFileSafely(folder.Path("narrow.frm"), host::OffsetFileBytes(plus));
@@ -240,6 +281,15 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
          "narrow.frm: an offset map of 1000 x 1024 samples"},
         {{"sample.bmp", "--device", "file:no-folder/x-%d.bmp"},
          "no-folder/x-0.bmp: the folder no-folder does not exist (--device)"},
+        // Each file named for what it is, not by the sizes its bytes make in another format.
+        {{"short.bmp", "--device", device}, "short.bmp: bitmap cut short"},
+        {{"sample.bmp", "--device", device, "--offset", "lab.lut"},
+         "lab.lut: not an offset file, but a LUT file (--lut)"},
+        {{"sample.bmp", "--device", device, "--lut", "tiny.frm"},
+         "tiny.frm: not a LUT file, but an offset file (--offset)"},
+        {{"sample.bmp", "--device", device, "--offset", "sample.bmp"},
+         "sample.bmp: not an offset file, but a bitmap"},
+        {{"sample.bmp", "--out", "text.bmp"}, "text.bmp: is a file, not a folder"},
     };
     for (const CCase& c : cases) {
         std::vector<std::string> args = {"expose"};
@@ -336,6 +386,45 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
     EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
 }
 
+// A reading typed ten times too large is refused with the patch named and the table kept byte for
+// byte; the same readings from a densitometer's CGATS export give the table that the plain
+// readings give, byte for byte.
+TEST(HostCalcLut, AMistypedReadingIsRefusedAndACgatsExportGivesThePlainTable) {
+    CFolder folder;
+    WriteText(folder.Path("good.txt"), Readings(10, 5));
+    ASSERT_EQ(RunHost(folder, {"calc-lut", "good.txt", "--lut", "plain.lut"}).status, 0);
+    ASSERT_EQ(RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut"}).status, 0);
+    const std::vector<uint8_t> before = ReadBytes(folder.Path("lab.lut"));
+    std::string typo = Readings(10, 5);
+    typo.replace(typo.find("\n110\n") + 1, 3, "1100");  // patch 20
+    WriteText(folder.Path("typo.txt"), typo);
+    CRun run = RunHost(folder, {"calc-lut", "typo.txt", "--lut", "lab.lut"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "typo.txt: patch 20 reads 1100 hundredths, above 900 (9.00), "
+                                  "which the library reads as a negative density: ten times too "
+                                  "large: 110 typed with a digit too many?"))
+        << run.err;
+    EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("lab.lut.history")));
+
+    std::string cgats = "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
+                        "NUMBER_OF_SETS 48\nBEGIN_DATA\n";
+    std::istringstream plain(Readings(10, 5));
+    int id = 0;
+    for (std::string line; std::getline(plain, line); ++id) {
+        const int h = std::stoi(line);
+        cgats += std::to_string(id) + "\t" + std::to_string(h / 100) + "." +
+                 std::to_string(100 + h % 100).substr(1) + "\n";
+    }
+    WriteText(folder.Path("readings.cgats"), cgats + "END_DATA\n");
+    run = RunHost(folder, {"calc-lut", "readings.cgats", "--lut", "cgats.lut"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "readings: readings.cgats (CGATS column D_VIS (densities)): "
+                                  "reference 0.10, patches 0.15 (value 252) .. 2.40 (value 4)"))
+        << run.out;
+    EXPECT_EQ(ReadBytes(folder.Path("cgats.lut")), ReadBytes(folder.Path("plain.lut")));
+}
+
 TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
     CFolder folder;
     const std::vector<std::string> settings = {"KAVREL_INI_DIR=" + folder.Path()};
@@ -373,7 +462,9 @@ TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
         run.out, "gamma 0.30 (Gamma in [Imaging] of " + folder.Path() + "/kavrel.INI reads as 30)"))
         << run.out;
     EXPECT_TRUE(Contains(run.err, "warning: gamma 0.30")) << run.err;
-    EXPECT_TRUE(Contains(run.out, "readings: commas.csv: reference 10, patches 15")) << run.out;
+    // Densities are reported as densities, not as the hundredths the library takes.
+    EXPECT_TRUE(Contains(run.out, "readings: commas.csv: reference 0.10, patches 0.15 (value 252)"))
+        << run.out;
     WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=1.80\n");
     run = RunHost(folder, {"calc-lut", "commas.csv", "--lut", "low.lut", "--density"}, settings);
     EXPECT_RUN(run, 1);

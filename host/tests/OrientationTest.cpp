@@ -75,8 +75,17 @@ TEST(Orientation, AdviceNamesTheTurnOrTheMirrorImage) {
             .Advice();
     };
     EXPECT_NE(advice({3, false}).find("half a turn"), std::string::npos);
-    EXPECT_NE(advice({0, false}).find("a quarter turn"), std::string::npos);
-    EXPECT_NE(advice({2, false}).find("a quarter turn"), std::string::npos);
+    // Which way: one more quarter turn of the simulated placement (clockwise as the scan shows
+    // it) brings placement 0 right, one less placement 2.
+    EXPECT_NE(advice({0, false}).find("a quarter turn on the scanner, clockwise as the scan shows "
+                                      "it, so that the edge now along the scan's top side"),
+              std::string::npos)
+        << advice({0, false});
+    EXPECT_NE(advice({2, false}).find("a quarter turn on the scanner, counter-clockwise as the "
+                                      "scan shows it, so that the edge now along the scan's "
+                                      "bottom side"),
+              std::string::npos)
+        << advice({2, false});
     for (int turns = 0; turns < 4; ++turns)
         EXPECT_NE(advice({turns, true}).find("mirror image"), std::string::npos) << turns;
     EXPECT_NE(advice({0, false}).find("on the top side, near the left"), std::string::npos);

@@ -11,12 +11,13 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 fail() { echo "FAIL: $*" >&2; [ -f out.txt ] && cat out.txt >&2; [ -f err.txt ] && cat err.txt >&2; exit 1; }
-# Runs the program; its exit status in $status, its output (without CR) in out.txt and err.txt.
+# Runs the program; its exit status in $status, its output (without CR, from the ANSI code page
+# into this script's UTF-8) in out.txt and err.txt.
 run() {
     status=0
     "$wine" "$exe" "$@" >out.raw 2>err.raw || status=$?
-    tr -d '\r' <out.raw >out.txt
-    tr -d '\r' <err.raw >err.txt
+    tr -d '\r' <out.raw | iconv -f CP1252 -t UTF-8 >out.txt
+    tr -d '\r' <err.raw | iconv -f CP1252 -t UTF-8 >err.txt
 }
 expect_status() { [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"; }
 expect_out() { grep -qF -- "$1" out.txt || fail "output lacks: $1"; }
@@ -44,6 +45,23 @@ expose)
     run expose missing.bmp --out shown
     expect_status 1
     expect_err "missing.bmp: no such file"
+    # A folder named with a letter outside ASCII is made and written under the name typed.
+    run expose sample.bmp --out 'Fotos ü'
+    expect_status 0
+    expect_out 'display pictures: Fotos ü\frame-00.bmp .. Fotos ü\frame-11.bmp'
+    [ "$(size 'Fotos ü/frame-11.bmp')" -eq $((54 + 1280 * 1024 * 3)) ] || fail "pictures in 'Fotos ü'"
+    # A picture that cannot be replaced is reported, not passed off as this run's.
+    chmod 444 'Fotos ü/frame-03.bmp'
+    run expose sample.bmp --out 'Fotos ü'
+    expect_status 1
+    expect_err 'Fotos ü\frame-03.bmp: cannot be replaced (is it write-protected?)'
+    # A DLL of the other width is named as such.
+    bits=64; other=i686-w64-mingw32-gcc
+    case $exe in *win32*) bits=32; other=x86_64-w64-mingw32-gcc ;; esac
+    echo 'int kavrel_probe;' | "$other" -shared -o other.dll -x c -
+    run show --library other.dll
+    expect_status 1
+    expect_err "is a $((96 - bits))-bit DLL, and this $bits-bit program loads only a $bits-bit kavrel.dll"
     ;;
 calc-lut)
     for r in $(seq 0 47); do
@@ -66,6 +84,43 @@ calc-lut)
     expect_status 0
     expect_out '1 earlier version in sub\lab.lut.history, newest first'
     expect_out ' bytes  sub\lab.lut.history\'
+    # Names with letters outside ASCII: the host writes, keeps and finds its files under the
+    # names typed, so that two calibrations keep a version that restore puts back.
+    run calc-lut readings.txt --lut 'Kalibrierung ä.lut' --plot 'plot ä.svg'
+    expect_status 0
+    expect_out 'plot: plot ä.svg'
+    head -c 4 'plot ä.svg' | grep -q '<svg' || fail "the plot under the name given"
+    cp 'Kalibrierung ä.lut' first.lut
+    run calc-lut readings.txt --lut 'Kalibrierung ä.lut'
+    expect_status 0
+    run history 'Kalibrierung ä.lut'
+    expect_status 0
+    expect_out '1 earlier version in Kalibrierung ä.lut.history, newest first'
+    run restore 'Kalibrierung ä.lut'
+    expect_status 0
+    cmp -s 'Kalibrierung ä.lut' first.lut || fail "restore did not put the first table back"
+    [ "$(ls | grep -c 'Ã')" -eq 0 ] || fail "a garbled name: $(ls | grep 'Ã')"
+    run history 'Kalibrierung ö.lut'
+    expect_status 1
+    expect_err 'Kalibrierung ö.lut: no such file, and no earlier versions kept'
+    # A reading typed ten times too large is refused, and the table kept byte for byte.
+    cp lab.lut before.lut
+    sed '21s/.*/1100/' readings.txt >typo.txt
+    run calc-lut typo.txt --lut lab.lut
+    expect_status 1
+    expect_err "typo.txt: patch 20 reads 1100 hundredths, above 900 (9.00)"
+    cmp -s lab.lut before.lut || fail "the LUT file changed after a mistyped reading"
+    # A densitometer's CGATS export of the same readings gives the same table.
+    {
+        printf 'CGATS.17\r\nBEGIN_DATA_FORMAT\r\nSAMPLE_ID D_VIS\r\nEND_DATA_FORMAT\r\nBEGIN_DATA\r\n'
+        awk '{ printf "%d %d.%02d\r\n", NR, $1 / 100, $1 % 100 }' readings.txt
+        printf 'END_DATA\r\n'
+    } >readings.cgats
+    run calc-lut readings.txt --lut plain.lut
+    run calc-lut readings.cgats --lut cgats.lut
+    expect_status 0
+    expect_out "readings: readings.cgats (CGATS column D_VIS (densities))"
+    cmp -s cgats.lut plain.lut || fail "the CGATS readings gave another table"
     printf '10\n15\nabc\n' >bad.txt
     cp lab.lut before.lut
     run calc-lut bad.txt --lut lab.lut

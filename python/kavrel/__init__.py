@@ -7,7 +7,10 @@
     lib.expose("picture.bmp", lut="lab.lut", offset="lab.frm", out="frames")
 """
 
-from ._library import LIBRARY_FILE, KavrelError, Library, default_library_path, encode_string
+from ._host import CalibrationFileError, DisplayError, FileError, KavrelError, ReadingsError
+from ._library import LIBRARY_FILE, Library, default_library_path, encode_string
 
-__all__ = ["Library", "KavrelError", "LIBRARY_FILE", "default_library_path", "encode_string"]
+__all__ = ["Library", "KavrelError", "DisplayError", "ReadingsError", "FileError",
+           "CalibrationFileError",
+           "LIBRARY_FILE", "default_library_path", "encode_string"]
 __version__ = "1.0.0"

@@ -21,13 +21,6 @@ def require_file(path, what):
         raise FileNotFoundError(f"{what} {os.fsdecode(path)}: no such file")
 
 
-def require_folder_of(path, what):
-    folder = os.path.dirname(os.path.abspath(path))
-    if not os.path.isdir(folder):
-        raise FileNotFoundError(f"{what} {os.fsdecode(path)}: the folder {os.fsdecode(folder)} "
-                                "does not exist")
-
-
 def bitmap_size(path):
     """(width, height, bits per pixel, compression) of a Windows bitmap file; height is negative
     for rows stored top-down."""
@@ -93,12 +86,3 @@ def read_offset_file(path):
     if sys.byteorder != "little":
         samples.byteswap()
     return samples
-
-
-def file_state(path):
-    """The bytes and time of last change of a file, or None: to tell whether it was rewritten."""
-    try:
-        with open(path, "rb") as f:
-            return f.read(), os.stat(path).st_mtime_ns
-    except OSError:
-        return None

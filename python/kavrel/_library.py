@@ -7,9 +7,11 @@ import numbers
 import os
 import re
 import sys
+import tempfile
 import time
 
-from . import _files
+from . import _files, _host
+from ._host import CalibrationFileError, DisplayError, KavrelError, ReadingsError
 
 _WINDOWS = sys.platform == "win32"
 _POINTER_BITS = 8 * ctypes.sizeof(ctypes.c_void_p)
@@ -61,8 +63,10 @@ _ATTACHED_IMAGES = {}
 _CONVERSION = re.compile(r"%(%|[-0+ ]*\d{0,2}[diu])")
 
 
-class KavrelError(Exception):
-    """The library could not be loaded, or did not do what was asked."""
+# Whether each loaded library shows its messages, by module handle: the library does not tell,
+# and the package's commands turn them off for their run and back on afterwards. A library shows
+# them until DisableErrorWindow(1).
+_ERRORS_SHOWN = {}
 
 
 def encode_string(value, what):
@@ -120,12 +124,45 @@ def _export_method(name, arguments):
                             f"({', '.join(a for a, _ in arguments)}), {len(values)} given")
         converted = [_CONVERTERS[kind](value, f"{name}({argument})")
                      for (argument, kind), value in zip(arguments, values)]
-        return self._functions[name](*converted)
+        if name == "DisableErrorWindow":
+            _ERRORS_SHOWN[self._dll._handle] = converted[0] == 0
+        if _WINDOWS or not _ERRORS_SHOWN.get(self._dll._handle, True):
+            return self._functions[name](*converted)
+        with _library_messages():
+            return self._functions[name](*converted)
 
     method.__name__ = method.__qualname__ = name
     method.__doc__ = (f"{name}({', '.join(a for a, _ in arguments)}): the library's function "
                       "of this name.")
     return method
+
+
+@contextlib.contextmanager
+def _library_messages():
+    """The native library writes its messages to the process's standard error as 8-bit text
+    (its accent in "Can\u00b4t" a raw 0xB4 byte): they are caught there for the call and written
+    to sys.stderr as text."""
+    try:
+        sys.stderr.flush()
+    except (AttributeError, OSError, ValueError):
+        pass
+    try:
+        saved = os.dup(2)
+    except OSError:  # no standard error to catch
+        yield
+        return
+    with tempfile.TemporaryFile() as caught:
+        os.dup2(caught.fileno(), 2)
+        try:
+            yield
+        finally:
+            os.dup2(saved, 2)
+            os.close(saved)
+            caught.seek(0)
+            text = _host.decode(caught.read())
+            if text and sys.stderr is not None:
+                sys.stderr.write(text)
+                sys.stderr.flush()
 
 
 def default_library_path():
@@ -152,7 +189,13 @@ def _load(path):
     except OSError as error:
         hint = (f" (a {_POINTER_BITS}-bit Python loads only the {_POINTER_BITS}-bit kavrel.dll)"
                 if _WINDOWS else "")
-        raise KavrelError(f"cannot load the kavrel library {path}: {error}{hint}") from error
+        looked = ""
+        if path == LIBRARY_FILE:
+            looked = ("; it was looked for in $KAVREL_LIBRARY (not set), beside the package in "
+                      f"{os.path.dirname(os.path.abspath(__file__))} and on the system's search "
+                      "path: give its path as kavrel.Library(PATH) or in KAVREL_LIBRARY")
+        raise KavrelError(f"cannot load the kavrel library {path}: {error}{hint}{looked}") \
+            from error
 
 
 class Library:
@@ -163,7 +206,12 @@ class Library:
 
     def __init__(self, path=None):
         self.path = os.fsdecode(path) if path is not None else default_library_path()
+        # A bare file name given is the file in the current folder, as for any other file.
+        if path is not None and os.path.basename(self.path) == self.path and \
+                os.path.isfile(self.path):
+            self.path = os.path.abspath(self.path)
         self._dll = _load(self.path)
+        self._host_library = None
         self._functions = {}
         for name, (result, arguments) in _FUNCTIONS.items():
             try:
@@ -176,6 +224,24 @@ class Library:
 
     def __repr__(self):
         return f"kavrel.Library({self.path!r})"
+
+    @property
+    def _host(self):
+        """The shared host library beside this library (see _host)."""
+        if self._host_library is None:
+            self._host_library = _host.load(self.path)
+        return self._host_library
+
+    @contextlib.contextmanager
+    def _errors_off(self):
+        """The library's messages off for one of the package's commands, which reports failures
+        itself, and as they were afterwards."""
+        shown = _ERRORS_SHOWN.get(self._dll._handle, True)
+        self.DisableErrorWindow(1)
+        try:
+            yield
+        finally:
+            self.DisableErrorWindow(0 if shown else 1)
 
     # -- the output display ------------------------------------------------------------------
 
@@ -231,32 +297,32 @@ class Library:
         image_path = None
         if _is_path(image):
             image_path = image
-            _files.require_file(image_path, "image")
-            _files.check_bottom_up_24_bit(image_path, "image", _files.IMAGE_WIDTH,
-                                          _files.IMAGE_HEIGHT)
         else:
             _image_address(image)
-        if lut is not None:
-            _files.require_file(lut, "LUT file")
-            _files.read_lut_file(lut)
-        if offset is not None:
-            _files.require_file(offset, "offset file")
-            size = _files.offset_map_size(offset)
-            if size != (_files.DISPLAY_WIDTH, _files.DISPLAY_HEIGHT):
-                raise ValueError(f"offset file {os.fsdecode(offset)}: an offset map of "
-                                 f"{size[0]} x {size[1]} samples; the display needs 1280 x 1024")
+        # The host's own checks of its files (kavrel-host expose).
+        self._host.check_expose_files(
+            encode_string(image_path, "expose(image)") if image_path is not None else None,
+            encode_string(lut, "expose(lut)") if lut is not None else None,
+            encode_string(offset, "expose(offset)") if offset is not None else None)
         if device is None:
             folder = os.fspath(out) if out is not None else "frames"
             os.makedirs(folder, exist_ok=True)
             # A percent sign in the folder's name is no conversion of the display's pattern.
             device = "file:" + os.path.join(os.fsdecode(folder).replace("%", "%%"),
                                             "frame-%02d.bmp")
-        encode_string(device, "expose(device)")
+        device_name = encode_string(device, "expose(device)")
         drawings = _FileDisplay(device)
+        # A file display is checked drawing by drawing; any other display is checked before
+        # anything is drawn, as kavrel-host does, since the library reports no display that it
+        # cannot open.
+        if drawings.pattern is None:
+            self._host.check_display(device_name)
+        with self._errors_off():
+            return self._expose(device, lut, offset, image_path, image, delay_line, delay_shift,
+                                seconds, blank, drawings)
 
-        # A file display is checked here; for a real display the library's message box is the
-        # only report of a display that cannot be opened.
-        self.DisableErrorWindow(1 if drawings.pattern is not None else 0)
+    def _expose(self, device, lut, offset, image_path, image, delay_line, delay_shift, seconds,
+                blank, drawings):
         self.SetDeviceName(device)
         self.SetLutFile(lut)  # no file: the library's default table
         if offset is not None:
@@ -280,40 +346,48 @@ class Library:
                 time.sleep(seconds)
                 if blank is not None:
                     drawings.draw(lambda: self.OutputBlankFrame(blank))
+        drawings.remove_stale_files()
         return drawings.files
 
-    def calc_lut(self, readings, lut, *, density=False):
-        """A new LUT from the densitometer readings of the exposed grey scale: 48 readings (or
-        47, the unused last one left out) in hundredths of a density, or densities with
-        density=True. The library computes the table from them and the table in the file lut
-        (its default table when there is no such file) and writes it to lut, which is then
-        loaded. Returns the new table's entries."""
-        values = _readings(readings, density)
-        _files.require_folder_of(lut, "LUT file")
-        before = _files.file_state(lut)
-        if before is not None:
-            entries = _files.read_lut_file(lut)
-            if len(entries) != 256:
-                raise ValueError(f"LUT file {os.fsdecode(lut)}: {len(entries)} entries; the "
-                                 "calculation needs 256")
-        self.DisableErrorWindow(1)
-        self.SetLutFile(lut)
-        for index, value in enumerate(values):
-            self.SetDensiValue(index, value)
-        self.CalcLut()
-        self.SetLutFile(lut)  # the library keeps the old table until it is loaded again
-        after = _files.file_state(lut)
-        if after is None or after == before:
-            raise KavrelError(f"LUT file {os.fsdecode(lut)}: the library wrote no new table (can "
-                              "the file be written? is Gamma in the [Imaging] section of "
-                              "kavrel.INI a positive number?)")
+    def calc_lut(self, readings, lut, *, density=False, channel=None, force=False):
+        """A new LUT from the densitometer readings of the exposed grey scale, as kavrel-host
+        calc-lut makes it: readings are 48 readings (or 47, the unused last one left out) in
+        hundredths of a density, or densities with density=True, or the path of a readings file
+        that calc-lut reads (plain, CGATS or CSV; channel: the table's column). Readings that
+        cannot be right raise ReadingsError (force=True calibrates them all the same, with a
+        warning). The library computes the table from them and the table in the file lut (its
+        default table when there is no such file) and writes it to lut, which is then loaded;
+        the file it replaced is kept in lut.history. Returns the new table's entries."""
+        host = self._host
+        if _is_path(readings):
+            values, source = host.read_readings(encode_string(readings, "calc_lut(readings)"),
+                                                density, encode_string(channel, "channel"))
+            typed_as_hundredths = density and not source
+        else:
+            if channel is not None:
+                raise ValueError("calc_lut(channel): a column is chosen only from a file")
+            values = _readings(readings, density)
+            typed_as_hundredths = density
+        host.check_readings(values, typed_as_hundredths, force)
+        _, unusable = host.check_gamma(encode_string(self.path, "library"))
+        name = encode_string(lut, "calc_lut(lut)")
+        with self._errors_off(), host.calibration(name, _host.LUT) as calibration:
+            self.SetLutFile(name)
+            for index, value in enumerate(values):
+                self.SetDensiValue(index, value)
+            self.CalcLut()
+            self.SetLutFile(name)  # the library keeps the old table until it is loaded again
+        if not calibration.replaced:
+            raise KavrelError(f"LUT file {os.fsdecode(lut)}: the library wrote no new table" +
+                              (f": {unusable}" if unusable else " (can the file be written?)"))
         return _files.read_lut_file(lut)
 
     def calc_offset(self, scan, offset, *, color=1, threshold=90, factor=100):
         """A new offset map from scan, a 24-bit bitmap of the exposed offset test pattern: the
         library measures colour byte color (0 blue, 1 green, 2 red) with the edge threshold
         threshold (percent) and correction factor factor, adds the correction to the map in the
-        file offset (created when missing) and writes the sum there, which is then loaded.
+        file offset (created when missing) and writes the sum there, which is then loaded;
+        the file it replaced is kept in offset.history, as kavrel-host keeps it.
         The scan must show the pattern turned a quarter turn clockwise; unlike kavrel-host
         calc-offset, this does not check that. Returns the new map's samples, row by row
         (an array of 1280 x 1024 signed 16-bit integers)."""
@@ -322,22 +396,15 @@ class Library:
         factor = _in_range(factor, 1, 1638, "calc_offset(factor)")
         _files.require_file(scan, "scan")
         _files.check_bottom_up_24_bit(scan, "scan")
-        _files.require_folder_of(offset, "offset file")
-        before = _files.file_state(offset)
-        if before is not None:
-            size = _files.offset_map_size(offset)
-            if size != (_files.DISPLAY_WIDTH, _files.DISPLAY_HEIGHT):
-                raise ValueError(f"offset file {os.fsdecode(offset)}: an offset map of "
-                                 f"{size[0]} x {size[1]} samples, not 1280 x 1024")
-        self.DisableErrorWindow(1)
-        self.SetOffsetFile(offset)
-        self.SetScanFile(scan)
-        self.SetThreshold(threshold)
-        self.SetCorrectionFactor(factor)
-        self.CalcOffset(color)
-        self.SetOffsetFile(offset)  # the library keeps the old map until it is loaded again
-        after = _files.file_state(offset)
-        if after is None or after == before:
+        name = encode_string(offset, "calc_offset(offset)")
+        with self._errors_off(), self._host.calibration(name, _host.OFFSET) as calibration:
+            self.SetOffsetFile(name)
+            self.SetScanFile(scan)
+            self.SetThreshold(threshold)
+            self.SetCorrectionFactor(factor)
+            self.CalcOffset(color)
+            self.SetOffsetFile(name)  # the library keeps the old map until it is loaded again
+        if not calibration.replaced:
             raise KavrelError(f"offset file {os.fsdecode(offset)}: the library wrote no new "
                               f"offset map (can the file be written? does colour {color} of "
                               "the scan show an exposed area of at least 100 x 100 pixels?)")
@@ -375,8 +442,8 @@ def _readings(readings, density):
             raise TypeError(f"{what}: a number is needed, not {type(value).__name__}")
         hundredths = value * 100 if density else value
         if hundredths != hundredths or not 0 <= hundredths <= 65535:
-            raise ValueError(f"{what}: {value} is out of range (0 to "
-                             f"{'655.35' if density else '65535 hundredths'})")
+            raise ValueError(f"{what}: {value} is out of range (readings are "
+                             f"{'0.00 to 9.00' if density else '0 to 900 hundredths'})")
         if not density and float(value) != int(value):
             raise ValueError(f"{what}: {value} is not a whole number of hundredths")
         result.append(int(round(hundredths)))
@@ -439,8 +506,23 @@ class _FileDisplay:
         file = self._file(number)
         with contextlib.suppress(OSError):
             os.remove(file)
+        if os.path.lexists(file):
+            raise KavrelError(f"{file}: cannot be replaced (is it write-protected?); the display "
+                              "would leave the picture of an earlier run in it")
         drawing()
         if not os.path.isfile(file):
             raise KavrelError(f"the display file:{self.pattern} drew nothing into {file} "
                               "(can the folder be written?)")
         self.files.append(file)
+
+    # Twelve frames, each with a blank frame after it.
+    _MOST_DRAWINGS = 24
+
+    def remove_stale_files(self):
+        """The files of drawings this run did not make, left by an earlier run with more drawings
+        (blank frames), which would pass for part of this one."""
+        if self.pattern is None or not self._numbered:
+            return
+        for number in range(self._count, self._MOST_DRAWINGS):
+            with contextlib.suppress(OSError):
+                os.remove(self._file(number))

@@ -46,6 +46,11 @@ def test_expose_draws_the_hosts_pictures(lib, calibrated, sample_image, host_pic
     assert [pathlib.Path(f).name for f in files] == [p.name for p in host_pictures]
     for ours, hosts in zip(files, host_pictures):
         assert pathlib.Path(ours).read_bytes() == hosts.read_bytes(), ours
+    # A run without blank frames leaves only its own twelve pictures in the folder.
+    files = lib.expose(sample_image, lut=lut, offset=offset, out=tmp_path / "py")
+    assert sorted(p.name for p in (tmp_path / "py").iterdir()) == \
+        [pathlib.Path(f).name for f in files]
+    assert len(files) == 12
 
 
 def test_frames_from_an_array_are_the_hosts_pictures(lib, calibrated, sample_image,
@@ -141,6 +146,12 @@ def bad_calls(tmp):
     truncated_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 256, 0, 255) + bytes(6))
     missing = tmp / "missing.bmp"
     array = np.zeros((2048, 2560, 3), np.uint8)
+    short_image = tmp / "short.bmp"
+    write_bitmap(short_image, 2560, 2048)
+    with open(short_image, "r+b") as f:
+        f.truncate(54 + 2560 * 3 * 1000)
+    good_lut = tmp / "good.lut"
+    good_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 256, 0, 255) + bytes(512))
     return [
         ("a string for a number", lambda lib: lib.SetColor("1"), TypeError, "SetColor"),
         ("a float for a number", lambda lib: lib.CalcFrame(1.0), TypeError, "integer"),
@@ -161,6 +172,10 @@ def bad_calls(tmp):
          ValueError, "writable"),
         ("a missing image", lambda lib: lib.expose(missing), FileNotFoundError, "missing.bmp"),
         ("an image of another size", lambda lib: lib.expose(image), ValueError, "64 x 32"),
+        ("an image cut short", lambda lib: lib.expose(short_image), kavrel.FileError,
+         "bitmap cut short"),
+        ("a LUT file for an offset file", lambda lib: lib.expose(array, offset=good_lut),
+         kavrel.FileError, "not an offset file, but a LUT file"),
         ("a top-down image", lambda lib: lib.expose(top_down), ValueError, "top-down"),
         ("a blank level beyond 12 bits", lambda lib: lib.expose(array, blank=4096),
          ValueError, "0 .. 4095"),
@@ -168,18 +183,18 @@ def bad_calls(tmp):
         ("both device and out", lambda lib: lib.expose(array, device="file:a.bmp", out="b"),
          ValueError, "either device or out"),
         ("a file that is no LUT", lambda lib: lib.expose(array, lut=not_a_lut),
-         ValueError, "not a LUT file"),
+         ValueError, "wrong entry count (0)"),
         ("a truncated LUT", lambda lib: lib.expose(array, lut=truncated_lut),
-         ValueError, "256 entries announced, 3 present"),
+         ValueError, "wrong entry count (256) or cut short"),
         ("a LUT of three entries to calibrate", lambda lib: lib.calc_lut(READINGS, small_lut),
-         ValueError, "needs 256"),
+         ValueError, "needs one of 256"),
         ("ten readings", lambda lib: lib.calc_lut(READINGS[:10], tmp / "x.lut"),
          ValueError, "10 readings"),
         ("a negative reading", lambda lib: lib.calc_lut([-1] + READINGS[1:], tmp / "x.lut"),
          ValueError, "readings[0]"),
         ("a density beyond the range", lambda lib: lib.calc_lut([700.0] * 48, tmp / "x.lut",
                                                                 density=True),
-         ValueError, "655.35"),
+         ValueError, "0.00 to 9.00"),
         ("a reading of text", lambda lib: lib.calc_lut(["1"] * 48, tmp / "x.lut"),
          TypeError, "number"),
         ("a LUT in a missing folder", lambda lib: lib.calc_lut(READINGS, tmp / "no" / "x.lut"),
@@ -203,3 +218,50 @@ def test_bad_arguments_raise_clear_errors(lib, tmp_path, monkeypatch):
         else:
             pytest.fail(f"{description}: no {exception.__name__}")
     assert not (tmp_path / "x.lut").exists() and not (tmp_path / "x.frm").exists()
+
+
+def test_expose_checks_the_display_and_keeps_the_messages_as_they_were(lib, sample_image,
+                                                                       capfd, tmp_path):
+    """A display that does not exist raises before anything is drawn, as kavrel-host refuses it;
+    the library's messages stay off when they were turned off, and when on they arrive as text."""
+    lib.DisableErrorWindow(1)
+    with pytest.raises(kavrel.DisplayError, match=":57: "):
+        lib.expose(sample_image, device=":57")
+    lib.expose(sample_image, out=tmp_path / "frames")
+    lib.SetDeviceName(":57")
+    lib.OpenOutputDevice()
+    assert capfd.readouterr().err == ""
+    lib.DisableErrorWindow(0)
+    lib.OpenOutputDevice()
+    lib.DisableErrorWindow(1)
+    assert "Can\u00b4t open Output Display" in capfd.readouterr().err
+
+
+def test_calc_lut_keeps_the_hosts_promises(lib, tmp_path):
+    """The host's readings checks and its history: a reading typed ten times too large is refused
+    and the table kept; two calibrations keep a version that kavrel-host restores; a CGATS file
+    gives the table of the same readings in a list."""
+    lut = tmp_path / "lab.lut"
+    first = lib.calc_lut(READINGS, lut)
+    before = lut.read_bytes()
+    typo = list(READINGS)
+    typo[20] *= 10
+    with pytest.raises(kavrel.ReadingsError, match="patch 20 reads 1100 hundredths"):
+        lib.calc_lut(typo, lut)
+    assert lut.read_bytes() == before
+    assert not (tmp_path / "lab.lut.history").exists()
+
+    lib.calc_lut(READINGS, lut)
+    versions = list((tmp_path / "lab.lut.history").iterdir())
+    assert [v.read_bytes() for v in versions] == [before]
+    run_host("restore", lut)
+    assert lut.read_bytes() == before
+
+    with pytest.warns(UserWarning, match="patch 20"):
+        lib.calc_lut(typo, tmp_path / "forced.lut", force=True)
+
+    cgats = tmp_path / "readings.cgats"
+    rows = "".join(f"{i + 1} {r / 100:.2f}\n" for i, r in enumerate(READINGS))
+    cgats.write_text("CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
+                     f"BEGIN_DATA\n{rows}END_DATA\n")
+    assert lib.calc_lut(cgats, tmp_path / "cgats.lut") == first

@@ -44,6 +44,8 @@ TEST(HostCheckDisplay, PassesOnA24BitScreenAndFailsWhereBitsWouldChange) {
         {TestServer("shallow"), "16-bit colour"},
         {main + ".1", "1024 x 768 pixels, smaller than the 1280 x 1024 picture"},
         {":4095", "no X display :4095"},
+        // A screen the running server lacks is no server that is not running.
+        {main + ".7", "the X display " + main + " has no screen 7 (it has 2"},
     };
     for (const auto& f : failures) {
         run = RunHost(folder, {"check-display", "--device", f.device});
@@ -67,6 +69,11 @@ TEST(HostDisplays, ListsTheScreensAndOutputsOfTheXServers) {
           shallow + ".0\n    screen 0: 1280 x 1024 at (0, 0), 16-bit colour (cannot be drawn on)",
           std::string("file:PATH\n")})
         EXPECT_TRUE(Contains(run.out, line)) << "lacks: " << line << "\n" << run.out;
+
+    // A DISPLAY that leads nowhere is no name to give --device: reported, not listed.
+    run = RunHost(folder, {"displays"}, {"DISPLAY=:4095"});
+    EXPECT_FALSE(Contains(run.out, "DISPLAY\n")) << run.out;
+    EXPECT_TRUE(Contains(run.err, "DISPLAY: no X display :4095")) << run.err;
 }
 
 TEST(HostExpose, EndsOnADisplayThatCannotShowThePicture) {

@@ -1,0 +1,72 @@
+/* The host's own steps around the library, for other hosts: the checks of kavrel-host's commands,
+ * the earlier versions its calibrations keep, and its display check, as one shared library
+ * (libkavrelhost.so, kavrelhost.dll) built from the same code as kavrel-host. The Python package
+ * calls it, so that its commands keep the promises of the host's.
+ *
+ * Plain C functions of the C calling convention (also on 32-bit Windows). Strings are 8-bit: the
+ * ANSI code page on Windows, the file-system encoding elsewhere. Every function that can fail
+ * returns 0 when done and 1 on failure, with one line saying why in message (size bytes, cut
+ * short when longer, always terminated). No exception leaves the library. */
+#ifndef KAVREL_HOST_H
+#define KAVREL_HOST_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define KAVREL_HOST_API __declspec(dllexport)
+#else
+#define KAVREL_HOST_API __attribute__((visibility("default")))
+#endif
+
+/* Reads a file of densitometer readings as calc-lut does (plain, CGATS or CSV): 48 readings in
+ * hundredths into readings; densities: plain values are densities; channel: the column of a table
+ * (null or empty: the default). source receives the table's column, or an empty string. */
+KAVREL_HOST_API int KavrelHostReadReadings(const char* path, int densities, const char* channel,
+                                           uint16_t readings[48], char* source, int sourceSize,
+                                           char* message, int size);
+
+/* Checks 48 readings (hundredths) as calc-lut does. Returns 0 when they may be calibrated, 1 with
+ * the reason in message when they cannot be right. warnings receives the doubts that do not stop
+ * a calibration, one a line. densities: they were given as densities. */
+KAVREL_HOST_API int KavrelHostCheckReadings(const uint16_t readings[48], int densities,
+                                            char* warnings, int warningsSize, char* message,
+                                            int size);
+
+/* The library's Gamma setting as calc-lut reports it: description always; returns 1 with the
+ * reason in message when the library would write no table with it; warning receives a doubt or
+ * an empty string. libraryPath: the library that will calibrate. */
+KAVREL_HOST_API int KavrelHostCheckGamma(const char* libraryPath, char* description,
+                                         int descriptionSize, char* warning, int warningSize,
+                                         char* message, int size);
+
+/* The files of expose checked as kavrel-host expose checks them: image (a 2560 x 2048 24-bit
+ * bitmap stored bottom-up and complete), lut (a LUT file the library takes) and offset (an offset
+ * map of 1280 x 1024 samples); a null name is not checked. */
+KAVREL_HOST_API int KavrelHostCheckExposeFiles(const char* image, const char* lut,
+                                               const char* offset, char* message, int size);
+
+/* Whether the device name names a display that the library can draw on and whose mode shows
+ * the packed values unchanged. A file display ("file:...") is no such display. */
+KAVREL_HOST_API int KavrelHostCheckDisplay(const char* device, char* message, int size);
+
+/* A calibration of a LUT (kind 0) or offset file (kind 1) with its earlier versions kept, as
+ * kavrel-host does it: Begin takes the host's lock of the file, checks it (only a file that does
+ * not exist is a first calibration; a LUT file must hold 256 entries, an offset map 1280 x 1024
+ * samples) and keeps the file as it is in FILE.history; then the caller has the library calibrate;
+ * End tells whether the library replaced the file (1) or not (0), keeps the earlier version only
+ * when it did, and releases the lock. *calibration is null after a failed Begin. */
+typedef struct KavrelHostCalibration KavrelHostCalibration;
+KAVREL_HOST_API int KavrelHostBeginCalibration(const char* path, int kind,
+                                               KavrelHostCalibration** calibration,
+                                               char* message, int size);
+KAVREL_HOST_API int KavrelHostEndCalibration(KavrelHostCalibration* calibration);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

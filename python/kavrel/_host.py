@@ -1,0 +1,200 @@
+"""The shared host library (kavrelhost, from the same code as kavrel-host): the host's checks of
+the readings, the display and the calibration files, and the earlier versions its calibrations
+keep. The package's commands call it, so that they keep the host's promises."""
+
+import ctypes
+import os
+import sys
+import warnings
+
+_WINDOWS = sys.platform == "win32"
+HOST_LIBRARY_FILE = "kavrelhost.dll" if _WINDOWS else "libkavrelhost.so"
+_MESSAGE_SIZE = 4096
+READING_COUNT = 48
+
+# The kinds of calibration file.
+LUT, OFFSET = 0, 1
+
+
+class KavrelError(Exception):
+    """The library could not be loaded, or did not do what was asked."""
+
+
+class DisplayError(KavrelError):
+    """The display does not exist, or its mode would change the picture."""
+
+
+class ReadingsError(KavrelError, ValueError):
+    """Densitometer readings that cannot be right (force=True calibrates them all the same)."""
+
+
+class FileError(KavrelError, ValueError):
+    """An input file that the library cannot use as it is given: another size or kind, cut
+    short, stored top-down."""
+
+
+class CalibrationFileError(KavrelError, ValueError):
+    """A calibration file that is not replaced: no file of its kind, write-protected, no regular
+    file, or being calibrated by another process."""
+
+
+for _error in (KavrelError, DisplayError, ReadingsError, FileError, CalibrationFileError):
+    _error.__module__ = "kavrel"
+
+
+def decode(raw):
+    """Text from the host's or the library's 8-bit strings: file names in the file-system
+    encoding (UTF-8 as a rule) or, on Windows, the ANSI code page; the library's own words in the
+    Windows Latin code page, whose accent (0xB4) is no UTF-8."""
+    if _WINDOWS:
+        return raw.decode("mbcs", errors="replace")
+    try:
+        return raw.decode("utf-8")
+    except UnicodeDecodeError:
+        return raw.decode("cp1252", errors="replace")
+
+
+def _candidates(library_path):
+    """Where the host library is looked for: $KAVREL_HOST_LIBRARY; beside the kavrel library that
+    was loaded; beside this package; the system's search path."""
+    given = os.environ.get("KAVREL_HOST_LIBRARY")
+    if given:
+        return [given]
+    places = []
+    folder = os.path.dirname(os.path.abspath(library_path)) if os.path.dirname(library_path) else None
+    if folder:
+        places.append(os.path.join(folder, HOST_LIBRARY_FILE))
+    places.append(os.path.join(os.path.dirname(os.path.abspath(__file__)), HOST_LIBRARY_FILE))
+    places.append(HOST_LIBRARY_FILE)
+    return places
+
+
+_LOADED = {}
+
+
+def load(library_path):
+    """The host library for the kavrel library at library_path; raises KavrelError naming where
+    it was looked for."""
+    tried = []
+    for path in _candidates(library_path):
+        if path in _LOADED:
+            return _LOADED[path]
+        if os.path.dirname(path) and not os.path.isfile(path):
+            tried.append(path)
+            continue
+        try:
+            host = _Host(ctypes.CDLL(path))
+        except OSError as error:
+            tried.append(f"{path} ({error})")
+            continue
+        _LOADED[path] = host
+        return host
+    raise KavrelError("cannot load the host library " + HOST_LIBRARY_FILE + " that the package's "
+                      "checks and calibrations use; looked for: " + "; ".join(tried) +
+                      " (give its path in KAVREL_HOST_LIBRARY)")
+
+
+class _Host:
+    def __init__(self, dll):
+        self._dll = dll
+        c_char_p, c_int, buffer = ctypes.c_char_p, ctypes.c_int, ctypes.c_char_p
+        readings = ctypes.POINTER(ctypes.c_uint16)
+        handle = ctypes.c_void_p
+        self._signatures = {
+            "KavrelHostReadReadings": [c_char_p, c_int, c_char_p, readings, buffer, c_int,
+                                       buffer, c_int],
+            "KavrelHostCheckReadings": [readings, c_int, buffer, c_int, buffer, c_int],
+            "KavrelHostCheckGamma": [c_char_p, buffer, c_int, buffer, c_int, buffer, c_int],
+            "KavrelHostCheckDisplay": [c_char_p, buffer, c_int],
+            "KavrelHostCheckExposeFiles": [c_char_p, c_char_p, c_char_p, buffer, c_int],
+            "KavrelHostBeginCalibration": [c_char_p, c_int, ctypes.POINTER(handle), buffer, c_int],
+            "KavrelHostEndCalibration": [handle],
+        }
+        for name, arguments in self._signatures.items():
+            function = getattr(dll, name)
+            function.argtypes = arguments
+            function.restype = c_int
+
+    @staticmethod
+    def _buffer():
+        return ctypes.create_string_buffer(_MESSAGE_SIZE)
+
+    def read_readings(self, path, densities, channel):
+        """The 48 readings of a file, in hundredths, and the table column they came from."""
+        values = (ctypes.c_uint16 * READING_COUNT)()
+        source, message = self._buffer(), self._buffer()
+        if self._dll.KavrelHostReadReadings(path, int(bool(densities)), channel, values, source,
+                                            _MESSAGE_SIZE, message, _MESSAGE_SIZE):
+            text = decode(message.value)
+            raise (FileNotFoundError if text.endswith("(readings)") else ReadingsError)(text)
+        return list(values), decode(source.value)
+
+    def check_readings(self, readings, densities, force):
+        """Raises ReadingsError for readings that cannot be right, unless force; warns of the
+        doubts that do not stop a calibration (and of the refusal, when forced)."""
+        values = (ctypes.c_uint16 * READING_COUNT)(*readings)
+        doubts, message = self._buffer(), self._buffer()
+        refused = self._dll.KavrelHostCheckReadings(values, int(bool(densities)), doubts,
+                                                    _MESSAGE_SIZE, message, _MESSAGE_SIZE)
+        if refused and not force:
+            raise ReadingsError(decode(message.value) + " (force=True calibrates them all the "
+                                "same)")
+        lines = ([decode(message.value)] if refused else []) + \
+            [line for line in decode(doubts.value).split("\n") if line]
+        for line in lines:
+            warnings.warn(line, stacklevel=3)
+
+    def check_gamma(self, library_path):
+        """The description of the Gamma setting, and why the library would write no table with
+        it (or None); warns of an unusual one."""
+        description, warning, message = self._buffer(), self._buffer(), self._buffer()
+        unusable = self._dll.KavrelHostCheckGamma(library_path, description, _MESSAGE_SIZE,
+                                                  warning, _MESSAGE_SIZE, message, _MESSAGE_SIZE)
+        if warning.value:
+            warnings.warn(decode(warning.value), stacklevel=3)
+        return decode(description.value), decode(message.value) if unusable else None
+
+    def check_expose_files(self, image, lut, offset):
+        """Raises FileNotFoundError or FileError naming the first of expose's files (each a
+        name, or None) that kavrel-host expose refuses."""
+        message = self._buffer()
+        if self._dll.KavrelHostCheckExposeFiles(image, lut, offset, message, _MESSAGE_SIZE):
+            text = decode(message.value)
+            raise (FileNotFoundError if ": no such file" in text else FileError)(text)
+
+    def check_display(self, device):
+        message = self._buffer()
+        if self._dll.KavrelHostCheckDisplay(device, message, _MESSAGE_SIZE):
+            raise DisplayError(decode(message.value))
+
+    def calibration(self, path, kind):
+        """A calibration of the file at path with its earlier versions kept (see Calibration)."""
+        return _Calibration(self._dll, path, kind)
+
+
+class _Calibration:
+    """The host's lock of a calibration file and its earlier version, for a with block: entering
+    checks the file and keeps it in FILE.history, leaving tells (in replaced) whether the library
+    replaced it, keeping the version only then."""
+
+    def __init__(self, dll, path, kind):
+        self._dll = dll
+        self._path = path
+        self._kind = kind
+        self._handle = None
+        self.replaced = False
+
+    def __enter__(self):
+        handle = ctypes.c_void_p()
+        message = ctypes.create_string_buffer(_MESSAGE_SIZE)
+        if self._dll.KavrelHostBeginCalibration(self._path, self._kind, ctypes.byref(handle),
+                                                message, _MESSAGE_SIZE):
+            text = decode(message.value)
+            raise (FileNotFoundError if "does not exist" in text else CalibrationFileError)(text)
+        self._handle = handle
+        return self
+
+    def __exit__(self, *exception):
+        self.replaced = bool(self._dll.KavrelHostEndCalibration(self._handle))
+        self._handle = None
+        return False
