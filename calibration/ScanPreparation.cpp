@@ -145,9 +145,11 @@ int32_t CFrame::ReadTurnedChannel(const std::string& path, int32_t byte, const C
     if (code != kExtracted) return code;
 
     // Eight stored rows at a time through a small buffer: the scan never needs a buffer of its own
-    // size, whose fresh pages would cost more than reading it.
+    // size, whose fresh pages would cost more than reading it. A scan of fewer rows needs only
+    // those: eight rows of the widest scan would be 2 GB, more than a 32-bit process can have.
     const size_t stride = static_cast<size_t>(CBitmapImage::RowStride(header.biWidth));
-    std::unique_ptr<uint8_t[]> band = kavrel::TryAllocate<uint8_t>(8 * stride);
+    const size_t bandRows = static_cast<size_t>(std::min(8, header.biHeight));
+    std::unique_ptr<uint8_t[]> band = kavrel::TryAllocate<uint8_t>(bandRows * stride);
     if (!band || !Reallocate(header.biWidth, header.biHeight)) return kOutOfMemory;
     uint16_t map[256];
     BuildScanByteMap(table, map);

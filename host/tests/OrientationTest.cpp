@@ -1,8 +1,12 @@
 // The orientation check of calc-offset on simulated scans of the offset test pattern.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "Orientation.h"
 #include "Targets.h"
+#include "support/Emulation.h"
 #include "support/PrintSimulation.h"
 
 namespace {
@@ -49,22 +53,25 @@ TEST(Orientation, CopesWithScanResolutionAndACrookedPrint) {
         double scale, degrees, noise;
     } cases[] = {{1.0, 0, 1.5},    {2.2, 0, 1.5}, {1.5, 1.5, 1.5},
                  {1.5, -2.5, 1.5}, {1.2, 0.7, 6}, {0.8, 0, 3}};
-    for (const CCase& c : cases) {
+    std::vector<std::pair<CCase, CPlacement>> scans;
+    for (const CCase& c : cases)
+        for (CPlacement placement :
+             {simulation::kRightPlacement, CPlacement{3, false}, CPlacement{1, true}})
+            scans.emplace_back(c, placement);
+    // Under emulation every case once, each placement twice.
+    for (const auto& [c, placement] : testing_support::CasesToRun(scans, {0, 4, 8, 9, 13, 17})) {
         simulation::CScanSettings settings;
         settings.scale = c.scale;
         settings.degrees = c.degrees;
         settings.noise = c.noise;
-        for (CPlacement placement :
-             {simulation::kRightPlacement, CPlacement{3, false}, CPlacement{1, true}}) {
-            SCOPED_TRACE(testing::Message()
-                         << "scale " << c.scale << ", " << c.degrees << " degrees, noise "
-                         << c.noise << ", " << placement.quarterTurns << " turns");
-            const host::CScanOrientation found = host::FindScanOrientation(
-                simulation::ExposeAndScan(PatternExposure(), placement, settings), 1, 90, 100);
-            ASSERT_TRUE(found.found) << found.problem;
-            EXPECT_EQ(found.IsRight(), placement.quarterTurns == 1 && !placement.mirrored);
-            EXPECT_NEAR(found.depth, found.expectedDepth, 0.35 * found.expectedDepth);
-        }
+        SCOPED_TRACE(testing::Message() << "scale " << c.scale << ", " << c.degrees
+                                        << " degrees, noise " << c.noise << ", "
+                                        << placement.quarterTurns << " turns");
+        const host::CScanOrientation found = host::FindScanOrientation(
+            simulation::ExposeAndScan(PatternExposure(), placement, settings), 1, 90, 100);
+        ASSERT_TRUE(found.found) << found.problem;
+        EXPECT_EQ(found.IsRight(), placement.quarterTurns == 1 && !placement.mirrored);
+        EXPECT_NEAR(found.depth, found.expectedDepth, 0.35 * found.expectedDepth);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "ScanChecks.h"
 #include "Targets.h"
+#include "support/Emulation.h"
 #include "support/PrintSimulation.h"
 
 namespace {
@@ -48,9 +49,11 @@ TEST(ScanChecks, EveryMarkIsFoundAndOnlyTheMissingOnesAreReported) {
     struct CCase {
         double scale;
         double degrees;
-    } cases[] = {{1.0, 0}, {1.2, 0}, {1.5, 0}, {2.3, 0}, {1.5, 0.4}};
+    };
+    const std::vector<CCase> cases = {{1.0, 0}, {1.2, 0}, {1.5, 0}, {2.3, 0}, {1.5, 0.4}};
     const CScanCheckOptions options;
-    for (const CCase& c : cases) {
+    // Under emulation the coarsest scan, the nominal one and the crooked one.
+    for (const CCase& c : testing_support::CasesToRun(cases, {0, 2, 4})) {
         SCOPED_TRACE(testing::Message() << c.scale << " scan pixels per display pixel, turned "
                                         << c.degrees << " degrees");
         const host::CPicture scan = Scan(whole, c.scale, 40, c.degrees);

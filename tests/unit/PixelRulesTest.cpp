@@ -12,6 +12,7 @@
 #include "calibration/NoiseFilter.h"
 #include "calibration/PixelMeasurement.h"
 #include "image/Frame.h"
+#include "support/Emulation.h"
 #include "support/Planes.h"
 
 using namespace kavrel::offset;
@@ -87,10 +88,15 @@ void ScanDisplay(const CScanGeometry& g, const std::function<double(int32_t, int
     });
 }
 
+// The scan resolutions of the tests; under emulation the coarser one only.
+std::vector<double> Scales() {
+    return testing_support::CasesToRun(std::vector<double>{1.5, 2.3}, {0});
+}
+
 }  // namespace
 
 TEST(MarkGrid, PlacesEveryMapSampleWithinAQuarterPixelOfItsPlaceInTheScan) {
-    for (const double scale : {1.5, 2.3}) {
+    for (const double scale : Scales()) {
         SCOPED_TRACE(scale);
         const CScanGeometry g{scale};
         CFrame scan;
@@ -116,7 +122,7 @@ TEST(MarkGrid, PlacesEveryMapSampleWithinAQuarterPixelOfItsPlaceInTheScan) {
 }
 
 TEST(MarkGrid, MissingMarksTakeThePlaceTheOthersGiveThem) {
-    const CScanGeometry g{2.3};
+    const CScanGeometry g{Scales().back()};
     CFrame scan;
     const auto missing = [](int32_t x, int32_t y) {
         return (x == 31 + 64 * 3 && y == 31 + 64 * 4) || (x == 31 + 64 * 19 && y == 31 + 64 * 15);
@@ -141,7 +147,7 @@ TEST(PixelMeasurement, EverySampleMeasuresItsOwnDisplayPixel) {
         if (IsGridPoint(x, y)) return 1600.0;
         return 500.0 + 60 * ((x / 3) % 2) + 40 * ((y / 4) % 2);
     };
-    for (const double scale : {1.5, 2.3}) {
+    for (const double scale : Scales()) {
         SCOPED_TRACE(scale);
         const CScanGeometry g{scale};
         CFrame scan;
@@ -174,6 +180,12 @@ TEST(PixelMeasurement, TheRepairReachesAsFarAsThePrintSpreadsTheMarksLight) {
         int32_t leastRadiusSquared, mostRadiusSquared;
         int32_t leastBand, mostBand;
     };
+    // The marks' places, from a scan of them.
+    const CScanGeometry g{Scales().front()};
+    CFrame scan;
+    ScanDisplay(g, [](int32_t x, int32_t y) { return IsGridPoint(x, y) ? 1600 : 400; }, 0, scan);
+    const CNominalMap nominal;
+    const CMarkGrid marks(nominal.map, scan, g.Box());
     for (const Case& c : {Case{0, 2, 2, 2, 2}, Case{0.7, 4, 10, 3, 3}, Case{1.0, 8, 13, 4, 4}}) {
         SCOPED_TRACE(c.sigma);
         // The measured map of a mark's missing light (1000 levels in one pixel), spread.
@@ -190,11 +202,6 @@ TEST(PixelMeasurement, TheRepairReachesAsFarAsThePrintSpreadsTheMarksLight) {
                             (2 * 3.14159265358979 * c.sigma * c.sigma);
                 measured.At(x, y) = static_cast<float>(500 + (x >= 31 && y >= 31 ? light : 0));
             }
-        const CScanGeometry g{2.0};
-        CFrame scan;
-        ScanDisplay(g, [](int32_t x, int32_t y) { return IsGridPoint(x, y) ? 1600 : 400; }, 0, scan);
-        const CNominalMap nominal;
-        const CMarkGrid marks(nominal.map, scan, g.Box());
         const CPrintSpread spread = EstimatePrintSpread(measured, marks);
         EXPECT_GE(spread.markRadiusSquared, c.leastRadiusSquared);
         EXPECT_LE(spread.markRadiusSquared, c.mostRadiusSquared);

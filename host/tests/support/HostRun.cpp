@@ -30,6 +30,8 @@ CRun RunHostThrough(const std::vector<std::string>& prefix, const CFolder& folde
     for (const std::string& part : prefix) command += " " + Quote(part);
     command += " env";
     for (const std::string& setting : environment) command += " " + Quote(setting);
+    // A build for another processor runs its host through the same emulator as its tests.
+    if (*KAVREL_HOST_EMULATOR != '\0') command += std::string(" ") + KAVREL_HOST_EMULATOR;
     command += " " + Quote(host);
     for (const std::string& arg : args) command += " " + Quote(arg);
     // Outputs with a name of their own, so that runs in the same folder at once keep theirs.

@@ -93,44 +93,116 @@ std::vector<CPlacement> AllPlacements() {
     return placements;
 }
 
+namespace {
+
+// The geometry of a scan: where each point of it lies on the print.
+class CScanGeometry {
+public:
+    CScanGeometry(CPlacement placement, const CScanSettings& settings)
+        : m_Placement(placement), m_Settings(settings) {
+        const bool sideways = placement.quarterTurns % 2 != 0;
+        m_FieldW = (sideways ? kHeight : kWidth) * settings.scale;
+        m_FieldH = (sideways ? kWidth : kHeight) * settings.scale;
+        const double angle = settings.degrees * 3.14159265358979 / 180;
+        m_Cos = std::cos(angle);
+        m_Sin = std::sin(angle);
+        m_CenterX = settings.margin + m_FieldW / 2;
+        m_CenterY = settings.margin + m_FieldH / 2;
+    }
+    virtual ~CScanGeometry() = default;
+
+    int Width() const { return static_cast<int>(std::ceil(m_FieldW)) + 2 * m_Settings.margin; }
+    int Height() const { return static_cast<int>(std::ceil(m_FieldH)) + 2 * m_Settings.margin; }
+    // A straight print: the print's column of a scan point depends on one scan coordinate only,
+    // and so does its line.
+    bool Straight() const { return m_Sin == 0.0; }
+
+    // Sub-sample s (0 .. kSub - 1) of scan column or row p, from the field's centre.
+    double FromCenterX(int u, int su) const { return u + (su + 0.5) / kSub - m_CenterX; }
+    double FromCenterY(int v, int sv) const { return v + (sv + 0.5) / kSub - m_CenterY; }
+
+    // The print's sample at scan point (px, py) from the field's centre: its column x and line y
+    // (with the paper around the picture), each -1 off the print.
+    void PrintSample(double px, double py, int& x, int& y) const {
+        // Undo the crooked placement, then the scale, then the turns and the mirror.
+        double fx = (m_Cos * px + m_Sin * py + m_FieldW / 2) / m_Settings.scale;
+        double fy = (-m_Sin * px + m_Cos * py + m_FieldH / 2) / m_Settings.scale;
+        const bool sideways = m_Placement.quarterTurns % 2 != 0;
+        double w = sideways ? kHeight : kWidth, h = sideways ? kWidth : kHeight;
+        for (int turn = 0; turn < m_Placement.quarterTurns; ++turn) {
+            // A clockwise quarter turn took (a, b) of a w' x h' picture to (h' - b, a); back:
+            // a = y, b = h' - x, with h' = w.
+            const double a = fy, b = w - fx;
+            fx = a;
+            fy = b;
+            std::swap(w, h);
+        }
+        if (m_Placement.mirrored) fx = w - fx;
+        const double xp = fx + kPad, yp = fy + kPad;
+        x = xp >= 0 && xp < kPrintWidth ? static_cast<int>(xp) : -1;
+        y = yp >= 0 && yp < kPrintHeight ? static_cast<int>(yp) : -1;
+    }
+
+    // The turns send the scan's columns to the print's lines (an odd number of quarter turns)
+    // or to its columns.
+    bool ColumnsGoToLines() const {
+        return m_Placement.quarterTurns > 0 && m_Placement.quarterTurns % 2 != 0;
+    }
+
+    static constexpr int kSub = 3;  // samples per scan pixel across and down
+
+private:
+    CPlacement m_Placement;
+    CScanSettings m_Settings;
+    double m_FieldW, m_FieldH, m_Cos, m_Sin, m_CenterX, m_CenterY;
+};
+
+}  // namespace
+
 host::CPicture ExposeAndScan(const CExposure& exposure, CPlacement placement,
                              const CScanSettings& settings) {
     const std::vector<double> print = Print(exposure, settings);
-    const bool sideways = placement.quarterTurns % 2 != 0;
-    const double fieldW = (sideways ? kHeight : kWidth) * settings.scale;
-    const double fieldH = (sideways ? kWidth : kHeight) * settings.scale;
-    const int width = static_cast<int>(std::ceil(fieldW)) + 2 * settings.margin;
-    const int height = static_cast<int>(std::ceil(fieldH)) + 2 * settings.margin;
+    const CScanGeometry geometry(placement, settings);
+    constexpr int kSub = CScanGeometry::kSub;
+    const int width = geometry.Width(), height = geometry.Height();
     host::CPicture scan(width, height);
-    const double angle = settings.degrees * 3.14159265358979 / 180;
-    const double cosA = std::cos(angle), sinA = std::sin(angle);
-    const double cx = settings.margin + fieldW / 2, cy = settings.margin + fieldH / 2;
+
+    // A straight print's samples are found once for every scan column and row (each sub-sample
+    // of a column meets the same print column or line whatever the row, and the arithmetic is
+    // the same as the point by point search's), which the search of every point would repeat
+    // millions of times.
+    std::vector<int> byColumn, byRow;
+    if (geometry.Straight()) {
+        byColumn.resize(static_cast<size_t>(width) * kSub);
+        byRow.resize(static_cast<size_t>(height) * kSub);
+        int x = 0, y = 0;
+        for (int u = 0; u < width; ++u)
+            for (int su = 0; su < kSub; ++su) {
+                geometry.PrintSample(geometry.FromCenterX(u, su), 0.0, x, y);
+                byColumn[u * kSub + su] = geometry.ColumnsGoToLines() ? y : x;
+            }
+        for (int v = 0; v < height; ++v)
+            for (int sv = 0; sv < kSub; ++sv) {
+                geometry.PrintSample(0.0, geometry.FromCenterY(v, sv), x, y);
+                byRow[v * kSub + sv] = geometry.ColumnsGoToLines() ? x : y;
+            }
+    }
     uint32_t random = settings.seed;
-    constexpr int kSub = 3;  // samples per scan pixel across and down
     for (int v = 0; v < height; ++v) {
         for (int u = 0; u < width; ++u) {
             double sum = 0;
             for (int sv = 0; sv < kSub; ++sv)
                 for (int su = 0; su < kSub; ++su) {
-                    // Undo the crooked placement, then the scale, then the turns and the mirror.
-                    const double px = u + (su + 0.5) / kSub - cx, py = v + (sv + 0.5) / kSub - cy;
-                    double x = (cosA * px + sinA * py + fieldW / 2) / settings.scale;
-                    double y = (-sinA * px + cosA * py + fieldH / 2) / settings.scale;
-                    double w = sideways ? kHeight : kWidth, h = sideways ? kWidth : kHeight;
-                    for (int turn = 0; turn < placement.quarterTurns; ++turn) {
-                        // A clockwise quarter turn took (a, b) of a w' x h' picture to
-                        // (h' - b, a); back: a = y, b = h' - x, with h' = w.
-                        const double a = y, b = w - x;
-                        x = a;
-                        y = b;
-                        std::swap(w, h);
+                    int x = -1, y = -1;
+                    if (geometry.Straight()) {
+                        const int fromColumn = byColumn[u * kSub + su], fromRow = byRow[v * kSub + sv];
+                        x = geometry.ColumnsGoToLines() ? fromRow : fromColumn;
+                        y = geometry.ColumnsGoToLines() ? fromColumn : fromRow;
+                    } else {
+                        geometry.PrintSample(geometry.FromCenterX(u, su), geometry.FromCenterY(v, sv),
+                                             x, y);
                     }
-                    if (placement.mirrored) x = w - x;
-                    double value = settings.paperWhite;
-                    const double xp = x + kPad, yp = y + kPad;
-                    if (xp >= 0 && yp >= 0 && xp < kPrintWidth && yp < kPrintHeight)
-                        value = print[static_cast<int>(yp) * kPrintWidth + static_cast<int>(xp)];
-                    sum += value;
+                    sum += x >= 0 && y >= 0 ? print[y * kPrintWidth + x] : settings.paperWhite;
                 }
             random = random * 1664525u + 1013904223u;
             const double noise = ((random >> 8) / double(1u << 24) * 2 - 1) * settings.noise;
