@@ -19,7 +19,6 @@ ctest --preset native -j "$jobs"
 echo "== Python package"
 # Installed as the README says: offline, into a virtual environment that sees Debian's
 # setuptools, numpy and pytest; tested from there.
-dpkg -s python3-venv >/dev/null 2>&1 || apt-get install -y -q python3-venv >/dev/null
 venv=$(mktemp -d)
 /usr/bin/python3 -m venv --system-site-packages "$venv"
 "$venv/bin/pip" install --quiet --no-build-isolation --no-index ./python
