@@ -68,9 +68,9 @@ CLineWeights LineWeights(const std::vector<double>& kernel, int32_t length, int3
 // The plane blurred across and down with the kernel over the samples that were measured, the
 // edge band (repeated samples) left out.
 bool Blur(const CWorkPlane& plane, const std::vector<double>& kernel, int32_t band,
-          const CLineWeights& rows, const CLineWeights& columns, CWorkPlane& blurred) {
-    CWorkPlane across(plane.Width(), plane.Height());
-    if (!across.HasData() || !blurred.HasData()) return false;
+          const CLineWeights& across, const CLineWeights& down, CWorkPlane& blurred) {
+    CWorkPlane blurredAcross(plane.Width(), plane.Height());
+    if (!blurredAcross.HasData() || !blurred.HasData()) return false;
     const int32_t w = plane.Width(), h = plane.Height();
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
@@ -79,16 +79,17 @@ bool Blur(const CWorkPlane& plane, const std::vector<double>& kernel, int32_t ba
                 const int32_t u = x + k;
                 if (u >= band && u < w - band) sum += kernel[k + kKernelRadius] * plane.At(u, y);
             }
-            across.At(x, y) = static_cast<float>(sum * rows.scale[x]);
+            blurredAcross.At(x, y) = static_cast<float>(sum * across.scale[x]);
         }
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
             double sum = 0;
             for (int32_t k = -kKernelRadius; k <= kKernelRadius; ++k) {
                 const int32_t v = y + k;
-                if (v >= band && v < h - band) sum += kernel[k + kKernelRadius] * across.At(x, v);
+                if (v >= band && v < h - band)
+                    sum += kernel[k + kKernelRadius] * blurredAcross.At(x, v);
             }
-            blurred.At(x, y) = static_cast<float>(sum * columns.scale[y]);
+            blurred.At(x, y) = static_cast<float>(sum * down.scale[y]);
         }
     return true;
 }
@@ -150,10 +151,10 @@ bool KeepWhatStandsAboveNoise(CWorkPlane& measured, const CMapGrid& grid, double
     const int32_t w = measured.Width(), h = measured.Height();
     const int32_t band = std::clamp(edgeBand, 0, std::min(w, h) / 2 - 1);
     const std::vector<double> kernel = GaussianKernel();
-    const CLineWeights rows = LineWeights(kernel, w, band, w - 1 - band);
-    const CLineWeights columns = LineWeights(kernel, h, band, h - 1 - band);
+    const CLineWeights across = LineWeights(kernel, w, band, w - 1 - band);
+    const CLineWeights down = LineWeights(kernel, h, band, h - 1 - band);
     CWorkPlane coarse(w, h);
-    if (!Blur(measured, kernel, band, rows, columns, coarse)) return false;
+    if (!Blur(measured, kernel, band, across, down, coarse)) return false;
 
     // The noise deviation of the fine rest, for independent noise of the samples: 1 - 2 w(0) +
     // sum(w^2) of the samples' own, w the 2-D kernel; the coarse part's, place by place.
@@ -173,7 +174,7 @@ bool KeepWhatStandsAboveNoise(CWorkPlane& measured, const CMapGrid& grid, double
     const double mean = count > 0 ? sum / count : 0;
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
-            const double coarseLimit = kNoiseMultiple * sampleNoise * rows.noise[x] * columns.noise[y];
+            const double coarseLimit = kNoiseMultiple * sampleNoise * across.noise[x] * down.noise[y];
             const double c = coarse.At(x, y);
             const double fine = measured.At(x, y) - c;
             measured.At(x, y) = static_cast<float>(mean + Garrote(c - mean, coarseLimit) +
