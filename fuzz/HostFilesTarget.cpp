@@ -2,17 +2,21 @@
 // library: the picture to expose (a 24-bit bitmap), the densitometer readings (text or CSV), and
 // the LUT and offset files it reports on. A bad file must end in CHostError, whose message the
 // host prints; nothing else may come out. The host reads a bitmap, a LUT or an offset file by the
-// library's rules: it takes exactly what the library takes.
+// library's rules: it takes exactly what the library takes, except a LUT or offset file that starts
+// with the name of another kind of file, which it refuses as that kind.
 //
 // Input: a byte that chooses (bit 0: readings, bit 1 with it: readings as densities; otherwise
 // bit 2: a LUT file, bit 3: an offset file, neither: a bitmap), then the file.
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "Bitmap.h"
 #include "Errors.h"
 #include "Files.h"
 #include "Readings.h"
+#include "base/LutFile.h"
+#include "base/OffsetFile.h"
 #include "fuzz/FuzzSupport.h"
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
@@ -20,8 +24,22 @@
 
 namespace {
 
+// Whether the file starts with the name of another kind of file than the one expected (a LUT,
+// an offset file, a bitmap): the host refuses such a file, saying what it is, where the library,
+// which does not look at the names, may read it all the same.
+bool StartsAsAnotherKind(const std::string& path, const char* ownMagic, size_t ownSize) {
+    const std::vector<uint8_t> bytes = host::ReadWholeFile(path);
+    auto starts = [&](const char* magic, size_t size) {
+        return bytes.size() >= size && std::memcmp(bytes.data(), magic, size) == 0;
+    };
+    if (starts(ownMagic, ownSize)) return false;
+    return starts(kavrel::kLutFileMagic, sizeof kavrel::kLutFileMagic) ||
+           starts(kavrel::kOffsetFileMagic, sizeof kavrel::kOffsetFileMagic) || starts("BM", 2);
+}
+
 // The host's table is the library's: the file's when the library takes it, else the default.
 void CheckLutFile(const std::string& path) {
+    if (StartsAsAnotherKind(path, kavrel::kLutFileMagic, sizeof kavrel::kLutFileMagic)) return;
     host::CLutTable table = host::DefaultLutTable();
     try {
         const host::CLutTable read = host::ParseLutFile(path, host::ReadWholeFile(path));
@@ -37,6 +55,8 @@ void CheckLutFile(const std::string& path) {
 
 // The host reads a map exactly when the library loads one, and the same one.
 void CheckOffsetFile(const std::string& path) {
+    if (StartsAsAnotherKind(path, kavrel::kOffsetFileMagic, sizeof kavrel::kOffsetFileMagic))
+        return;
     CFrame plane;
     plane.Load(path);
     try {
