@@ -157,13 +157,7 @@ TEST(CalcOffset, TheBlockRulesWriteTheSameMapsAsEver) {
     // A sheared print with a fine pattern on a gradient, calibrated twice (the second adds the
     // first map). The block rules must go on writing, byte for byte, the maps they wrote before
     // the pixel rules came, so that old maps stay reproducible and comparable.
-    ScanPicture picture;
-    picture.width = 2720;
-    picture.height = 2200;
-    picture.left = 60;
-    picture.top = 50;
-    picture.right = 2660;
-    picture.bottom = 2150;
+    ScanPicture picture = GradientScan();
     picture.shear = 3;
     picture.exposure = [](int32_t x, int32_t y) {
         return static_cast<uint8_t>(90 + (x * 7 + y * 13) % 23 + 40 * x / 2720 + 20 * y / 2200);
