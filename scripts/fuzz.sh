@@ -4,9 +4,9 @@
 #   scripts/fuzz.sh TARGET|all [SECONDS] [--save]
 #
 # TARGET is one of the fuzz targets (bitmap, offset-file, lut-file, settings, ...); all runs them
-# one after the other, SECONDS each (default 60), or until KAVREL_FUZZ_RUNS inputs when that is
-# set and comes first. The fuzzers run niced, one at a time. Their
-# working corpus grows in build/fuzz/corpus/TARGET from the saved corpus fuzz/corpus/TARGET, the
+# all. Each runs SECONDS (default 60), or until KAVREL_FUZZ_RUNS inputs when that is set and comes
+# first; they run niced, as many at once as there are processors (KAVREL_JOBS). Their working
+# corpus grows in build/fuzz/corpus/TARGET from the saved corpus fuzz/corpus/TARGET, the
 # inputs of mended defects fuzz/regressions/TARGET and generated seeds. --save merges the working
 # corpus, minimised, back into fuzz/corpus/TARGET. An input that crashes, leaks or breaks an
 # expectation lands in build/fuzz/artifacts/TARGET/ and the script fails; replay it with
@@ -46,15 +46,17 @@ rm -rf "$build/seeds"
 scratch=${TMPDIR:-/tmp}
 [ -d /dev/shm ] && [ -w /dev/shm ] && scratch=/dev/shm
 
-for target in "${selected[@]}"; do
-    work=$build/corpus/$target
-    artifacts=$build/artifacts/$target
-    log=$build/logs/$target.log
+# Fuzzes one target for its time; prints what it reached, and on a failure where to look.
+fuzz_target() {
+    local target=$1
+    local work=$build/corpus/$target
+    local artifacts=$build/artifacts/$target
+    local log=$build/logs/$target.log
     mkdir -p "$work" "$artifacts" "$(dirname "$log")" "fuzz/corpus/$target"
-    inputs=("$work" "fuzz/corpus/$target" "$build/seeds/$target")
+    local inputs=("$work" "fuzz/corpus/$target" "$build/seeds/$target")
     [ -d "fuzz/regressions/$target" ] && inputs+=("fuzz/regressions/$target")
     echo "== fuzz $target for ${seconds}s (log: $log)"
-    status=0
+    local status=0 last runs rate merged
     TMPDIR=$scratch ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         nice -n 10 "$build/fuzz-$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" \
         -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
@@ -68,7 +70,7 @@ for target in "${selected[@]}"; do
     if [ "$status" -ne 0 ]; then
         grep -E 'ERROR|SUMMARY|expectation failed|Test unit written' "$log" | head -n 20 >&2 || true
         echo "fuzz $target FAILED (exit $status); see $log and $artifacts/" >&2
-        exit 1
+        return 1
     fi
     if [ "$save" = --save ]; then
         merged=$(mktemp -d "$build/merge.XXXXXX")
@@ -78,4 +80,10 @@ for target in "${selected[@]}"; do
         mv "$merged" "fuzz/corpus/$target"
         echo "   saved corpus: $(ls "fuzz/corpus/$target" | wc -l) files, $(du -sb "fuzz/corpus/$target" | cut -f1) bytes"
     fi
+}
+
+source scripts/job-pool.sh
+for target in "${selected[@]}"; do
+    pool_run "fuzz $target" fuzz_target "$target"
 done
+pool_wait

@@ -8,15 +8,37 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each stage's time, printed as the stages end and together at the end (on a failure too), so
+# that the whole run can be kept within its time.
+stages=()
+stage_started=$SECONDS
+stage_name="installing what is missing"
+stage_end() {
+    stages+=("$(printf '%5d s  %s' $((SECONDS - stage_started)) "$stage_name")")
+    stage_started=$SECONDS
+}
+stage() {
+    stage_end
+    stage_name=$1
+    echo "== $1"
+}
+summary() {
+    stage_end
+    echo "== time per stage"
+    printf '%s\n' "${stages[@]}"
+    printf '%5d s  in all\n' "$SECONDS"
+}
+trap summary EXIT
+
 bash scripts/install-deps.sh
 jobs=$(nproc)
 
-echo "== native"
+stage "native"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
-echo "== Python package"
+stage "Python package"
 # Installed as the README says: offline, into a virtual environment that sees Debian's
 # setuptools, numpy and pytest; tested from there.
 venv=$(mktemp -d)
@@ -26,12 +48,12 @@ KAVREL_LIBRARY=$PWD/build/native/libkavrel.so KAVREL_HOST=$PWD/build/native/kavr
     "$venv/bin/python" -m pytest -q -p no:cacheprovider python/tests
 rm -rf "$venv"
 
-echo "== sanitizers"
+stage "sanitizers"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize -j "$jobs"
 
-echo "== linux-i386 under emulation"
+stage "linux-i386 under emulation"
 # The shipped library is 32-bit; the kernel may run no 32-bit program, but QEMU's user-mode emulator
 # runs them all the same. The unit, failure, export, host and X11 tests and the fuzz replays run
 # 32-bit here; the Python package and the sanitizer builds only natively (see the README).
@@ -39,7 +61,7 @@ cmake --preset linux-i386 >/dev/null
 cmake --build --preset linux-i386 -j "$jobs"
 ctest --preset linux-i386 -j "$jobs"
 
-echo "== win32 under Wine"
+stage "win32 under Wine"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
 if bash scripts/can-run-32bit.sh; then
@@ -53,13 +75,13 @@ else
     ctest --preset win32 -R '^export-table$'
 fi
 
-echo "== win64 under 64-bit Wine"
+stage "win64 under 64-bit Wine"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$jobs"
 WINEARCH=win64 scripts/with-wine.sh ctest --preset win64
 
-echo "== valgrind"
+stage "valgrind"
 bash scripts/valgrind.sh
 
-echo "== fuzzing"
+stage "fuzzing"
 bash scripts/fuzz.sh all "${KAVREL_FUZZ_SECONDS:-45}"

@@ -17,7 +17,7 @@
 #include "Targets.h"
 #include "support/CalibrationLoop.h"
 #include "support/Darkroom.h"
-#include "support/Emulation.h"
+#include "support/FewerCases.h"
 #include "support/HostRun.h"
 #include "support/PrintSimulation.h"
 #include "support/SettingsFolder.h"
@@ -93,7 +93,7 @@ TEST(CalibrationLoop, TheQuarterTurnClockwiseEvensTheDisplayOut) {
 
 TEST(CalibrationLoop, EveryOtherPlacementLeavesTheDisplayFarLessEven) {
     const std::vector<double> right = Calibrate(simulation::kRightPlacement, 2);
-    // Under emulation a half turn and the mirror image of the right placement.
+    // With fewer cases a half turn and the mirror image of the right placement.
     for (CPlacement placement : testing_support::CasesToRun(simulation::AllPlacements(), {3, 5})) {
         if (placement.quarterTurns == 1 && !placement.mirrored) continue;
         const std::vector<double> u = Calibrate(placement, 2);
@@ -115,9 +115,9 @@ TEST(CalibrationLoop, RepeatedCalibrationsKeepTheFieldEvenNextToTheMarksToo) {
         int calibrations;
         long mostBeyondOnePercent;
     };
-    // Under emulation six calibrations at the coarser resolution, after which natively the field
+    // With fewer cases six calibrations at the coarser resolution, after which in the full run the field
     // has no pixel beyond 1 % either.
-    const std::vector<Case> cases = testing_support::kUnderEmulation
+    const std::vector<Case> cases = testing_support::kFewerCases
                                         ? std::vector<Case>{{1.5, 6, 0}}
                                         : std::vector<Case>{{2.3, 12, 0}, {1.5, 8, 10}};
     for (const Case& c : cases) {
@@ -179,8 +179,8 @@ TEST(CalibrationLoop, PrintsThatSpreadLightAndNoisyScansSettleInsteadOfGrowing) 
         double scale;
         int calibrations;
     };
-    // Under emulation the coarser scan, three calibrations.
-    const std::vector<Case> cases = testing_support::kUnderEmulation
+    // With fewer cases the coarser scan, three calibrations.
+    const std::vector<Case> cases = testing_support::kFewerCases
                                         ? std::vector<Case>{{1.5, 3}}
                                         : std::vector<Case>{{1.5, 12}, {2.3, 8}};
     for (const Case& c : cases) {
@@ -210,13 +210,13 @@ TEST(CalibrationLoop, PrintsThatSpreadLightAndNoisyScansSettleInsteadOfGrowing) 
 TEST(CalibrationLoop, TheBlockRulesStayReachable) {
     // "CalibrationRules=1" measures as maps were made before: a print that spreads light makes
     // its marks' neighbours grow from calibration to calibration, which the pixel rules prevent.
-    // Under emulation the coarser scan and one calibration fewer.
+    // With fewer cases the coarser scan and one calibration fewer.
     const testing_support::SettingsFolder blockRules("[Imaging]\nCalibrationRules=1\n");
     simulation::CScanSettings settings;
-    settings.scale = testing_support::kUnderEmulation ? 1.5 : 2.3;
+    settings.scale = testing_support::kFewerCases ? 1.5 : 2.3;
     settings.noise = 0;
     settings.paperSigma = 1.0;
-    const int calibrations = testing_support::kUnderEmulation ? 2 : 4;
+    const int calibrations = testing_support::kFewerCases ? 2 : 4;
     const std::vector<simulation::CEvenness> after =
         host_tests::CalibrateRepeatedly(settings, calibrations, {}, 142);
     EXPECT_GT(after[calibrations].worstNextToMark, after[1].worstNextToMark + 0.005);

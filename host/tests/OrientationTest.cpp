@@ -6,7 +6,7 @@
 
 #include "Orientation.h"
 #include "Targets.h"
-#include "support/Emulation.h"
+#include "support/FewerCases.h"
 #include "support/PrintSimulation.h"
 
 namespace {
@@ -58,7 +58,7 @@ TEST(Orientation, CopesWithScanResolutionAndACrookedPrint) {
         for (CPlacement placement :
              {simulation::kRightPlacement, CPlacement{3, false}, CPlacement{1, true}})
             scans.emplace_back(c, placement);
-    // Under emulation every case once, each placement twice.
+    // With fewer cases every case once, each placement twice.
     for (const auto& [c, placement] : testing_support::CasesToRun(scans, {0, 4, 8, 9, 13, 17})) {
         simulation::CScanSettings settings;
         settings.scale = c.scale;

@@ -8,7 +8,7 @@
 
 #include "ScanChecks.h"
 #include "Targets.h"
-#include "support/Emulation.h"
+#include "support/FewerCases.h"
 #include "support/PrintSimulation.h"
 
 namespace {
@@ -52,7 +52,7 @@ TEST(ScanChecks, EveryMarkIsFoundAndOnlyTheMissingOnesAreReported) {
     };
     const std::vector<CCase> cases = {{1.0, 0}, {1.2, 0}, {1.5, 0}, {2.3, 0}, {1.5, 0.4}};
     const CScanCheckOptions options;
-    // Under emulation the coarsest scan, the nominal one and the crooked one.
+    // With fewer cases the coarsest scan, the nominal one and the crooked one.
     for (const CCase& c : testing_support::CasesToRun(cases, {0, 2, 4})) {
         SCOPED_TRACE(testing::Message() << c.scale << " scan pixels per display pixel, turned "
                                         << c.degrees << " degrees");

@@ -12,7 +12,7 @@
 #include "calibration/NoiseFilter.h"
 #include "calibration/PixelMeasurement.h"
 #include "image/Frame.h"
-#include "support/Emulation.h"
+#include "support/FewerCases.h"
 #include "support/Planes.h"
 
 using namespace kavrel::offset;
@@ -88,7 +88,7 @@ void ScanDisplay(const CScanGeometry& g, const std::function<double(int32_t, int
     });
 }
 
-// The scan resolutions of the tests; under emulation the coarser one only.
+// The scan resolutions of the tests; with fewer cases the coarser one only.
 std::vector<double> Scales() {
     return testing_support::CasesToRun(std::vector<double>{1.5, 2.3}, {0});
 }
