@@ -14,7 +14,9 @@ stages=()
 stage_started=$SECONDS
 stage_name="installing what is missing"
 stage_end() {
-    stages+=("$(printf '%5d s  %s' $((SECONDS - stage_started)) "$stage_name")")
+    local took=$((SECONDS - stage_started))
+    echo "== $stage_name took $took s"
+    stages+=("$(printf '%5d s  %s' "$took" "$stage_name")")
     stage_started=$SECONDS
 }
 stage() {
