@@ -115,8 +115,8 @@ TEST(CalibrationLoop, RepeatedCalibrationsKeepTheFieldEvenNextToTheMarksToo) {
         int calibrations;
         long mostBeyondOnePercent;
     };
-    // With fewer cases six calibrations at the coarser resolution, after which in the full run the field
-    // has no pixel beyond 1 % either.
+    // With fewer cases six calibrations at the coarser resolution, after which in the full run the
+    // field has no pixel beyond 1 % either.
     const std::vector<Case> cases = testing_support::kFewerCases
                                         ? std::vector<Case>{{1.5, 6, 0}}
                                         : std::vector<Case>{{2.3, 12, 0}, {1.5, 8, 10}};
