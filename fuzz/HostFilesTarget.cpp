@@ -11,16 +11,16 @@
 #include <cstring>
 #include <vector>
 
-#include "Bitmap.h"
-#include "Errors.h"
-#include "Files.h"
-#include "Readings.h"
 #include "base/LutFile.h"
 #include "base/OffsetFile.h"
+#include "common/Errors.h"
+#include "files/Files.h"
 #include "fuzz/FuzzSupport.h"
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
+#include "pictures/Bitmap.h"
+#include "readings/Readings.h"
 
 namespace {
 

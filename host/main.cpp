@@ -4,9 +4,9 @@
 #include <iostream>
 #include <string>
 
-#include "Commands.h"
-#include "Errors.h"
-#include "Files.h"
+#include "commands/Commands.h"
+#include "common/Errors.h"
+#include "files/Files.h"
 
 namespace host {
 

@@ -18,7 +18,7 @@
 #include "bench/shipped/Harness.h"
 #include "bench/shipped/Straightforward.h"
 #include "engine/FrameEngine.h"
-#include "host/Kavrel.h"
+#include "host/library/Kavrel.h"
 #include "image/BitmapImage.h"
 #include "image/Frame.h"
 #include "image/Lut.h"

@@ -2,7 +2,7 @@
 // run shares its one engine, as the calls of one host would.
 #pragma once
 
-#include "Kavrel.h"
+#include "library/Kavrel.h"
 
 inline host::CKavrel& Library() {
     static host::CKavrel kavrel(KAVREL_LIBRARY_PATH);

@@ -1,7 +1,7 @@
 #include "support/CalibrationLoop.h"
 
-#include "Bitmap.h"
-#include "Targets.h"
+#include "pictures/Bitmap.h"
+#include "pictures/Targets.h"
 
 namespace host_tests {
 

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "Bitmap.h"
-#include "Files.h"
+#include "files/Files.h"
+#include "pictures/Bitmap.h"
 
 namespace host_tests {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Kavrel.h"
+#include "library/Kavrel.h"
 #include "support/HostRun.h"
 #include "support/PrintSimulation.h"
 

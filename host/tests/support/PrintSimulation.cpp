@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Targets.h"
+#include "pictures/Targets.h"
 
 namespace simulation {
 

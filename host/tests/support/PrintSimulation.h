@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Bitmap.h"
+#include "pictures/Bitmap.h"
 
 namespace simulation {
 

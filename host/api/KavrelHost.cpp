@@ -1,0 +1,172 @@
+// The shared host library (kavrel_host.h): the host's own steps behind a C interface, so that
+// other hosts, the Python package among them, run the very code of kavrel-host.
+#include "api/kavrel_host.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <exception>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/Errors.h"
+#include "displays/NativeDisplay.h"
+#include "exposure/ExposureFiles.h"
+#include "files/FileRequirements.h"
+#include "files/Files.h"
+#include "files/Platform.h"
+#include "history/History.h"
+#include "history/OldCalibration.h"
+#include "readings/Readings.h"
+#include "readings/ReadingsChecks.h"
+
+struct KavrelHostCalibration {
+    KavrelHostCalibration(const std::string& path, int kind)
+        : path(path),
+          file(path, kind == 0 ? "LUT file" : "offset file",
+               kind == 0 ? host::kMaxLutFileBytes : host::kMaxOffsetFileBytes),
+          before(host::CFileState::Of(path)) {}
+    std::string path;
+    host::CCalibrationFile file;
+    host::CFileState before;
+};
+
+namespace {
+
+// Copies text into a caller's buffer of size bytes, cut short when longer, always terminated.
+void Put(const std::string& text, char* buffer, int size) {
+    if (buffer == nullptr || size <= 0) return;
+    const size_t length = std::min(text.size(), static_cast<size_t>(size) - 1);
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+}
+
+std::string Text(const char* text) { return text != nullptr ? text : ""; }
+
+// Runs a step; 0 when it is done, 1 with its failure's message put into message.
+template <typename Step>
+int Guarded(char* message, int size, Step step) {
+    Put("", message, size);
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        Put("out of memory", message, size);
+    } catch (const std::exception& e) {
+        Put(e.what(), message, size);
+    } catch (...) {
+        Put("failed", message, size);
+    }
+    return 1;
+}
+
+std::vector<uint16_t> Readings(const uint16_t* readings) {
+    if (readings == nullptr) throw host::CHostError("no readings given");
+    return std::vector<uint16_t>(readings, readings + host::kReadingCount);
+}
+
+}  // namespace
+
+extern "C" {
+
+KAVREL_HOST_API int KavrelHostReadReadings(const char* path, int densities, const char* channel,
+                                           uint16_t readings[48], char* source, int sourceSize,
+                                           char* message, int size) {
+    return Guarded(message, size, [&] {
+        host::RequireFile(Text(path), "readings");
+        host::CReadingsFormat format;
+        format.densities = densities != 0;
+        format.channel = Text(channel);
+        const host::CReadingsFile file = host::ReadReadingsFile(Text(path), format);
+        if (readings == nullptr) throw host::CHostError("no room for the readings given");
+        std::copy(file.readings.begin(), file.readings.end(), readings);
+        Put(file.source, source, sourceSize);
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostCheckReadings(const uint16_t readings[48], int densities,
+                                            char* warnings, int warningsSize, char* message,
+                                            int size) {
+    Put("", warnings, warningsSize);
+    return Guarded(message, size, [&] {
+        const host::CReadingsCheck check = host::CheckReadings(Readings(readings), densities != 0);
+        std::string lines;
+        for (const std::string& warning : check.warnings) lines += warning + "\n";
+        Put(lines, warnings, warningsSize);
+        if (check.refusal.empty()) return 0;
+        Put(check.refusal, message, size);
+        return 1;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostCheckGamma(const char* libraryPath, char* description,
+                                         int descriptionSize, char* warning, int warningSize,
+                                         char* message, int size) {
+    Put("", description, descriptionSize);
+    Put("", warning, warningSize);
+    return Guarded(message, size, [&] {
+        const host::CGammaCheck gamma =
+            host::CheckGamma(host::ReadLibrarySetting(Text(libraryPath), "Imaging", "Gamma", 180));
+        Put(gamma.description, description, descriptionSize);
+        Put(gamma.warning, warning, warningSize);
+        if (gamma.unusable.empty()) return 0;
+        Put(gamma.unusable, message, size);
+        return 1;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostCheckExposeFiles(const char* image, const char* lut,
+                                               const char* offset, char* message, int size) {
+    return Guarded(message, size, [&] {
+        if (image != nullptr) host::CheckImage(image);
+        if (lut != nullptr) host::CheckLut(lut);
+        if (offset != nullptr) host::CheckOffset(offset);
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostCheckDisplay(const char* device, char* message, int size) {
+    return Guarded(message, size, [&] {
+        const std::string problem = host::NativeDisplayProblem(Text(device));
+        if (problem.empty()) return 0;
+        Put(Text(device) + ": " + problem, message, size);
+        return 1;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostBeginCalibration(const char* path, int kind,
+                                               KavrelHostCalibration** calibration,
+                                               char* message, int size) {
+    if (calibration != nullptr) *calibration = nullptr;
+    return Guarded(message, size, [&] {
+        if (calibration == nullptr) throw host::CHostError("no place for the calibration given");
+        if (kind != 0 && kind != 1) throw host::CHostError("kind must be 0 (LUT) or 1 (offset)");
+        const std::string file = Text(path);
+        host::RequireFolderOf(file, kind == 0 ? "LUT file" : "offset file");
+        auto begun = std::make_unique<KavrelHostCalibration>(file, kind);
+        if (kind == 0)
+            host::OldLutTable(file, begun->before);
+        else
+            host::OldOffsetMap(file, begun->before);
+        begun->file.KeepBefore();
+        *calibration = begun.release();
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostEndCalibration(KavrelHostCalibration* calibration) {
+    if (calibration == nullptr) return 0;
+    int replaced = 0;
+    try {
+        replaced = calibration->before.NewContents(calibration->path).has_value() ? 1 : 0;
+        calibration->file.Finish(replaced != 0);
+    } catch (...) {
+        // The lock goes with the object below; a copy kept in vain stays in the history.
+    }
+    delete calibration;
+    return replaced;
+}
+
+}  // extern "C"

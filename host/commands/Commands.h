@@ -1,0 +1,29 @@
+// The host's commands. Each takes the arguments after its name, prints its report on standard
+// output and returns the exit status; failures are thrown as CHostError or CUsageError.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace host {
+
+using CArgs = std::vector<std::string>;
+
+int RunExpose(const CArgs& args);
+int RunCalcLut(const CArgs& args);
+int RunCalcOffset(const CArgs& args);
+int RunTargets(const CArgs& args);
+int RunSampleImage(const CArgs& args);
+int RunShow(const CArgs& args);
+int RunCheckDisplay(const CArgs& args);
+int RunDisplays(const CArgs& args);
+int RunHistory(const CArgs& args);
+int RunRestore(const CArgs& args);
+
+// Shared by the commands.
+// "12.3"
+std::string Milliseconds(double seconds);
+const char* ColourName(int colour);
+const char* PositionName(int position);
+
+}  // namespace host

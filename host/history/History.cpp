@@ -1,0 +1,223 @@
+#include "history/History.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "common/Errors.h"
+#include "files/Files.h"
+#include "files/Paths.h"
+
+namespace fs = std::filesystem;
+
+namespace host {
+
+namespace {
+
+// "20261210-134507-123": sorts as the times do.
+constexpr size_t kStampLength = 19;
+
+std::string Stamp(std::chrono::system_clock::time_point when) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    const std::tm* utc = std::gmtime(&seconds);
+    char text[64] = "";
+    if (utc != nullptr)
+        std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d-%03d", utc->tm_year + 1900,
+                      utc->tm_mon + 1, utc->tm_mday, utc->tm_hour, utc->tm_min, utc->tm_sec,
+                      static_cast<int>(ms % 1000));
+    return text;
+}
+
+bool IsStamp(const std::string& name) {
+    if (name.size() < kStampLength) return false;
+    for (size_t i = 0; i < kStampLength; ++i) {
+        const bool dash = i == 8 || i == 15;
+        if (dash ? name[i] != '-' : (name[i] < '0' || name[i] > '9')) return false;
+    }
+    return true;
+}
+
+// "2026-12-10 13:45:07.123 UTC"
+std::string Readable(const std::string& stamp) {
+    return stamp.substr(0, 4) + "-" + stamp.substr(4, 2) + "-" + stamp.substr(6, 2) + " " +
+           stamp.substr(9, 2) + ":" + stamp.substr(11, 2) + ":" + stamp.substr(13, 2) + "." +
+           stamp.substr(16, 3) + " UTC";
+}
+
+uint32_t Fnv1a(const std::string& text) {
+    uint32_t hash = 2166136261u;
+    for (const char c : text) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    return hash;
+}
+
+}  // namespace
+
+std::string LibraryLockPath(const std::string& target) {
+    const size_t slash = target.find_last_of("/\\");
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::string name = target.substr(start);
+    // The library's rule: a name too long for its temporary names is shortened and marked with
+    // a hash of itself.
+    if (name.size() + 20 <= 255) return target + ".kavrel-lock";
+    char hash[16];
+    std::snprintf(hash, sizeof hash, "%08x", static_cast<unsigned>(Fnv1a(name)));
+    return target.substr(0, start) + name.substr(0, 200) + "~" + hash + ".kavrel-lock";
+}
+
+CFileState CFileState::Of(const std::string& path) {
+    CFileState state;
+    state.bytes = FileExists(path) ? TryReadWholeFile(path) : std::nullopt;
+    std::error_code error;
+    if (state.bytes) state.time = fs::last_write_time(FsPath(path), error);
+    return state;
+}
+
+std::optional<std::vector<uint8_t>> CFileState::NewContents(const std::string& path) const {
+    CFileState now = Of(path);
+    if (now.bytes && (now.bytes != bytes || now.time != time)) return std::move(now.bytes);
+    return std::nullopt;
+}
+
+CHistory::CHistory(const std::string& path) {
+    const std::string target = ResolveLinks(path);
+    m_strFolder = NativePath(BesideFile(target, ".history"));
+    m_strExtension = NarrowPath(FsPath(target).extension());
+}
+
+std::vector<CVersion> CHistory::Versions() const {
+    std::vector<CVersion> versions;
+    std::error_code error;
+    for (fs::directory_iterator entry(FsPath(m_strFolder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = NarrowPath(entry->path().filename());
+        if (!IsStamp(name) || !entry->is_regular_file(error)) continue;
+        CVersion version;
+        version.path = NarrowPath(entry->path());
+        version.time = Readable(name);
+        version.size = static_cast<uint64_t>(entry->file_size(error));
+        versions.push_back(version);
+    }
+    std::sort(versions.begin(), versions.end(), [](const CVersion& a, const CVersion& b) {
+        return FsPath(a.path).filename() > FsPath(b.path).filename();
+    });
+    return versions;
+}
+
+std::string CHistory::Keep(const std::vector<uint8_t>& bytes) {
+    std::error_code error;
+    fs::create_directory(FsPath(m_strFolder), error);
+    if (!fs::is_directory(FsPath(m_strFolder), error))
+        throw CHostError(m_strFolder + ": cannot create this folder for the earlier versions");
+    // Two versions kept within the same millisecond get successive times.
+    auto when = std::chrono::system_clock::now();
+    std::string path;
+    for (;;) {
+        path = PathInFolder(m_strFolder, Stamp(when) + m_strExtension);
+        if (!fs::exists(fs::symlink_status(FsPath(path), error))) break;
+        when += std::chrono::milliseconds(1);
+    }
+    if (!ReplaceFileDurably(path, bytes))
+        throw CHostError(path + ": the earlier version cannot be kept here");
+    return path;
+}
+
+void CHistory::RemoveUnfinished(const std::string& file, const std::vector<uint8_t>& current) {
+    const std::vector<CVersion> versions = Versions();
+    if (versions.empty() || versions[0].size != current.size()) return;
+    std::error_code error;
+    const fs::file_time_type copied = fs::last_write_time(FsPath(versions[0].path), error);
+    if (error) return;
+    const fs::file_time_type changed = fs::last_write_time(FsPath(file), error);
+    if (error || copied < changed) return;
+    std::vector<uint8_t> kept;
+    if (ReadRegularFile(versions[0].path, current.size(), kept) == CReadResult::Done &&
+        kept == current)
+        fs::remove(FsPath(versions[0].path), error);
+}
+
+void CHistory::Trim() {
+    const std::vector<CVersion> versions = Versions();
+    std::error_code error;
+    for (size_t i = kHistoryLength; i < versions.size(); ++i)
+        fs::remove(FsPath(versions[i].path), error);
+}
+
+CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& what,
+                                   uint64_t maxBytes)
+    : m_strPath(path), m_strTarget(ResolveLinks(path)), m_History(path) {
+    if (!m_Lock.Acquire(BesideFile(m_strTarget, ".kavrel-host-lock"), kCalibrationWaitMs))
+        throw CHostError(path +
+                         ": another calibration or restore of this file is still running (or "
+                         "no lock file can be made beside it); nothing was written (" +
+                         what + ")");
+    RemoveLeftovers();
+    std::vector<uint8_t> bytes;
+    switch (ReadRegularFile(m_strTarget, maxBytes, bytes)) {
+        case CReadResult::Done:
+            m_Before = std::move(bytes);
+            break;
+        case CReadResult::Missing:
+            return;
+        case CReadResult::NotRegular:
+            throw CHostError(path + ": is no regular file; it is not replaced (" + what + ")");
+        case CReadResult::Unreadable:
+            throw CHostError(path + ": exists but cannot be read; it is kept as it is (" + what +
+                             ")");
+        case CReadResult::TooLarge:
+            throw CHostError(path + ": larger than such a file can be; it is kept as it is (" +
+                             what + ")");
+    }
+    if (IsWriteProtected(m_strTarget))
+        throw CHostError(path + ": is write-protected; it is kept as it is (" + what + ")");
+    if (m_Before) m_History.RemoveUnfinished(m_strTarget, *m_Before);
+}
+
+CCalibrationFile::~CCalibrationFile() {
+    // Ended by an error: a copy of a file that was not replaced after all would only repeat it.
+    if (m_strKept.empty()) return;
+    std::vector<uint8_t> now;
+    if (ReadRegularFile(m_strTarget, m_Before ? m_Before->size() : 0, now) == CReadResult::Done &&
+        m_Before && now == *m_Before) {
+        std::error_code error;
+        fs::remove(FsPath(m_strKept), error);
+    }
+}
+
+// Temporary files of the host's own writes of this file that a killed run left behind; with the
+// lock held no other run of the host is writing one.
+void CCalibrationFile::RemoveLeftovers() {
+    const fs::path target = FsPath(m_strTarget);
+    const std::string prefix = NarrowPath(target.filename()).substr(0, 200) + ".kavrel-host-";
+    std::error_code error;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = NarrowPath(entry->path().filename());
+        if (name.size() == prefix.size() + 8 && name.compare(0, prefix.size(), prefix) == 0 &&
+            !entry->is_directory(error))
+            fs::remove(entry->path(), error);
+    }
+}
+
+void CCalibrationFile::KeepBefore() {
+    if (m_Before) m_strKept = m_History.Keep(*m_Before);
+}
+
+void CCalibrationFile::LockAgainstLibrary() {
+    if (!m_LibraryLock.Acquire(LibraryLockPath(m_strTarget), kCalibrationWaitMs))
+        throw CHostError(m_strPath +
+                         ": a calibration of this file is still running; nothing was written");
+}
+
+void CCalibrationFile::Finish(bool replaced) {
+    std::error_code error;
+    if (!replaced && !m_strKept.empty()) fs::remove(FsPath(m_strKept), error);
+    if (replaced) m_History.Trim();
+    m_strKept.clear();
+}
+
+}  // namespace host
