@@ -1,6 +1,6 @@
 // The output displays as the operating system sees them, for the host's own checks: whether a
 // device name names a display the library can draw on, in which mode, what the screen shows, and
-// which names there are. X11 (host/DisplayX11.cpp) or GDI (host/DisplayWin32.cpp).
+// which names there are. X11 (DisplayX11.cpp) or GDI (DisplayWin32.cpp).
 #pragma once
 
 #include <cstdint>
