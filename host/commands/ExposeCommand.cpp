@@ -3,7 +3,6 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -20,8 +19,6 @@
 #include "files/Files.h"
 #include "files/Paths.h"
 #include "library/Kavrel.h"
-#include "pictures/Bitmap.h"
-#include "pictures/Targets.h"
 
 namespace host {
 
