@@ -4,7 +4,6 @@
 #include <iostream>
 #include <random>
 
-#include "base/FileNamePattern.h"
 #include "base/NonCopyable.h"
 #include "commands/Arguments.h"
 #include "commands/Commands.h"
