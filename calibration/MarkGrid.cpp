@@ -6,23 +6,13 @@
 #include <array>
 #include <cmath>
 
-#include "calibration/OffsetGrid.h"
-
 namespace kavrel::offset {
 
 namespace {
 
-// The wide search of the block measurement, in scan samples around the predicted place.
-constexpr int32_t kSearchRadius = 20;
-
 // A found mark further than this many map samples from the fit of the others is taken for dust
 // or a grain of the exposure.
 constexpr double kMostMisplacement = 1.0;
-
-int32_t GridCount(int32_t first, int32_t step, int32_t extent) {
-    if (step <= 0 || first < 0 || first >= extent) return 0;
-    return (extent - 1 - first) / step + 1;
-}
 
 // A scan sample read as a signed 16-bit value (as the block measurement reads it), the nearest
 // one inside the plane for places outside it.
@@ -81,20 +71,6 @@ bool FitAffine(const std::vector<CFitPoint>& points, CAffine& fx, CAffine& fy) {
 }
 
 }  // namespace
-
-CMapGrid::CMapGrid(const CFrame& map)
-    : width(map.m_nNominalWidth),
-      height(map.m_nNominalHeight),
-      x(map.m_nGridX),
-      y(map.m_nGridY),
-      stepX(map.m_nGridStepX),
-      stepY(map.m_nGridStepY),
-      columns(GridCount(x, stepX, width)),
-      rows(GridCount(y, stepY, height)),
-      right(width - x - 1),
-      bottom(height - y - 1) {}
-
-bool CMapGrid::Usable() const { return columns >= 2 && rows >= 2; }
 
 bool MarkCentre(const CFrame& scan, CPoint peak, double across, double down, CScanPlace& centre) {
     if (!scan.HasData() || scan.m_nCols <= 0 || scan.m_nRows <= 0) return false;
@@ -157,9 +133,9 @@ CMarkGrid::CMarkGrid(const CFrame& map, const CFrame& scan, const CBorderBox& bo
         for (int32_t i = 0; i < m_Grid.columns; ++i) {
             const int32_t cx = at.ScanX(m_Grid.PointX(i));
             const int32_t cy = at.ScanY(m_Grid.PointY(j));
-            const CPoint peak = scan.FindPeak(cx, cy, kSearchRadius);
+            const CPoint peak = scan.FindPeak(cx, cy, kWideSearch);
             CScanPlace centre{};
-            if (!IsMark(scan, cx, cy, kSearchRadius, peak) ||
+            if (!IsMark(scan, cx, cy, kWideSearch, peak) ||
                 !MarkCentre(scan, peak, scaleX, scaleY, centre))
                 continue;
             m_Found[Index(i, j)] = true;

@@ -8,25 +8,10 @@
 #include <vector>
 
 #include "base/NonCopyable.h"
+#include "calibration/CommonSteps.h"
 #include "image/Frame.h"
 
 namespace kavrel::offset {
-
-// The grid of the map, from its members: grid points at x + i * stepX, y + j * stepY.
-struct CMapGrid {
-    explicit CMapGrid(const CFrame& map);
-
-    int32_t width, height;  // W, H
-    int32_t x, y;           // the first grid point
-    int32_t stepX, stepY;
-    int32_t columns, rows;  // grid points across and down
-    int32_t right, bottom;  // Xr and Yb: one past the last grid column and row
-
-    int32_t PointX(int32_t i) const { return x + i * stepX; }
-    int32_t PointY(int32_t j) const { return y + j * stepY; }
-    // Whether the grid has the two points across and down that interpolation needs.
-    bool Usable() const;
-};
 
 // A place in the scan plane, in samples: sample (x, y) covers x .. x + 1 across and y .. y + 1
 // down, so that its centre lies at (x + 0.5, y + 0.5).

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "calibration/ColumnShift.h"
-#include "calibration/OffsetGrid.h"
+#include "calibration/CommonSteps.h"
+#include "calibration/OffsetRules.h"
 #include "calibration/Wrap32.h"
 #include "base/MappedGather.h"
 #include "image/BitmapImage.h"

@@ -94,7 +94,8 @@ public:
     // The same with a scan plane that is already turned (LoadTurnedChannel's).
     void CalcOffsetMapFromTurned(CFrame& scan);
 
-    // Offset calculation, grid measurement (calibration/OffsetGrid.cpp).
+    // Offset calculation: the mark search (calibration/CommonSteps.cpp) and the block rules
+    // (calibration/BlockRules.cpp).
     CPoint FindPeak(int32_t x, int32_t y, int32_t radius) const;
     void Resample(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0,
                   int32_t X1, int32_t Y1, const CFrame& source);

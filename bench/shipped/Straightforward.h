@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "calibration/OffsetGrid.h"
+#include "calibration/CommonSteps.h"
+#include "calibration/OffsetRules.h"
 #include "calibration/Wrap32.h"
 #include "image/Frame.h"
 #include "image/Lut.h"

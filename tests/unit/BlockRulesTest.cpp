@@ -9,7 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "calibration/OffsetGrid.h"
+#include "calibration/BlockRules.h"
+#include "calibration/CommonSteps.h"
+#include "calibration/OffsetRules.h"
 #include "image/Frame.h"
 #include "support/Planes.h"
 #include "support/SettingsFolder.h"

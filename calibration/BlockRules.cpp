@@ -1,28 +1,24 @@
-// Measuring the offset grid in the scan and updating the offset map.
-#include "calibration/OffsetGrid.h"
+// The offset calculation by block rules, in the order of its steps: find the marks of each cell
+// and resample the cell in blocks, repair the marks, smooth, add the old map, repair the outer
+// rows and columns, remove the mean and save.
+#include "calibration/BlockRules.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
 
-#include "calibration/MarkGrid.h"
-#include "calibration/NoiseFilter.h"
-#include "calibration/PixelMeasurement.h"
+#include "calibration/CommonSteps.h"
 #include "calibration/Wrap32.h"
-#include "calibration/WorkPlane.h"
 #include "platform/Settings.h"
 
 using namespace kavrel::wrap32;
 using kavrel::offset::EPeaks;
 using kavrel::offset::IsMark;
+using kavrel::offset::kWideSearch;
 
 namespace {
 
-// Search radii, in scan samples: around a grid point predicted from the border box alone, and
-// around the next grid point of a cell, predicted from the mark found at its first one.
-constexpr int32_t kWideSearch = 20;
+// Search radius, in scan samples, around the next grid point of a cell, predicted from the mark
+// found at its first one.
 constexpr int32_t kNarrowSearch = 15;
 
 // Marks are patched from this many rows away: below the row kPatchTurnRow from further down,
@@ -93,48 +89,6 @@ int32_t BlockMean(const CFrame& source, int32_t x0, int32_t x1, int32_t y0, int3
     const uint32_t count = static_cast<uint32_t>(Sub(x1, x0)) * static_cast<uint32_t>(Sub(y1, y0));
     return DivideByCount(static_cast<int32_t>(sum), static_cast<int32_t>(count));
 }
-
-// The window bounds of FindPeak, kept inside the range of a 32-bit position.
-int64_t WindowBound(int64_t position) {
-    return std::clamp<int64_t>(position, std::numeric_limits<int32_t>::min(),
-                               int64_t{std::numeric_limits<int32_t>::max()} + 1);
-}
-
-// What a peak must stand above the mean of the window around it to be taken for a mark: so many
-// standard deviations of the window, and so many levels.
-constexpr int64_t kMarkSigmas = 6;
-constexpr int64_t kMarkContrast = 8;
-
-}  // namespace
-
-bool kavrel::offset::IsMark(const CFrame& scan, int32_t x, int32_t y, int32_t radius, CPoint peak) {
-    if (radius <= 0) return false;
-    const int64_t peakValue = scan.GetPixel(peak.x, peak.y);
-    if (peakValue <= 0) return false;
-    const int64_t left = int64_t{x} - radius, right = int64_t{x} + radius - 1;
-    const int64_t top = int64_t{y} - radius, bottom = int64_t{y} + radius - 1;
-    if (peak.x <= left || peak.x >= right || peak.y <= top || peak.y >= bottom) return false;
-
-    const int64_t spot = radius / 4;
-    int64_t count = 0, sum = 0, squares = 0;
-    for (int64_t v = top; v <= bottom; ++v)
-        for (int64_t u = left; u <= right; ++u) {
-            if (std::abs(u - peak.x) <= spot && std::abs(v - peak.y) <= spot) continue;
-            const int64_t value = scan.GetPixel(static_cast<int32_t>(u), static_cast<int32_t>(v));
-            ++count;
-            sum += value;
-            squares += value * value;
-        }
-    if (count == 0) return false;
-    // With mean = sum / count and variance = (count * squares - sum^2) / count^2:
-    // peak - mean >= kMarkContrast and (peak - mean)^2 >= kMarkSigmas^2 * variance.
-    const int64_t excess = peakValue * count - sum;  // (peak - mean) * count
-    if (excess < kMarkContrast * count) return false;
-    const int64_t spread = count * squares - sum * sum;  // variance * count^2
-    return excess * excess >= kMarkSigmas * kMarkSigmas * spread;
-}
-
-namespace {
 
 // Steps of the measurement: every cell, strip and corner of the map is resampled from the part
 // of the scan between the marks found around it.
@@ -247,24 +201,6 @@ void CGridMeasurement::Corners() const {
 
 }  // namespace
 
-CPoint CFrame::FindPeak(int32_t x, int32_t y, int32_t radius) const {
-    CPoint peak{0, 0};
-    if (!HasData()) return peak;
-    int32_t best = 0;
-    const int64_t rowEnd = WindowBound(int64_t{y} + radius);
-    const int64_t columnEnd = WindowBound(int64_t{x} + radius);
-    for (int64_t v = WindowBound(int64_t{y} - radius); v < rowEnd; ++v) {
-        for (int64_t u = WindowBound(int64_t{x} - radius); u < columnEnd; ++u) {
-            const int32_t value = GetPixel(static_cast<int32_t>(u), static_cast<int32_t>(v));
-            if (value > best) {
-                best = value;
-                peak = CPoint{static_cast<int32_t>(u), static_cast<int32_t>(v)};
-            }
-        }
-    }
-    return peak;
-}
-
 void CFrame::Resample(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X0, int32_t Y0,
                       int32_t X1, int32_t Y1, const CFrame& source) {
     const int32_t width = Sub(X1, X0);
@@ -317,40 +253,6 @@ void CFrame::PatchSample(int32_t x, int32_t y) {
 
 namespace kavrel::offset {
 
-CGridMapping::CGridMapping(const CFrame& map, const CBorderBox& box)
-    : m_Box(box),
-      m_nScanWidth(Sub(box.right, box.left)),
-      m_nScanHeight(Sub(box.bottom, box.top)),
-      m_nMapWidth(map.m_nNominalWidth),
-      m_nMapHeight(map.m_nNominalHeight) {}
-
-int32_t CGridMapping::ScanX(int32_t mapX) const { return Add(m_Box.left, dX(mapX)); }
-
-int32_t CGridMapping::ScanY(int32_t mapY) const { return Add(m_Box.top, dY(mapY)); }
-
-int32_t CGridMapping::dX(int32_t distance) const {
-    return Div(Mul(m_nScanWidth, distance), m_nMapWidth);
-}
-
-int32_t CGridMapping::dY(int32_t distance) const {
-    return Div(Mul(m_nScanHeight, distance), m_nMapHeight);
-}
-
-int32_t MinimumScanExtent(int32_t mapExtent) {
-    // 1.1 scan samples per map sample, rounded up.
-    return static_cast<int32_t>((int64_t{mapExtent} * 11 + 9) / 10);
-}
-
-bool IsMeasurable(const CBorderBox& box, const CFrame& map) {
-    constexpr int64_t kLargest = std::numeric_limits<int32_t>::max();
-    const int64_t width = int64_t{box.right} - box.left;
-    const int64_t height = int64_t{box.bottom} - box.top;
-    if (width < MinimumScanExtent(map.m_nNominalWidth) ||
-        height < MinimumScanExtent(map.m_nNominalHeight))
-        return false;
-    return width * map.m_nNominalWidth <= kLargest && height * map.m_nNominalHeight <= kLargest;
-}
-
 void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box, EPeaks peaks) {
     const CGridMeasurement measurement(map, scan, box, peaks);
     measurement.InteriorCells();
@@ -361,28 +263,19 @@ void MeasureGrid(CFrame& map, const CFrame& scan, const CBorderBox& box, EPeaks 
     measurement.Corners();
 }
 
-bool SmoothAsConfigured(CFrame& map, const std::function<unsigned()>& readSetting) {
-    // Smoothing builds a new buffer while the old one still exists; the same buffer afterwards
-    // means that it could not get one.
-    auto smoothed = [&map](void (CFrame::*smooth)()) {
-        const uint16_t* before = map.m_pData.get();
-        (map.*smooth)();
-        return map.m_pData.get() != before;
-    };
-    if (readSetting() == 1 && !smoothed(&CFrame::SmoothDiagonal)) return false;
-    if (readSetting() == 2 && !smoothed(&CFrame::SmoothVertical)) return false;
-    return true;
+void PatchMarks(CFrame& map) {
+    const CMapGrid g(map);
+    // The grid point, then the row above it, then the row below, each from the middle outwards.
+    constexpr int32_t kRows[] = {0, -1, 1};
+    constexpr int32_t kColumns[] = {0, 1, -1};
+    for (int32_t X = g.x; X < g.width; X += g.stepX)
+        for (int32_t Y = g.y; Y < g.height; Y += g.stepY)
+            for (const int32_t dy : kRows)
+                for (const int32_t dx : kColumns) map.PatchSample(X + dx, Y + dy);
 }
 
-unsigned ReadUnsharpenOffset() { return platform::GetProfileInt("Imaging", "UnsharpenOffset", 1); }
-
-bool AddOldMap(CFrame& map) {
-    CFrame old;
-    old.Load(map.m_strFileName);
-    // Sizes without samples: the file holds a map but no buffer could be had for it.
-    if (!old.HasData() && old.m_nCount > 0) return false;
-    map.AddFrame(old);
-    return true;
+unsigned ReadRepairMarksFirst() {
+    return platform::GetProfileInt("Imaging", "RepairMarksFirst", 1);
 }
 
 void RepeatOuterRowsAndColumns(CFrame& map) {
@@ -402,25 +295,6 @@ void RepeatOuterRowsAndColumns(CFrame& map) {
     }
 }
 
-void PatchMarks(CFrame& map) {
-    const CMapGrid g(map);
-    // The grid point, then the row above it, then the row below, each from the middle outwards.
-    constexpr int32_t kRows[] = {0, -1, 1};
-    constexpr int32_t kColumns[] = {0, 1, -1};
-    for (int32_t X = g.x; X < g.width; X += g.stepX)
-        for (int32_t Y = g.y; Y < g.height; Y += g.stepY)
-            for (const int32_t dy : kRows)
-                for (const int32_t dx : kColumns) map.PatchSample(X + dx, Y + dy);
-}
-
-unsigned ReadRepairMarksFirst() {
-    return platform::GetProfileInt("Imaging", "RepairMarksFirst", 1);
-}
-
-unsigned ReadCalibrationRules() {
-    return platform::GetProfileInt("Imaging", "CalibrationRules", kPixelRules);
-}
-
 void UpdateOffsetMapByBlocks(CFrame& map, const CFrame& scan, const CBorderBox& box) {
     MeasureGrid(map, scan, box);
     // The marks are repaired in the measurement itself, before the smoothing could spread their
@@ -435,50 +309,6 @@ void UpdateOffsetMapByBlocks(CFrame& map, const CFrame& scan, const CBorderBox& 
     if (!repairMarksFirst) PatchMarks(map);
     map.AddConstant(-map.Mean());
     map.Save(map.m_strFileName);
-}
-
-bool MeasureByPixels(const CFrame& map, const CFrame& scan, const CBorderBox& box,
-                     CWorkPlane& increment, CPrintSpread& spread) {
-    const CMarkGrid marks(map, scan, box);
-    if (!marks.Grid().Usable() || !increment.HasData()) return false;
-    MeasureEveryPixel(marks, scan, increment);
-    spread = EstimatePrintSpread(increment, marks);
-    // The light of the marks and of the picture's edges is no measure of the display: the
-    // samples it reaches take their values from beyond it before anything spreads them further.
-    RepairMarks(increment, marks.Grid(), spread.markRadiusSquared);
-    RepeatEdges(increment, spread.edgeBand);
-    const double noise =
-        std::max(EstimateSampleNoise(increment, marks.Grid(), spread.markRadiusSquared),
-                 RoundingNoise(scan, marks));
-    return KeepWhatStandsAboveNoise(increment, marks.Grid(), noise, spread.edgeBand);
-}
-
-void UpdateOffsetMapByPixels(CFrame& map, const CFrame& scan, const CBorderBox& box) {
-    if (!map.HasData() || map.m_nCols != map.m_nNominalWidth || map.m_nRows != map.m_nNominalHeight)
-        return;
-    CPrintSpread spread;
-    {
-        CWorkPlane increment(map.m_nCols, map.m_nRows);
-        if (!MeasureByPixels(map, scan, box, increment, spread)) return;
-        for (int32_t y = 0; y < map.m_nRows; ++y)
-            for (int32_t x = 0; x < map.m_nCols; ++x)
-                map.SetPixel(x, y, static_cast<int32_t>(std::lround(increment.At(x, y))));
-    }
-    if (!SmoothAsConfigured(map, ReadUnsharpenOffset) || !AddOldMap(map)) return;
-    // The same repairs in the sum, so that a map made by other rules, or before the print's
-    // spread was known, loses what it holds at the marks and the edges.
-    const CMapGrid grid(map);
-    RepeatEdges(map, spread.edgeBand);
-    RepairMarks(map, grid, spread.markRadiusSquared);
-    map.AddConstant(-map.Mean());
-    map.Save(map.m_strFileName);
-}
-
-void UpdateOffsetMap(CFrame& map, const CFrame& scan, const CBorderBox& box) {
-    if (ReadCalibrationRules() == kBlockRules)
-        UpdateOffsetMapByBlocks(map, scan, box);
-    else
-        UpdateOffsetMapByPixels(map, scan, box);
 }
 
 }  // namespace kavrel::offset
