@@ -20,6 +20,13 @@ public:
     virtual ~CSerialised() { g_Lock.Unlock(); }
 };
 
+// A call that stores a setting and cannot fail, made under the lock.
+template <class Operation>
+auto Serialised(Operation operation) -> decltype(operation()) {
+    const CSerialised serialised;
+    return operation();
+}
+
 template <class Operation>
 auto Guarded(Operation operation, decltype(operation()) fallback) noexcept -> decltype(operation()) {
     const CSerialised serialised;
@@ -67,13 +74,11 @@ KAVREL_API void KAVREL_CALL SetScanFile(const char* path) {
 }
 
 KAVREL_API int KAVREL_CALL SetColor(int color) {
-    const CSerialised serialised;
-    return g_Engine.SetColor(color);
+    return Serialised([=] { return g_Engine.SetColor(color); });
 }
 
 KAVREL_API int KAVREL_CALL SetPosition(int position) {
-    const CSerialised serialised;
-    return g_Engine.SetPosition(position);
+    return Serialised([=] { return g_Engine.SetPosition(position); });
 }
 
 KAVREL_API void KAVREL_CALL OpenOutputDevice(void) {
@@ -91,20 +96,17 @@ KAVREL_API void KAVREL_CALL OutputFrame(int index) {
 }
 
 KAVREL_API int KAVREL_CALL SetDelayLine(int mode) {
-    const CSerialised serialised;
-    return g_Engine.SetDelayLine(mode);
+    return Serialised([=] { return g_Engine.SetDelayLine(mode); });
 }
 
 KAVREL_API int KAVREL_CALL SetDelayShift(int flag) {
-    const CSerialised serialised;
-    return g_Engine.SetDelayShift(flag);
+    return Serialised([=] { return g_Engine.SetDelayShift(flag); });
 }
 
 KAVREL_API void KAVREL_CALL CalcOffset(int color) { Guarded([=] { g_Engine.CalcOffset(color); }); }
 
 KAVREL_API void* KAVREL_CALL SetBitmapPointer(void* pixels) {
-    const CSerialised serialised;
-    return g_Engine.SetBitmapPointer(pixels);
+    return Serialised([=] { return g_Engine.SetBitmapPointer(pixels); });
 }
 
 KAVREL_API void KAVREL_CALL OutputBlankFrame(int value) {
@@ -112,25 +114,21 @@ KAVREL_API void KAVREL_CALL OutputBlankFrame(int value) {
 }
 
 KAVREL_API void KAVREL_CALL SetDensiValue(int index, int value) {
-    const CSerialised serialised;
-    g_Engine.SetDensiValue(index, value);
+    Serialised([=] { g_Engine.SetDensiValue(index, value); });
 }
 
 KAVREL_API void KAVREL_CALL CalcLut(void) { Guarded([] { g_Engine.CalcLut(); }); }
 
 KAVREL_API int KAVREL_CALL SetCorrectionFactor(int factor) {
-    const CSerialised serialised;
-    return g_Engine.SetCorrectionFactor(factor);
+    return Serialised([=] { return g_Engine.SetCorrectionFactor(factor); });
 }
 
 KAVREL_API int KAVREL_CALL SetThreshold(int threshold) {
-    const CSerialised serialised;
-    return g_Engine.SetThreshold(threshold);
+    return Serialised([=] { return g_Engine.SetThreshold(threshold); });
 }
 
 KAVREL_API int KAVREL_CALL DisableErrorWindow(int flag) {
-    const CSerialised serialised;
-    return g_Engine.DisableErrorWindow(flag);
+    return Serialised([=] { return g_Engine.DisableErrorWindow(flag); });
 }
 
 }  // extern "C"
