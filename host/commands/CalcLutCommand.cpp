@@ -8,6 +8,7 @@
 #include "common/Errors.h"
 #include "files/FileRequirements.h"
 #include "files/Files.h"
+#include "history/CalibrationLog.h"
 #include "history/History.h"
 #include "history/OldCalibration.h"
 #include "library/Kavrel.h"
@@ -29,10 +30,10 @@ std::string Summary(const CLutTable& table) {
 }
 
 // The readings' doubts to print: a refusal ends the command unless forced, then it is one more.
-std::vector<std::string> ReadingsDoubts(const std::string& file,
-                                        const std::vector<uint16_t>& readings, bool densities,
-                                        bool force) {
-    CReadingsCheck check = CheckReadings(readings, densities);
+// densities: plain values were read as densities.
+std::vector<std::string> ReadingsDoubts(const std::string& file, const CReadingsFile& readings,
+                                        bool densities, bool force) {
+    CReadingsCheck check = CheckReadingsFile(readings, densities);
     if (!check.refusal.empty() && !force)
         throw CHostError(file + ": " + check.refusal + " (--force calibrates them all the same)");
     if (!check.refusal.empty()) check.warnings.insert(check.warnings.begin(), check.refusal);
@@ -44,6 +45,7 @@ struct CCalcLutOptions {
     std::string lut;
     CReadingsFormat format;
     bool force = false;
+    bool again = false;
     std::optional<std::string> plot;
     std::string library;
 };
@@ -75,6 +77,9 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
          {"force", "",
           "calibrate readings that cannot be right (patches in the wrong\n"
           "order, all equal, ...) all the same"},
+         {"again", "",
+          "apply readings to the table that they already made (their correction\n"
+          "then goes on top of itself)"},
          {"plot", "FILE.svg", "draw the table before and after as an SVG plot"}},
         1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
@@ -84,6 +89,7 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
     options.format.densities = arguments.Has("density");
     options.format.channel = arguments.Text("channel");
     options.force = arguments.Has("force");
+    options.again = arguments.Has("again");
     if (arguments.Has("plot")) options.plot = arguments.Text("plot");
     options.library = arguments.Text("library");
     return options;
@@ -103,13 +109,13 @@ CCheckedReadings CheckInputs(const CCalcLutOptions& options) {
     RequireFolderOf(options.lut, "--lut");
     CCheckedReadings checked;
     CReadingsFile file = ReadReadingsFile(options.readingsFile, options.format);
+    // --density's own doubt: hundredths typed into a file read as densities.
+    checked.doubts = ReadingsDoubts(options.readingsFile, file,
+                                    options.format.densities && file.source.empty(),
+                                    options.force);
     checked.readings = std::move(file.readings);
     checked.source = std::move(file.source);
     checked.densities = file.densities;
-    // --density's own doubt: hundredths typed into a file read as densities.
-    checked.doubts = ReadingsDoubts(options.readingsFile, checked.readings,
-                                    options.format.densities && checked.source.empty(),
-                                    options.force);
     // Every output is checked before the library rewrites the table, so that a retry after a
     // failure does not apply the correction twice.
     if (options.plot) CheckWritable(*options.plot, "--plot");
@@ -183,11 +189,15 @@ int RunCalcLut(const CArgs& args) {
     CKavrel kavrel(options->library);
     const CGammaCheck gamma =
         CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
+    file.SetInput(ReadingsDigest(checked.readings), options->readingsFile, "the readings",
+                  options->again, " (--again applies them all the same)");
     PrintWarnings(checked.doubts, gamma);
+    if (file.Waited()) std::cerr << "warning: " << file.WaitNote() << "\n";
     file.KeepBefore();
     const std::optional<std::vector<uint8_t>> written =
         CalculateTable(kavrel, lut, checked.readings, before);
-    file.Finish(written.has_value());
+    const std::string unrecorded = file.Finish(written.has_value());
+    if (!unrecorded.empty()) std::cerr << "warning: " << unrecorded << "\n";
     if (!written)
         throw CHostError(
             lut + ": the library wrote no new table" +

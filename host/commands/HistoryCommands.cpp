@@ -129,11 +129,12 @@ int RunRestore(const CArgs& args) {
     const std::string what = Describe(chosen.path, bytes);
 
     target.KeepBefore();
-    if (!ReplaceFileDurably(target.Target(), bytes)) {
-        target.Finish(false);
+    const CSaveResult saved = ReplaceFileDurably(target.Target(), bytes);
+    target.Finish(saved != CSaveResult::Failed);
+    if (saved == CSaveResult::Failed)
         throw CHostError(file + ": cannot be written; it is kept as it was");
-    }
-    target.Finish(true);
+    if (saved == CSaveResult::NotFlushed)
+        throw CHostError(file + ": restored version " + std::to_string(number) + NotFlushedReason());
     std::cout << file << ": restored version " << number << " (" << what << ", replaced at "
               << chosen.time << ")";
     if (target.Before()) std::cout << "; the version it replaced is kept as version 1";

@@ -379,11 +379,13 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
 
     // The library writes nothing with a Gamma of 0; the host says so.
     WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=0\n");
-    const CRun run = RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut"},
+    const CRun run = RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut", "--again"},
                              {"KAVREL_INI_DIR=" + folder.Path()});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "lab.lut: the library wrote no new table")) << run.err;
     EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
+    // The copy kept for it went again.
+    EXPECT_TRUE(Contains(RunHost(folder, {"history", "lab.lut"}).out, "no earlier versions"));
 }
 
 // A reading typed ten times too large is refused with the patch named and the table kept byte for
@@ -400,12 +402,13 @@ TEST(HostCalcLut, AMistypedReadingIsRefusedAndACgatsExportGivesThePlainTable) {
     WriteText(folder.Path("typo.txt"), typo);
     CRun run = RunHost(folder, {"calc-lut", "typo.txt", "--lut", "lab.lut"});
     EXPECT_RUN(run, 1);
-    EXPECT_TRUE(Contains(run.err, "typo.txt: patch 20 reads 1100 hundredths, above 900 (9.00), "
+    EXPECT_TRUE(Contains(run.err, "typo.txt: patch 20 (line 21) reads 1100 hundredths, above 900 "
+                                  "(9.00), "
                                   "which the library reads as a negative density: ten times too "
                                   "large: 110 typed with a digit too many?"))
         << run.err;
     EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
-    EXPECT_FALSE(std::filesystem::exists(folder.Path("lab.lut.history")));
+    EXPECT_TRUE(Contains(RunHost(folder, {"history", "lab.lut"}).out, "no earlier versions"));
 
     std::string cgats = "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
                         "NUMBER_OF_SETS 48\nBEGIN_DATA\n";
@@ -466,7 +469,8 @@ TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
     EXPECT_TRUE(Contains(run.out, "readings: commas.csv: reference 0.10, patches 0.15 (value 252)"))
         << run.out;
     WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=1.80\n");
-    run = RunHost(folder, {"calc-lut", "commas.csv", "--lut", "low.lut", "--density"}, settings);
+    run = RunHost(folder, {"calc-lut", "commas.csv", "--lut", "low.lut", "--density", "--again"},
+                  settings);
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err,
                          "low.lut: the library wrote no new table: gamma 0.01 (Gamma in "
@@ -505,8 +509,14 @@ TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
     // The spot (less exposure) is blue in the picture, as the display shows it.
     EXPECT_GT(picture.Pixel(900, 300)[0], picture.Pixel(900, 300)[2]);
 
-    // The same unevenness measured again is a change far above the scan's noise.
+    // The same scan again is refused: its correction would go on top of itself.
     run = RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "lab.frm: the scan scan.bmp made this file as it is now")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "(--again applies it all the same)")) << run.err;
+
+    // The same unevenness measured again is a change far above the scan's noise.
+    run = RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm", "--again"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "change from the old map")) << run.out;
     EXPECT_TRUE(Contains(run.out, "change above the scan's noise (")) << run.out;
