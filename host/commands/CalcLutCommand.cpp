@@ -20,15 +20,6 @@ namespace host {
 
 namespace {
 
-std::string Summary(const CLutTable& table) {
-    std::string text;
-    for (int input : {0, 64, 128, 192, 224, 255})
-        if (input < static_cast<int>(table.entries.size()))
-            text += (text.empty() ? "" : ", ") + std::to_string(input) + " -> " +
-                    std::to_string(table.entries[input]);
-    return text;
-}
-
 // The readings' doubts to print: a refusal ends the command unless forced, then it is one more.
 // densities: plain values were read as densities.
 std::vector<std::string> ReadingsDoubts(const std::string& file, const CReadingsFile& readings,
@@ -150,7 +141,7 @@ std::string AsGiven(uint16_t hundredths, bool densities) {
 
 void Report(const CCalcLutOptions& options, const CCheckedReadings& checked,
             const CGammaCheck& gamma, bool firstCalibration, const CLutTable& old,
-            const CLutTable& table) {
+            const CLutTable& table, const CReadingsPlot& plot) {
     const std::string& lut = options.lut;
     const std::vector<uint16_t>& readings = checked.readings;
     const bool densities = checked.densities;
@@ -162,10 +153,11 @@ void Report(const CCalcLutOptions& options, const CCheckedReadings& checked,
               << (densities ? "" : " hundredths") << "\n"
               << "before: "
               << (firstCalibration ? "the library's default table (no " + lut + " yet)" : lut)
-              << ": " << Summary(old) << "\n"
-              << "after:  " << lut << ": " << Summary(table) << "\n";
+              << ": " << LutSummary(old) << "\n"
+              << "after:  " << lut << ": " << LutSummary(table) << "\n";
     if (!options.plot) return;
-    const std::string svg = LutPlotSvg(old, table, "LUT " + lut + " before and after calc-lut");
+    const std::string svg =
+        LutPlotSvg(old, table, "LUT " + lut + " before and after calc-lut", &plot);
     try {
         WriteFileSafely(*options.plot, std::vector<uint8_t>(svg.begin(), svg.end()));
     } catch (const CHostError& e) {
@@ -187,8 +179,8 @@ int RunCalcLut(const CArgs& args) {
     const CLutTable old = OldLutTable(lut, before);
 
     CKavrel kavrel(options->library);
-    const CGammaCheck gamma =
-        CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
+    const CLibrarySetting gammaSetting = ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180);
+    const CGammaCheck gamma = CheckGamma(gammaSetting);
     file.SetInput(ReadingsDigest(checked.readings), options->readingsFile, "the readings",
                   options->again, " (--again applies them all the same)");
     PrintWarnings(checked.doubts, gamma);
@@ -204,7 +196,8 @@ int RunCalcLut(const CArgs& args) {
             (gamma.unusable.empty() ? " (can the file be written?)" : ": " + gamma.unusable));
 
     const CLutTable table = ParseLutFile(lut, *written);
-    Report(*options, checked, gamma, !before.bytes, old, table);
+    Report(*options, checked, gamma, !before.bytes, old, table,
+           CReadingsPlot{checked.readings, gammaSetting.value, options->readingsFile});
     return 0;
 }
 

@@ -200,6 +200,15 @@ CLutTable DefaultLutTable() {
     return table;
 }
 
+std::string LutSummary(const CLutTable& table) {
+    std::string text;
+    for (int input : {0, 64, 128, 192, 224, 255})
+        if (input < static_cast<int>(table.entries.size()))
+            text += (text.empty() ? "" : ", ") + std::to_string(input) + " -> " +
+                    std::to_string(table.entries[input]);
+    return text;
+}
+
 std::vector<uint8_t> LutFileBytes(const CLutTable& table) {
     kavrel::CByteWriter bytes;
     kavrel::WriteLutFileHeader(bytes, {static_cast<int32_t>(table.entries.size()),

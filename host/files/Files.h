@@ -76,6 +76,8 @@ CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& byte
 // straight line to 0 at input 255.
 CLutTable DefaultLutTable();
 std::vector<uint8_t> LutFileBytes(const CLutTable& table);
+// The entries at inputs 0, 64, 128, 192, 224 and 255 ("0 -> 4095, 64 -> 1846, ..."), for reports.
+std::string LutSummary(const CLutTable& table);
 
 // An offset file (base/OffsetFile.h), read by the library's rules: the name at its start is not
 // checked, and a map of no samples is one.

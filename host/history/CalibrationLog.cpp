@@ -1,5 +1,6 @@
 #include "history/CalibrationLog.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "common/Errors.h"
@@ -11,6 +12,8 @@ namespace host {
 namespace {
 
 constexpr uint64_t kMaxLogBytes = 1 << 20;
+// The reference and the 46 patches; the 48th reading is unused.
+constexpr size_t kUsedReadings = 47;
 
 // A record's fields are separated by tabs; a name never holds one or a line break.
 std::string Field(std::string text) {
@@ -31,8 +34,10 @@ std::string Digest(const std::vector<uint8_t>& bytes) {
 }
 
 std::string ReadingsDigest(const std::vector<uint16_t>& readings) {
+    // The last reading is unused: a file that leaves it out holds the same readings.
+    const size_t used = std::min<size_t>(readings.size(), kUsedReadings);
     std::vector<uint8_t> bytes;
-    for (const uint16_t reading : readings) {
+    for (const uint16_t reading : std::vector<uint16_t>(readings.begin(), readings.begin() + used)) {
         bytes.push_back(static_cast<uint8_t>(reading & 0xFF));
         bytes.push_back(static_cast<uint8_t>(reading >> 8));
     }

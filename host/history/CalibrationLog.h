@@ -18,7 +18,8 @@ namespace host {
 // A 64-bit FNV-1a digest of the bytes, as 16 hex digits: it tells inputs and files apart, it is no
 // protection against anyone who makes two inputs alike on purpose.
 std::string Digest(const std::vector<uint8_t>& bytes);
-// The digest of 48 readings in hundredths, however the file wrote them.
+// The digest of the readings in hundredths that the library uses (the reference and the 46
+// patches, not the unused last one), however the file wrote them.
 std::string ReadingsDigest(const std::vector<uint16_t>& readings);
 
 struct CMadeBy {

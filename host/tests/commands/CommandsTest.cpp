@@ -330,13 +330,26 @@ TEST(HostCalcLut, NewTableFromReadingsWithPlot) {
     EXPECT_EQ(std::count(plot.begin(), plot.end(), '\n') > 10, true);
     EXPECT_TRUE(Contains(plot, "polyline"));
 
+    // The readings against the aim that the gamma sets, below the tables.
+    EXPECT_TRUE(Contains(plot, "Readings of readings.txt against the aim of gamma 1.80")) << plot;
+    EXPECT_TRUE(Contains(plot, "aim: gamma 1.80 from the reference 0.10")) << plot;
+    EXPECT_TRUE(Contains(plot, "density (top of the axis: 3.50)")) << plot;
+
     // The same readings as a CSV of densities, without the unused last reading, with a comment:
-    // the library calibrates the table it wrote once more.
+    // the same readings however written, so refused on the table they made; with --again the
+    // library calibrates the table it wrote once more.
     std::string csv = "# grey scale, densities\n0.10";
     for (int r = 1; r <= 46; ++r)
         csv += (r % 8 == 0 ? ",\r\n" : ", ") + std::to_string((10 + 5 * r) / 100.0);
     WriteText(folder.Path("readings.csv"), csv + "\n");
     run = RunHost(folder, {"calc-lut", "readings.csv", "--lut", "lab.lut", "--density"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "lab.lut: the readings readings.csv made this file as it is now, "
+                                  "applied at "))
+        << run.err;
+    EXPECT_TRUE(Contains(run.err, " from readings.txt; ")) << run.err;
+    EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), host::LutFileBytes(table));
+    run = RunHost(folder, {"calc-lut", "readings.csv", "--lut", "lab.lut", "--density", "--again"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "before: lab.lut: 0 -> 4095, 64 -> 1846")) << run.out;
     EXPECT_NE(ReadBytes(folder.Path("lab.lut")), host::LutFileBytes(table));

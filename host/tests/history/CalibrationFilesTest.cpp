@@ -246,12 +246,19 @@ TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
     CRun run = RunHost(lab.folder, {"history", "lab.lut"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "lab.lut: 1 earlier version in lab.lut.history")) << run.out;
+    // A LUT's own summary: its entries at a few inputs and the readings that made it.
+    EXPECT_TRUE(Contains(run.out, "LUTs with their entries at a few inputs")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "offset maps")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "  now  0 -> 4095, 64 -> ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "  made from readings.txt at ")) << run.out;
 
     // The table from before the last calibration; the table it replaced becomes version 1, so a
     // second restore undoes the first.
     run = RunHost(lab.folder, {"restore", "lab.lut"});
     EXPECT_RUN(run, 0);
     EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), first);
+    run = RunHost(lab.folder, {"history", "lab.lut"});
+    EXPECT_TRUE(Contains(run.out, "same as now  " + std::string("lab.lut.history/"))) << run.out;
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
     EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), second);
     // A run killed after it kept the file and before it replaced it left a copy of the file as it
@@ -272,7 +279,11 @@ TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "new.lut: no such file, and no earlier versions kept")) << run.err;
     fs::rename(lab.Path("lab.lut"), lab.Path("gone.lut"));
-    EXPECT_RUN(RunHost(lab.folder, {"history", "lab.lut"}), 0);
+    run = RunHost(lab.folder, {"history", "lab.lut"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "  now  no such file (deleted or moved; 'restore lab.lut' puts "
+                                  "version 1 back)"))
+        << run.out;
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
     EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), first);
 
