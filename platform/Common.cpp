@@ -9,6 +9,7 @@ namespace platform {
 
 namespace {
 WriteFailureHook g_writeFailureHook = nullptr;
+bool g_failFolderFlush = false;
 MessageSink& Sink() {
     static MessageSink sink;
     return sink;
@@ -39,6 +40,10 @@ void SetWriteFailureHook(WriteFailureHook hook) { g_writeFailureHook = hook; }
 bool WriteShouldFail(int64_t offset, size_t size) {
     return g_writeFailureHook != nullptr && g_writeFailureHook(offset, size);
 }
+
+void SetFolderFlushFailure(bool fail) { g_failFolderFlush = fail; }
+
+bool FolderFlushShouldFail() { return g_failFolderFlush; }
 
 void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
 

@@ -60,9 +60,12 @@ private:
     bool m_bFailed;
 };
 
+// How a move ended: not done, done and on the device, or done but the folder that holds the new
+// name could not be flushed (the move may not survive a power loss).
+enum class MoveResult { Failed, Durable, NotFlushed };
 // Replaces target by source (same folder) in one step, durably (the folder is flushed, or the
-// move is written through); false when that is not possible.
-bool MoveFileOver(const std::string& source, const std::string& target);
+// move is written through).
+MoveResult MoveFileOver(const std::string& source, const std::string& target);
 // Removes a file; false when it is not there or cannot be removed.
 bool RemoveFile(const std::string& path);
 
@@ -120,5 +123,7 @@ private:
 // so far and may make the write fail (a full disk, an I/O error).
 using WriteFailureHook = bool (*)(int64_t offset, size_t size);
 void SetWriteFailureHook(WriteFailureHook hook);
+// Test hook: while set, flushing a folder after a move fails (an I/O error on the device).
+void SetFolderFlushFailure(bool fail);
 
 }  // namespace platform

@@ -93,16 +93,16 @@ std::vector<std::string> LeftoverTemporaries(const std::string& path) {
     return found;
 }
 
-bool SaveFileSafely(const std::string& path, const std::function<bool(platform::CFile&)>& writer) {
-    if (path.empty()) return false;
+SaveResult SaveFile(const std::string& path, const std::function<bool(platform::CFile&)>& writer) {
+    if (path.empty()) return SaveResult::Failed;
     const std::string target = platform::ResolveLinks(path);
     const platform::FileKind kind = platform::ProbeFile(target);
-    if (kind == platform::FileKind::Other) return false;
+    if (kind == platform::FileKind::Other) return SaveResult::Failed;
     const bool replacing = kind != platform::FileKind::Missing;
-    if (replacing && platform::IsWriteProtected(target)) return false;
+    if (replacing && platform::IsWriteProtected(target)) return SaveResult::Failed;
     platform::CFile file;
     std::string temporary;
-    if (!CreateTemporaryBeside(target, file, temporary)) return false;
+    if (!CreateTemporaryBeside(target, file, temporary)) return SaveResult::Failed;
     bool complete = false;
     try {
         complete = writer(file);
@@ -114,9 +114,16 @@ bool SaveFileSafely(const std::string& path, const std::function<bool(platform::
     }
     if (replacing) file.TakePermissionsOf(target);
     complete = file.Close() && complete;
-    if (complete && platform::MoveFileOver(temporary, target)) return true;
+    const platform::MoveResult moved =
+        complete ? platform::MoveFileOver(temporary, target) : platform::MoveResult::Failed;
+    if (moved == platform::MoveResult::Durable) return SaveResult::Saved;
+    if (moved == platform::MoveResult::NotFlushed) return SaveResult::NotFlushed;
     platform::RemoveFile(temporary);
-    return false;
+    return SaveResult::Failed;
+}
+
+bool SaveFileSafely(const std::string& path, const std::function<bool(platform::CFile&)>& writer) {
+    return SaveFile(path, writer) == SaveResult::Saved;
 }
 
 }  // namespace kavrel

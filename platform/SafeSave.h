@@ -17,6 +17,14 @@ namespace kavrel {
 // symbolic link replaces the file the link names, in that file's folder, and keeps the link; the
 // replaced file's permission bits stay. A folder, a FIFO, a device or a write-protected file is
 // never replaced. The writer returns false when any of its writes failed.
+enum class SaveResult {
+    Failed,      // nothing changed
+    Saved,       // the new file is in place and on the device
+    NotFlushed,  // the new file is in place, but its folder could not be flushed to the device:
+                 // a power loss may still bring back the old file or lose the name
+};
+SaveResult SaveFile(const std::string& path, const std::function<bool(platform::CFile&)>& writer);
+// The same, true only when the new file is in place and on the device.
 bool SaveFileSafely(const std::string& path, const std::function<bool(platform::CFile&)>& writer);
 
 // A name beside path, made of its file name and the suffix; a file name too long to take the

@@ -17,6 +17,7 @@
 #include "files/FileRequirements.h"
 #include "files/Files.h"
 #include "files/Platform.h"
+#include "history/CalibrationLog.h"
 #include "history/History.h"
 #include "history/OldCalibration.h"
 #include "readings/Readings.h"
@@ -66,6 +67,48 @@ std::vector<uint16_t> Readings(const uint16_t* readings) {
     return std::vector<uint16_t>(readings, readings + host::kReadingCount);
 }
 
+// The readings file read as calc-lut reads it.
+host::CReadingsFile ReadingsOf(const char* path, int densities, const char* channel) {
+    host::RequireFile(Text(path), "readings");
+    host::CReadingsFormat format;
+    format.densities = densities != 0;
+    format.channel = Text(channel);
+    return host::ReadReadingsFile(Text(path), format);
+}
+
+void PutReadings(const host::CReadingsFile& file, uint16_t* readings, char* source,
+                 int sourceSize) {
+    if (readings == nullptr) throw host::CHostError("no room for the readings given");
+    std::copy(file.readings.begin(), file.readings.end(), readings);
+    Put(file.source, source, sourceSize);
+}
+
+// One line each.
+void PutLines(const std::vector<std::string>& lines, char* buffer, int size) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    Put(text, buffer, size);
+}
+
+// Begins a calibration as kavrel-host does: the file locked and checked, the input checked by
+// check before the file is kept in the history.
+template <typename Check>
+std::unique_ptr<KavrelHostCalibration> Begin(const char* path, int kind,
+                                             KavrelHostCalibration** calibration, Check check) {
+    if (calibration == nullptr) throw host::CHostError("no place for the calibration given");
+    if (kind != 0 && kind != 1) throw host::CHostError("kind must be 0 (LUT) or 1 (offset)");
+    const std::string file = Text(path);
+    host::RequireFolderOf(file, kind == 0 ? "LUT file" : "offset file");
+    auto begun = std::make_unique<KavrelHostCalibration>(file, kind);
+    if (kind == 0)
+        host::OldLutTable(file, begun->before);
+    else
+        host::OldOffsetMap(file, begun->before);
+    check(*begun);
+    begun->file.KeepBefore();
+    return begun;
+}
+
 }  // namespace
 
 extern "C" {
@@ -74,14 +117,31 @@ KAVREL_HOST_API int KavrelHostReadReadings(const char* path, int densities, cons
                                            uint16_t readings[48], char* source, int sourceSize,
                                            char* message, int size) {
     return Guarded(message, size, [&] {
-        host::RequireFile(Text(path), "readings");
-        host::CReadingsFormat format;
-        format.densities = densities != 0;
-        format.channel = Text(channel);
-        const host::CReadingsFile file = host::ReadReadingsFile(Text(path), format);
-        if (readings == nullptr) throw host::CHostError("no room for the readings given");
-        std::copy(file.readings.begin(), file.readings.end(), readings);
-        Put(file.source, source, sourceSize);
+        const host::CReadingsFile file = ReadingsOf(path, densities, channel);
+        if (!file.tableProblem.empty())
+            throw host::CHostError(Text(path) + ": " + file.tableProblem);
+        PutReadings(file, readings, source, sourceSize);
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostReadCheckedReadings(const char* path, int densities,
+                                                  const char* channel, int force,
+                                                  uint16_t readings[48], char* source,
+                                                  int sourceSize, char* warnings,
+                                                  int warningsSize, char* message, int size) {
+    Put("", warnings, warningsSize);
+    return Guarded(message, size, [&] {
+        const host::CReadingsFile file = ReadingsOf(path, densities, channel);
+        host::CReadingsCheck check =
+            host::CheckReadingsFile(file, densities != 0 && file.source.empty());
+        if (!check.refusal.empty() && force == 0) {
+            Put(Text(path) + ": " + check.refusal, message, size);
+            return 1;
+        }
+        if (!check.refusal.empty()) check.warnings.insert(check.warnings.begin(), check.refusal);
+        PutReadings(file, readings, source, sourceSize);
+        PutLines(check.warnings, warnings, warningsSize);
         return 0;
     });
 }
@@ -92,9 +152,7 @@ KAVREL_HOST_API int KavrelHostCheckReadings(const uint16_t readings[48], int den
     Put("", warnings, warningsSize);
     return Guarded(message, size, [&] {
         const host::CReadingsCheck check = host::CheckReadings(Readings(readings), densities != 0);
-        std::string lines;
-        for (const std::string& warning : check.warnings) lines += warning + "\n";
-        Put(lines, warnings, warningsSize);
+        PutLines(check.warnings, warnings, warningsSize);
         if (check.refusal.empty()) return 0;
         Put(check.refusal, message, size);
         return 1;
@@ -141,16 +199,29 @@ KAVREL_HOST_API int KavrelHostBeginCalibration(const char* path, int kind,
                                                char* message, int size) {
     if (calibration != nullptr) *calibration = nullptr;
     return Guarded(message, size, [&] {
-        if (calibration == nullptr) throw host::CHostError("no place for the calibration given");
-        if (kind != 0 && kind != 1) throw host::CHostError("kind must be 0 (LUT) or 1 (offset)");
-        const std::string file = Text(path);
-        host::RequireFolderOf(file, kind == 0 ? "LUT file" : "offset file");
-        auto begun = std::make_unique<KavrelHostCalibration>(file, kind);
-        if (kind == 0)
-            host::OldLutTable(file, begun->before);
-        else
-            host::OldOffsetMap(file, begun->before);
-        begun->file.KeepBefore();
+        *calibration = Begin(path, kind, calibration, [](KavrelHostCalibration&) {}).release();
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostBeginCalibrationFrom(const char* path, int kind, const char* input,
+                                                   const uint16_t* readings, int again,
+                                                   KavrelHostCalibration** calibration, char* note,
+                                                   int noteSize, char* message, int size) {
+    if (calibration != nullptr) *calibration = nullptr;
+    Put("", note, noteSize);
+    return Guarded(message, size, [&] {
+        std::unique_ptr<KavrelHostCalibration> begun =
+            Begin(path, kind, calibration, [&](KavrelHostCalibration& started) {
+                if (kind == 0)
+                    started.file.SetInput(host::ReadingsDigest(Readings(readings)),
+                                          input != nullptr ? input : "given", "the readings",
+                                          again != 0, "");
+                else
+                    started.file.SetInput(host::Digest(host::ReadWholeFile(Text(input))),
+                                          Text(input), "the scan", again != 0, "");
+            });
+        Put(begun->file.WaitNote(), note, noteSize);
         *calibration = begun.release();
         return 0;
     });

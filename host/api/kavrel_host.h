@@ -24,10 +24,23 @@ extern "C" {
 
 /* Reads a file of densitometer readings as calc-lut does (plain, CGATS or CSV): 48 readings in
  * hundredths into readings; densities: plain values are densities; channel: the column of a table
- * (null or empty: the default). source receives the table's column, or an empty string. */
+ * (null or empty: the default). source receives the table's column, or an empty string. A table
+ * whose rows cannot be put in patch order (a SAMPLE_ID missing or doubled, a row count other than
+ * NUMBER_OF_SETS) is refused. */
 KAVREL_HOST_API int KavrelHostReadReadings(const char* path, int densities, const char* channel,
                                            uint16_t readings[48], char* source, int sourceSize,
                                            char* message, int size);
+
+/* Reads and checks a file of readings as calc-lut does, in one step: the messages name each
+ * reading's line, SAMPLE_ID and value as written. Returns 1 with the reason in message when the
+ * file cannot be read, or when its readings (or a table's SAMPLE_IDs and NUMBER_OF_SETS) cannot
+ * be right and force is 0; with force they are read all the same and the reason is the first of
+ * the warnings (one a line). Arguments otherwise as KavrelHostReadReadings. */
+KAVREL_HOST_API int KavrelHostReadCheckedReadings(const char* path, int densities,
+                                                  const char* channel, int force,
+                                                  uint16_t readings[48], char* source,
+                                                  int sourceSize, char* warnings,
+                                                  int warningsSize, char* message, int size);
 
 /* Checks 48 readings (hundredths) as calc-lut does. Returns 0 when they may be calibrated, 1 with
  * the reason in message when they cannot be right. warnings receives the doubts that do not stop
@@ -64,6 +77,18 @@ KAVREL_HOST_API int KavrelHostBeginCalibration(const char* path, int kind,
                                                KavrelHostCalibration** calibration,
                                                char* message, int size);
 KAVREL_HOST_API int KavrelHostEndCalibration(KavrelHostCalibration* calibration);
+
+/* The same Begin for a calibration from an input, which End records as what made the new file:
+ * for a LUT (kind 0) the 48 readings in hundredths (readings), input the name of their file for
+ * the messages (may be null); for an offset file (kind 1) the scan, input its path (readings is
+ * null). Refused (1) when the same input made the file as it is now, so that applying it again
+ * would stack its correction on itself; again: apply it all the same. note receives a line to
+ * show when this calibration waited for another of the same file (its correction then goes on
+ * top of the other's), else an empty string. */
+KAVREL_HOST_API int KavrelHostBeginCalibrationFrom(const char* path, int kind, const char* input,
+                                                   const uint16_t* readings, int again,
+                                                   KavrelHostCalibration** calibration, char* note,
+                                                   int noteSize, char* message, int size);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@
 #include "common/Errors.h"
 #include "files/FileRequirements.h"
 #include "files/Files.h"
+#include "history/CalibrationLog.h"
 #include "history/History.h"
 #include "history/OldCalibration.h"
 #include "library/Kavrel.h"
@@ -19,20 +20,11 @@ namespace host {
 
 namespace {
 
-std::string Summary(const CLutTable& table) {
-    std::string text;
-    for (int input : {0, 64, 128, 192, 224, 255})
-        if (input < static_cast<int>(table.entries.size()))
-            text += (text.empty() ? "" : ", ") + std::to_string(input) + " -> " +
-                    std::to_string(table.entries[input]);
-    return text;
-}
-
 // The readings' doubts to print: a refusal ends the command unless forced, then it is one more.
-std::vector<std::string> ReadingsDoubts(const std::string& file,
-                                        const std::vector<uint16_t>& readings, bool densities,
-                                        bool force) {
-    CReadingsCheck check = CheckReadings(readings, densities);
+// densities: plain values were read as densities.
+std::vector<std::string> ReadingsDoubts(const std::string& file, const CReadingsFile& readings,
+                                        bool densities, bool force) {
+    CReadingsCheck check = CheckReadingsFile(readings, densities);
     if (!check.refusal.empty() && !force)
         throw CHostError(file + ": " + check.refusal + " (--force calibrates them all the same)");
     if (!check.refusal.empty()) check.warnings.insert(check.warnings.begin(), check.refusal);
@@ -44,6 +36,7 @@ struct CCalcLutOptions {
     std::string lut;
     CReadingsFormat format;
     bool force = false;
+    bool again = false;
     std::optional<std::string> plot;
     std::string library;
 };
@@ -75,6 +68,9 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
          {"force", "",
           "calibrate readings that cannot be right (patches in the wrong\n"
           "order, all equal, ...) all the same"},
+         {"again", "",
+          "apply readings to the table that they already made (their correction\n"
+          "then goes on top of itself)"},
          {"plot", "FILE.svg", "draw the table before and after as an SVG plot"}},
         1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
@@ -84,6 +80,7 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
     options.format.densities = arguments.Has("density");
     options.format.channel = arguments.Text("channel");
     options.force = arguments.Has("force");
+    options.again = arguments.Has("again");
     if (arguments.Has("plot")) options.plot = arguments.Text("plot");
     options.library = arguments.Text("library");
     return options;
@@ -103,13 +100,13 @@ CCheckedReadings CheckInputs(const CCalcLutOptions& options) {
     RequireFolderOf(options.lut, "--lut");
     CCheckedReadings checked;
     CReadingsFile file = ReadReadingsFile(options.readingsFile, options.format);
+    // --density's own doubt: hundredths typed into a file read as densities.
+    checked.doubts = ReadingsDoubts(options.readingsFile, file,
+                                    options.format.densities && file.source.empty(),
+                                    options.force);
     checked.readings = std::move(file.readings);
     checked.source = std::move(file.source);
     checked.densities = file.densities;
-    // --density's own doubt: hundredths typed into a file read as densities.
-    checked.doubts = ReadingsDoubts(options.readingsFile, checked.readings,
-                                    options.format.densities && checked.source.empty(),
-                                    options.force);
     // Every output is checked before the library rewrites the table, so that a retry after a
     // failure does not apply the correction twice.
     if (options.plot) CheckWritable(*options.plot, "--plot");
@@ -144,7 +141,7 @@ std::string AsGiven(uint16_t hundredths, bool densities) {
 
 void Report(const CCalcLutOptions& options, const CCheckedReadings& checked,
             const CGammaCheck& gamma, bool firstCalibration, const CLutTable& old,
-            const CLutTable& table) {
+            const CLutTable& table, const CReadingsPlot& plot) {
     const std::string& lut = options.lut;
     const std::vector<uint16_t>& readings = checked.readings;
     const bool densities = checked.densities;
@@ -156,10 +153,11 @@ void Report(const CCalcLutOptions& options, const CCheckedReadings& checked,
               << (densities ? "" : " hundredths") << "\n"
               << "before: "
               << (firstCalibration ? "the library's default table (no " + lut + " yet)" : lut)
-              << ": " << Summary(old) << "\n"
-              << "after:  " << lut << ": " << Summary(table) << "\n";
+              << ": " << LutSummary(old) << "\n"
+              << "after:  " << lut << ": " << LutSummary(table) << "\n";
     if (!options.plot) return;
-    const std::string svg = LutPlotSvg(old, table, "LUT " + lut + " before and after calc-lut");
+    const std::string svg =
+        LutPlotSvg(old, table, "LUT " + lut + " before and after calc-lut", &plot);
     try {
         WriteFileSafely(*options.plot, std::vector<uint8_t>(svg.begin(), svg.end()));
     } catch (const CHostError& e) {
@@ -181,20 +179,25 @@ int RunCalcLut(const CArgs& args) {
     const CLutTable old = OldLutTable(lut, before);
 
     CKavrel kavrel(options->library);
-    const CGammaCheck gamma =
-        CheckGamma(ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180));
+    const CLibrarySetting gammaSetting = ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180);
+    const CGammaCheck gamma = CheckGamma(gammaSetting);
+    file.SetInput(ReadingsDigest(checked.readings), options->readingsFile, "the readings",
+                  options->again, " (--again applies them all the same)");
     PrintWarnings(checked.doubts, gamma);
+    if (file.Waited()) std::cerr << "warning: " << file.WaitNote() << "\n";
     file.KeepBefore();
     const std::optional<std::vector<uint8_t>> written =
         CalculateTable(kavrel, lut, checked.readings, before);
-    file.Finish(written.has_value());
+    const std::string unrecorded = file.Finish(written.has_value());
+    if (!unrecorded.empty()) std::cerr << "warning: " << unrecorded << "\n";
     if (!written)
         throw CHostError(
             lut + ": the library wrote no new table" +
             (gamma.unusable.empty() ? " (can the file be written?)" : ": " + gamma.unusable));
 
     const CLutTable table = ParseLutFile(lut, *written);
-    Report(*options, checked, gamma, !before.bytes, old, table);
+    Report(*options, checked, gamma, !before.bytes, old, table,
+           CReadingsPlot{checked.readings, gammaSetting.value, options->readingsFile});
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "common/Errors.h"
 #include "files/FileRequirements.h"
 #include "files/Files.h"
+#include "history/CalibrationLog.h"
 #include "history/History.h"
 #include "history/OldCalibration.h"
 #include "library/Kavrel.h"
@@ -64,6 +65,7 @@ struct CCalcOffsetOptions {
     std::optional<std::string> lut;
     bool checkOrientation = true;
     bool coarse = false;
+    bool again = false;
     std::string library;
 };
 
@@ -97,6 +99,9 @@ std::optional<CCalcOffsetOptions> ParseOptions(const CArgs& args) {
          {"coarse", "",
           "accept a scan of 1.1 to 1.5 scan pixels per display pixel\n"
           "(repeated calibrations at it drift)"},
+         {"again", "",
+          "apply a scan to the map that it already made (its correction then goes\n"
+          "on top of itself)"},
          {"lut", "FILE",
           "the LUT the pattern was exposed with, for the map's spread in\n"
           "percent of the field's exposure (default: the library's default table)"}},
@@ -112,6 +117,7 @@ std::optional<CCalcOffsetOptions> ParseOptions(const CArgs& args) {
     if (arguments.Has("lut")) options.lut = arguments.Text("lut");
     options.checkOrientation = !arguments.Has("skip-orientation-check");
     options.coarse = arguments.Has("coarse");
+    options.again = arguments.Has("again");
     options.library = arguments.Text("library");
     return options;
 }
@@ -234,10 +240,15 @@ int RunCalcOffset(const CArgs& args) {
     const CFileState before = CFileState::Of(offset);
     const std::optional<COffsetMap> old = OldOffsetMap(offset, before);
 
+    file.SetInput(Digest(ReadWholeFile(options->scanFile)), options->scanFile, "the scan",
+                  options->again, " (--again applies it all the same)");
+    if (file.Waited()) std::cerr << "warning: " << file.WaitNote() << "\n";
+
     CKavrel kavrel(options->library);
     file.KeepBefore();
     const std::optional<std::vector<uint8_t>> written = CalculateMap(kavrel, *options, before);
-    file.Finish(written.has_value());
+    const std::string unrecorded = file.Finish(written.has_value());
+    if (!unrecorded.empty()) std::cerr << "warning: " << unrecorded << "\n";
     if (!written)
         throw CHostError(offset +
                          ": the library wrote no new offset map (can the file be written? "

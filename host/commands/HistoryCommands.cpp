@@ -1,4 +1,5 @@
 // history and restore: the earlier versions of a LUT or offset file.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include "common/Numbers.h"
 #include "files/FileRequirements.h"
 #include "files/Files.h"
+#include "history/CalibrationLog.h"
 #include "history/History.h"
 #include "scans/ScanChecks.h"
 
@@ -26,12 +28,19 @@ std::string Describe(const std::string& path, const std::vector<uint8_t>& bytes)
     return "offset map of " + std::to_string(map.width) + " x " + std::to_string(map.height);
 }
 
+// One line of the listing: the file itself or a kept version, as it reads.
+struct CEntry {
+    std::string label;  // "now" or the version's number
+    std::string path;
+    std::optional<std::vector<uint8_t>> bytes;  // nothing when missing or unreadable
+    bool IsLut() const { return bytes && kavrel::HasLutFileMagic(*bytes); }
+};
+
 // The samples of an offset map, or nothing for a LUT or a file that cannot be read as a map.
-std::optional<std::vector<int>> MapSamples(const std::string& path) {
+std::optional<std::vector<int>> MapSamples(const CEntry& entry) {
+    if (!entry.bytes || entry.IsLut()) return std::nullopt;
     try {
-        const std::vector<uint8_t> bytes = ReadWholeFile(path, kMaxOffsetFileBytes);
-        if (kavrel::HasLutFileMagic(bytes)) return std::nullopt;
-        const COffsetMap map = ParseOffsetFile(path, bytes);
+        const COffsetMap map = ParseOffsetFile(entry.path, *entry.bytes);
         return std::vector<int>(map.samples.begin(), map.samples.end());
     } catch (const CHostError&) {
         return std::nullopt;
@@ -53,6 +62,29 @@ std::string MapFigures(const std::optional<std::vector<int>>& map,
         figures += text;
     }
     return figures;
+}
+
+// For a LUT: its entries at a few inputs and the readings that made it, where recorded.
+std::string LutFigures(const CEntry& entry, const CCalibrationLog& log) {
+    if (!entry.IsLut()) return "";
+    std::string figures;
+    try {
+        figures = "  " + LutSummary(ParseLutFile(entry.path, *entry.bytes));
+    } catch (const CHostError&) {
+        return "  not a complete LUT file";
+    }
+    const std::optional<CMadeBy> made = log.MadeThis(*entry.bytes);
+    if (made) figures += "  made from " + made->name + " at " + made->time;
+    return figures;
+}
+
+// "  same as version 2" for an entry identical to a newer one listed before it.
+std::string SameAs(const std::vector<CEntry>& entries, size_t i) {
+    if (!entries[i].bytes) return "";
+    for (size_t newer = 0; newer < i; ++newer)
+        if (entries[newer].bytes == entries[i].bytes)
+            return "  same as " + (newer == 0 ? std::string("now") : "version " + entries[newer].label);
+    return "";
 }
 
 }  // namespace
@@ -82,19 +114,38 @@ int RunHistory(const CArgs& args) {
         std::cout << file << ": no earlier versions kept (" << history.Folder() << ")\n";
         return 0;
     }
+    std::vector<CEntry> entries{{"now", file, FileExists(ResolveLinks(file))
+                                                   ? TryReadWholeFile(file, kMaxOffsetFileBytes)
+                                                   : std::nullopt}};
+    for (size_t i = 0; i < versions.size(); ++i)
+        entries.push_back({std::to_string(i + 1), versions[i].path,
+                           TryReadWholeFile(versions[i].path, kMaxOffsetFileBytes)});
+    const bool luts = std::any_of(entries.begin(), entries.end(),
+                                  [](const CEntry& entry) { return entry.IsLut(); });
     std::cout << file << ": " << versions.size() << " earlier version"
               << (versions.size() == 1 ? "" : "s") << " in " << history.Folder()
-              << ", newest first (replaced at); offset maps with their spread and the spread of "
-                 "their change from the version before:\n";
+              << ", newest first (replaced at); "
+              << (luts ? "LUTs with their entries at a few inputs and the readings that made them "
+                         "(where recorded):\n"
+                       : "offset maps with their spread and the spread of their change from the "
+                         "version before:\n");
+    const CCalibrationLog log(history.Folder());
     // Each map beside the one before it, the file itself first.
-    std::vector<std::optional<std::vector<int>>> maps{MapSamples(file)};
-    for (const CVersion& version : versions) maps.push_back(MapSamples(version.path));
+    std::vector<std::optional<std::vector<int>>> maps;
+    for (const CEntry& entry : entries) maps.push_back(MapSamples(entry));
     maps.push_back(std::nullopt);
-    std::cout << "  now" << MapFigures(maps[0], maps[1]) << "  " << file << "\n";
-    for (size_t i = 0; i < versions.size(); ++i)
-        std::cout << "  " << i + 1 << "  " << versions[i].time << "  " << versions[i].size
-                  << " bytes" << MapFigures(maps[i + 1], maps[i + 2]) << "  " << versions[i].path
-                  << "\n";
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const CEntry& entry = entries[i];
+        std::cout << "  " << entry.label;
+        if (i > 0) std::cout << "  " << versions[i - 1].time << "  " << versions[i - 1].size << " bytes";
+        if (i == 0 && !FileExists(ResolveLinks(file)))
+            std::cout << "  no such file (deleted or moved; 'restore " << file
+                      << "' puts version 1 back)";
+        else if (!entry.bytes)
+            std::cout << "  cannot be read";
+        std::cout << LutFigures(entry, log) << MapFigures(maps[i], maps[i + 1]) << SameAs(entries, i)
+                  << "  " << entry.path << "\n";
+    }
     return 0;
 }
 
@@ -129,11 +180,12 @@ int RunRestore(const CArgs& args) {
     const std::string what = Describe(chosen.path, bytes);
 
     target.KeepBefore();
-    if (!ReplaceFileDurably(target.Target(), bytes)) {
-        target.Finish(false);
+    const CSaveResult saved = ReplaceFileDurably(target.Target(), bytes);
+    target.Finish(saved != CSaveResult::Failed);
+    if (saved == CSaveResult::Failed)
         throw CHostError(file + ": cannot be written; it is kept as it was");
-    }
-    target.Finish(true);
+    if (saved == CSaveResult::NotFlushed)
+        throw CHostError(file + ": restored version " + std::to_string(number) + NotFlushedReason());
     std::cout << file << ": restored version " << number << " (" << what << ", replaced at "
               << chosen.time << ")";
     if (target.Before()) std::cout << "; the version it replaced is kept as version 1";

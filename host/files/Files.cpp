@@ -111,10 +111,27 @@ std::string BesideFile(const std::string& path, const std::string& suffix) {
     return path + suffix;
 }
 
-bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes) {
-    return kavrel::SaveFileSafely(target, [&](platform::CFile& file) {
+CSaveResult ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes) {
+    switch (kavrel::SaveFile(target, [&](platform::CFile& file) {
         return file.Write(bytes.data(), bytes.size());
-    });
+    })) {
+        case kavrel::SaveResult::Saved:
+            return CSaveResult::Saved;
+        case kavrel::SaveResult::NotFlushed:
+            return CSaveResult::NotFlushed;
+        case kavrel::SaveResult::Failed:
+            break;
+    }
+    return CSaveResult::Failed;
+}
+
+std::vector<std::string> LeftoverSaves(const std::string& path) {
+    return kavrel::LeftoverTemporaries(path);
+}
+
+std::string NotFlushedReason() {
+    return ": written, but its folder could not be flushed to the device (an I/O error?), so that "
+           "a power loss may still undo it";
 }
 
 void WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -124,7 +141,9 @@ void WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes)
         throw CHostError(path + ": is a folder, not a file");
     if (fs::exists(FsPath(target), error) && !fs::is_regular_file(FsPath(target), error))
         throw CHostError(path + ": is no regular file (a FIFO or a device?)");
-    if (!ReplaceFileDurably(target, bytes)) throw CHostError(path + ": cannot be written");
+    const CSaveResult saved = ReplaceFileDurably(target, bytes);
+    if (saved == CSaveResult::Failed) throw CHostError(path + ": cannot be written");
+    if (saved == CSaveResult::NotFlushed) throw CHostError(path + NotFlushedReason());
 }
 
 void CheckWritable(const std::string& path, const std::string& what) {
@@ -179,6 +198,15 @@ CLutTable DefaultLutTable() {
     for (int i = 0; i < 256; ++i)
         table.entries[255 - i] = static_cast<int16_t>(i * kavrel::kLutDefaultTop / 255);
     return table;
+}
+
+std::string LutSummary(const CLutTable& table) {
+    std::string text;
+    for (int input : {0, 64, 128, 192, 224, 255})
+        if (input < static_cast<int>(table.entries.size()))
+            text += (text.empty() ? "" : ", ") + std::to_string(input) + " -> " +
+                    std::to_string(table.entries[input]);
+    return text;
 }
 
 std::vector<uint8_t> LutFileBytes(const CLutTable& table) {

@@ -39,8 +39,14 @@ std::string BesideFile(const std::string& path, const std::string& suffix);
 // (created exclusively, never through a link), moved over target only when every byte is on the
 // device, the folder flushed (or the move written through) afterwards. A replaced file's
 // permission bits (and owner, where allowed) stay; a folder, a FIFO, a device or a
-// write-protected file is never replaced. False, with nothing changed, on any failure.
-bool ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes);
+// write-protected file is never replaced. Failed: nothing changed. NotFlushed: the new file is in
+// place, but the folder could not be flushed (an I/O error), so that a power loss may undo it.
+enum class CSaveResult { Failed, Saved, NotFlushed };
+CSaveResult ReplaceFileDurably(const std::string& target, const std::vector<uint8_t>& bytes);
+// The temporary files that saves of path left behind when they were killed or lost their power.
+std::vector<std::string> LeftoverSaves(const std::string& path);
+// What a save that ended NotFlushed says after the path.
+std::string NotFlushedReason();
 
 // Writes the bytes to a new temporary file beside path and renames it over path only when every
 // byte is written, so that a failure leaves no half-written output. A link is followed, and the
@@ -70,6 +76,8 @@ CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& byte
 // straight line to 0 at input 255.
 CLutTable DefaultLutTable();
 std::vector<uint8_t> LutFileBytes(const CLutTable& table);
+// The entries at inputs 0, 64, 128, 192, 224 and 255 ("0 -> 4095, 64 -> 1846, ..."), for reports.
+std::string LutSummary(const CLutTable& table);
 
 // An offset file (base/OffsetFile.h), read by the library's rules: the name at its start is not
 // checked, and a map of no samples is one.

@@ -157,6 +157,7 @@ CProcessLock::~CProcessLock() { Release(); }
 // until every handle is closed, so opening it meanwhile fails and is tried again.
 bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
     Release();
+    m_bWaited = false;
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (;;) {
@@ -174,6 +175,7 @@ bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
             return true;
         }
         if (GetTickCount64() >= deadline) break;
+        m_bWaited = true;
         Sleep(20);
     }
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
@@ -259,6 +261,7 @@ CProcessLock::~CProcessLock() { Release(); }
 // removed file, so after locking it checks that the name still leads to the file it locked.
 bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
     Release();
+    m_bWaited = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         const int fd =
@@ -281,6 +284,7 @@ bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
         }
         close(fd);
         if (std::chrono::steady_clock::now() >= deadline) return false;
+        m_bWaited = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }

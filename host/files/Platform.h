@@ -44,11 +44,14 @@ public:
     virtual ~CProcessLock();
     // Creates the lock file and locks it, waiting at most timeoutMs; false when not had.
     bool Acquire(const std::string& lockPath, unsigned timeoutMs);
+    // The last Acquire found the lock held by another process and waited for it.
+    bool Waited() const { return m_bWaited; }
 
 private:
     void Release();
     intptr_t m_hFile;
     std::string m_strPath;
+    bool m_bWaited = false;
 };
 
 }  // namespace host

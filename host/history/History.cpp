@@ -94,7 +94,7 @@ std::vector<CVersion> CHistory::Versions() const {
     for (fs::directory_iterator entry(FsPath(m_strFolder), error), end; !error && entry != end;
          entry.increment(error)) {
         const std::string name = NarrowPath(entry->path().filename());
-        if (!IsStamp(name) || !entry->is_regular_file(error)) continue;
+        if (!IsVersionName(name) || !entry->is_regular_file(error)) continue;
         CVersion version;
         version.path = NarrowPath(entry->path());
         version.time = Readable(name);
@@ -120,9 +120,45 @@ std::string CHistory::Keep(const std::vector<uint8_t>& bytes) {
         if (!fs::exists(fs::symlink_status(FsPath(path), error))) break;
         when += std::chrono::milliseconds(1);
     }
-    if (!ReplaceFileDurably(path, bytes))
+    const CSaveResult saved = ReplaceFileDurably(path, bytes);
+    if (saved == CSaveResult::NotFlushed) {
+        // Not kept for sure, so not kept at all: the calibration stops before the file changes.
+        fs::remove(FsPath(path), error);
+        throw CHostError(path + NotFlushedReason() + "; nothing else was written");
+    }
+    if (saved == CSaveResult::Failed)
         throw CHostError(path + ": the earlier version cannot be kept here");
     return path;
+}
+
+bool CHistory::IsVersionName(const std::string& name) const {
+    return IsStamp(name) && name.size() == kStampLength + m_strExtension.size() &&
+           name.compare(kStampLength, std::string::npos, m_strExtension) == 0;
+}
+
+void CHistory::RemoveLeftovers() {
+    std::error_code error;
+    std::vector<fs::path> leftovers;
+    for (fs::directory_iterator entry(FsPath(m_strFolder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = NarrowPath(entry->path().filename());
+        const size_t length = kStampLength + m_strExtension.size();
+        if (name.size() <= length || !IsVersionName(name.substr(0, length))) continue;
+        for (const std::string& temporary :
+             LeftoverSaves(PathInFolder(m_strFolder, name.substr(0, length))))
+            if (FsPath(temporary).filename() == entry->path().filename())
+                leftovers.push_back(entry->path());
+    }
+    for (const std::string& temporary : LeftoverSaves(CCalibrationLog::PathIn(m_strFolder)))
+        leftovers.push_back(FsPath(temporary));
+    for (const fs::path& leftover : leftovers) fs::remove(leftover, error);
+}
+
+std::string CHistory::Now() { return Readable(Stamp(std::chrono::system_clock::now())); }
+
+void CHistory::RemoveIfEmpty() {
+    std::error_code error;
+    if (fs::is_empty(FsPath(m_strFolder), error) && !error) fs::remove(FsPath(m_strFolder), error);
 }
 
 void CHistory::RemoveUnfinished(const std::string& file, const std::vector<uint8_t>& current) {
@@ -148,13 +184,18 @@ void CHistory::Trim() {
 
 CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& what,
                                    uint64_t maxBytes)
-    : m_strPath(path), m_strTarget(ResolveLinks(path)), m_History(path) {
+    : m_strPath(path),
+      m_strTarget(ResolveLinks(path)),
+      m_History(path),
+      m_Log(m_History.Folder()),
+      m_uMaxBytes(maxBytes) {
     if (!m_Lock.Acquire(BesideFile(m_strTarget, ".kavrel-host-lock"), kCalibrationWaitMs))
         throw CHostError(path +
                          ": another calibration or restore of this file is still running (or "
                          "no lock file can be made beside it); nothing was written (" +
                          what + ")");
     RemoveLeftovers();
+    m_History.RemoveLeftovers();
     std::vector<uint8_t> bytes;
     switch (ReadRegularFile(m_strTarget, maxBytes, bytes)) {
         case CReadResult::Done:
@@ -178,13 +219,14 @@ CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& w
 
 CCalibrationFile::~CCalibrationFile() {
     // Ended by an error: a copy of a file that was not replaced after all would only repeat it.
-    if (m_strKept.empty()) return;
     std::vector<uint8_t> now;
-    if (ReadRegularFile(m_strTarget, m_Before ? m_Before->size() : 0, now) == CReadResult::Done &&
+    if (!m_strKept.empty() &&
+        ReadRegularFile(m_strTarget, m_Before ? m_Before->size() : 0, now) == CReadResult::Done &&
         m_Before && now == *m_Before) {
         std::error_code error;
         fs::remove(FsPath(m_strKept), error);
     }
+    m_History.RemoveIfEmpty();
 }
 
 // Temporary files of the host's own writes of this file that a killed run left behind; with the
@@ -213,11 +255,47 @@ void CCalibrationFile::LockAgainstLibrary() {
                          ": a calibration of this file is still running; nothing was written");
 }
 
-void CCalibrationFile::Finish(bool replaced) {
+std::string CCalibrationFile::WaitNote() const {
+    if (!Waited()) return std::string();
+    return m_strPath +
+           ": waited for another calibration or restore of this file to end; this calibration "
+           "starts from the file that the other one left, and its correction goes on top of "
+           "the other's";
+}
+
+void CCalibrationFile::SetInput(const std::string& digest, const std::string& name,
+                                const std::string& what, bool again, const std::string& hint) {
+    m_strInput = digest;
+    m_strInputName = name;
+    if (again || !m_Before) return;
+    const std::optional<CMadeBy> made = m_Log.MadeThis(*m_Before);
+    if (!made || made->input != digest) return;
+    throw CHostError(m_strPath + ": " + what + " " + name + " made this file as it is now, applied at " +
+                     made->time + (made->name == name ? "" : " from " + made->name) +
+                     "; applied again, the library would stack the same correction on itself: "
+                     "nothing was written" + hint);
+}
+
+std::string CCalibrationFile::Finish(bool replaced) {
     std::error_code error;
     if (!replaced && !m_strKept.empty()) fs::remove(FsPath(m_strKept), error);
-    if (replaced) m_History.Trim();
     m_strKept.clear();
+    if (!replaced) {
+        m_History.RemoveIfEmpty();
+        return std::string();
+    }
+    m_History.Trim();
+    if (m_strInput.empty()) return std::string();
+    std::vector<uint8_t> now;
+    try {
+        if (ReadRegularFile(m_strTarget, m_uMaxBytes, now) != CReadResult::Done)
+            throw CHostError(m_strPath + ": cannot be read back");
+        MakeFolder(m_History.Folder());
+        m_Log.Add(m_strInput, m_strInputName, now, CHistory::Now());
+    } catch (const CHostError& e) {
+        return std::string(e.what()) + "; a second run with the same input is not recognised";
+    }
+    return std::string();
 }
 
 }  // namespace host

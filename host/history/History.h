@@ -14,6 +14,7 @@
 
 #include "base/NonCopyable.h"
 #include "files/Platform.h"
+#include "history/CalibrationLog.h"
 
 namespace host {
 
@@ -44,8 +45,18 @@ public:
     // last change: the copy of a calibration that was killed before it replaced the file, which
     // restore would only put back in place of itself.
     void RemoveUnfinished(const std::string& file, const std::vector<uint8_t>& current);
+    // Removes the temporary files that a save of a version left when it was killed or lost its
+    // power; call it with the file's lock held.
+    void RemoveLeftovers();
+    // Removes the folder when it holds nothing, as after a calibration that replaced nothing.
+    void RemoveIfEmpty();
+    // When a version kept now is said to have been replaced: "2026-12-10 13:45:07.123 UTC".
+    static std::string Now();
 
 private:
+    // A version's exact name: the time of its replacement and the file's extension.
+    bool IsVersionName(const std::string& name) const;
+
     std::string m_strFolder;
     std::string m_strExtension;
 };
@@ -67,8 +78,20 @@ public:
     void KeepBefore();
     // Takes the library's own lock of the file too, for a command that replaces the file itself.
     void LockAgainstLibrary();
-    // The file was replaced (the kept copy stays, the history is trimmed) or not (the copy goes).
-    void Finish(bool replaced);
+    // Another calibration or restore of the file held the lock, and this one waited for it: its
+    // correction goes on top of the file that the other left.
+    bool Waited() const { return m_Lock.Waited(); }
+    // What the wait means, to print; empty when there was none.
+    std::string WaitNote() const;
+    // The input of this calibration (what: "the readings" or "the scan"; name: its file as
+    // given). Throws CHostError when the same input made the file as it is now, so that applying
+    // it again would stack its correction on itself, unless again; hint closes that message.
+    void SetInput(const std::string& digest, const std::string& name, const std::string& what,
+                  bool again, const std::string& hint);
+    // The file was replaced (the kept copy stays, the history is trimmed, the input is recorded
+    // as what made the new file) or not (the copy goes). Returns a doubt to print (the record
+    // could not be written), or an empty string.
+    std::string Finish(bool replaced);
 
 private:
     void RemoveLeftovers();
@@ -79,7 +102,11 @@ private:
     CProcessLock m_LibraryLock;
     std::optional<std::vector<uint8_t>> m_Before;
     CHistory m_History;
+    CCalibrationLog m_Log;
     std::string m_strKept;
+    uint64_t m_uMaxBytes;
+    std::string m_strInput;
+    std::string m_strInputName;
 };
 
 // A file's contents and time of last change. The library reports no result for a calibration:

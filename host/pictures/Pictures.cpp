@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 
 #include "pictures/Targets.h"
@@ -30,9 +31,74 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
+constexpr int kPanelHeight = 380;
+
+std::string Density(double hundredths) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", hundredths / 100);
+    return text;
+}
+
+// The density that the gamma law aims at for an input, in hundredths.
+double AimDensity(double reference, unsigned gamma, double input) {
+    return reference + gamma * std::log10(255.0 / input);
+}
+
+// The readings against their aim, in a panel from top down to kPanelHeight.
+void ReadingsPanel(std::ostringstream& svg, const CReadingsPlot& plot, int top) {
+    const double reference = plot.readings[0];
+    // The axis reaches the next half density above the densest reading or aim.
+    double densest = AimDensity(reference, plot.gamma, StepInput(0));
+    for (int r = 1; r <= kStepCount; ++r) densest = std::max<double>(densest, plot.readings[r]);
+    const double high = std::min(900.0, 50 * std::ceil(densest / 50 + 1e-9));
+    const double plotW = kPlotWidth - kLeft - kRight, plotH = kPanelHeight - 40 - kBottom;
+    const double y0 = top + 40;
+    auto X = [&](double input) { return kLeft + input * plotW / 255.0; };
+    auto Y = [&](double d) { return y0 + (high - std::clamp(d, 0.0, high)) * plotH / high; };
+    char gamma[32];
+    std::snprintf(gamma, sizeof gamma, "%.2f", plot.gamma / 100.0);
+    svg << "<text x=\"" << kPlotWidth / 2 << "\" y=\"" << top + 22
+        << "\" text-anchor=\"middle\" font-size=\"15\">Readings of " << Escape(plot.name)
+        << " against the aim of gamma " << gamma << "</text>\n";
+    for (int d = 0; d <= high; d += 50)
+        svg << "<line x1=\"" << kLeft << "\" y1=\"" << Y(d) << "\" x2=\"" << kLeft + plotW
+            << "\" y2=\"" << Y(d) << "\" stroke=\"#ddd\"/>\n"
+            << "<text x=\"" << kLeft - 6 << "\" y=\"" << Y(d) + 4 << "\" text-anchor=\"end\""
+            << (d == high ? " font-weight=\"bold\">" : ">") << Density(d) << "</text>\n";
+    for (int input = 0; input <= 256; input += 32) {
+        const int shown = std::min(input, 255);
+        svg << "<text x=\"" << X(shown) << "\" y=\"" << y0 + plotH + 16
+            << "\" text-anchor=\"middle\">" << shown << "</text>\n";
+    }
+    svg << "<rect x=\"" << kLeft << "\" y=\"" << y0 << "\" width=\"" << plotW << "\" height=\""
+        << plotH << "\" fill=\"none\" stroke=\"black\"/>\n"
+        << "<text x=\"" << kLeft + plotW / 2 << "\" y=\"" << top + kPanelHeight - 12
+        << "\" text-anchor=\"middle\">image value (input) of the grey-scale step</text>\n"
+        << "<text transform=\"translate(16," << y0 + plotH / 2
+        << ") rotate(-90)\" text-anchor=\"middle\">density (top of the axis: " << Density(high)
+        << ")</text>\n";
+    svg << "<polyline fill=\"none\" stroke=\"#2060c0\" stroke-width=\"1.5\" points=\"";
+    for (int input = StepInput(0); input <= StepInput(kStepCount - 1); ++input)
+        svg << X(input) << "," << Y(AimDensity(reference, plot.gamma, input)) << " ";
+    svg << "\"/>\n";
+    for (int r = 1; r <= kStepCount; ++r)
+        svg << "<circle cx=\"" << X(StepInput(kStepCount - r)) << "\" cy=\"" << Y(plot.readings[r])
+            << "\" r=\"3\" fill=\"#c02020\"/>\n";
+    const int lx = kLeft + static_cast<int>(plotW) - 300, ly = static_cast<int>(y0) + 20;
+    svg << "<line x1=\"" << lx << "\" y1=\"" << ly << "\" x2=\"" << lx + 30 << "\" y2=\"" << ly
+        << "\" stroke=\"#2060c0\" stroke-width=\"1.5\"/>\n"
+        << "<text x=\"" << lx + 38 << "\" y=\"" << ly + 4 << "\">aim: gamma " << gamma
+        << " from the reference " << Density(reference) << "</text>\n"
+        << "<circle cx=\"" << lx + 15 << "\" cy=\"" << ly + 20 << "\" r=\"3\" fill=\"#c02020\"/>\n"
+        << "<text x=\"" << lx + 38 << "\" y=\"" << ly + 24 << "\">readings</text>\n";
+}
+
 }  // namespace
 
-std::string LutPlotSvg(const CLutTable& before, const CLutTable& after, const std::string& title) {
+std::string LutPlotSvg(const CLutTable& before, const CLutTable& after, const std::string& title,
+                       const CReadingsPlot* readings) {
+    const bool withReadings = readings != nullptr && readings->readings.size() > kStepCount;
+    const int height = kPlotHeight + (withReadings ? kPanelHeight : 0);
     int low = 0, high = 4095;
     for (const CLutTable* table : {&before, &after})
         for (int16_t entry : table->entries) {
@@ -46,7 +112,7 @@ std::string LutPlotSvg(const CLutTable& before, const CLutTable& after, const st
     svg.setf(std::ios::fixed);
     svg.precision(1);
     svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kPlotWidth << "\" height=\""
-        << kPlotHeight << "\" viewBox=\"0 0 " << kPlotWidth << " " << kPlotHeight
+        << height << "\" viewBox=\"0 0 " << kPlotWidth << " " << height
         << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
         << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
         << "<text x=\"" << kPlotWidth / 2 << "\" y=\"22\" text-anchor=\"middle\" font-size=\"15\">"
@@ -95,8 +161,9 @@ std::string LutPlotSvg(const CLutTable& before, const CLutTable& after, const st
         << "<line x1=\"" << lx << "\" y1=\"" << ly + 20 << "\" x2=\"" << lx + 30 << "\" y2=\""
         << ly + 20 << "\" stroke=\"#c02020\" stroke-width=\"2\"/>\n"
         << "<text x=\"" << lx + 38 << "\" y=\"" << ly + 24
-        << "\">after (dots: grey-scale steps)</text>\n"
-        << "</svg>\n";
+        << "\">after (dots: grey-scale steps)</text>\n";
+    if (withReadings) ReadingsPanel(svg, *readings, kPlotHeight);
+    svg << "</svg>\n";
     return svg.str();
 }
 

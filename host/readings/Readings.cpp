@@ -129,6 +129,8 @@ struct CTable {
     std::vector<std::vector<std::string>> rows;
     std::vector<size_t> lines;  // the line each row starts on
     bool decimalCommas = false;  // a value's comma is its decimal comma
+    std::string declaredRows;    // NUMBER_OF_SETS as written, or empty
+    size_t declaredLine = 0;
 };
 
 // The whitespace-separated words of a CGATS line; a quoted string is one word.
@@ -170,7 +172,13 @@ CTable ReadCgats(const std::string& path, const std::vector<std::string>& lines)
     std::vector<std::string> values;
     std::vector<size_t> valueLines;
     for (size_t number = 1; number <= lines.size() && part != kDone; ++number) {
-        for (const std::string& word : CgatsWords(lines[number - 1])) {
+        const std::vector<std::string> words = CgatsWords(lines[number - 1]);
+        if (part != kData && words.size() >= 2 && words[0] == "NUMBER_OF_SETS") {
+            table.declaredRows = words[1];
+            table.declaredLine = number;
+            continue;
+        }
+        for (const std::string& word : words) {
             if (part == kHeader && word == "BEGIN_DATA_FORMAT") {
                 part = kFormat;
             } else if (part == kFormat && word == "END_DATA_FORMAT") {
@@ -327,24 +335,63 @@ uint16_t ReflectanceReading(const std::string& where, const std::string& field,
     return static_cast<uint16_t>(hundredths);
 }
 
-// The rows in the order of their SAMPLE_ID when every row has a different whole number there.
-std::vector<size_t> RowOrder(const CTable& table) {
-    std::vector<size_t> order(table.rows.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+size_t SampleIdColumn(const CTable& table) {
     size_t id = 0;
     while (id < table.columns.size() && Upper(table.columns[id]) != "SAMPLE_ID") ++id;
+    return id;
+}
+
+std::string LineOf(const CTable& table, size_t row) {
+    return "line " + std::to_string(table.lines[row]);
+}
+
+// The rows in patch order, and why they may not be: a SAMPLE_ID written twice, a gap in the
+// numbers (every later patch would take its neighbour's reading), numbers that start neither at 0
+// nor at 1, or a row count other than NUMBER_OF_SETS. Rows with whole-number SAMPLE_IDs are put
+// in their order; otherwise they stay in file order.
+std::vector<size_t> RowOrder(const CTable& table, std::string& problem) {
+    std::vector<size_t> order(table.rows.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    long long declared = 0;
+    if (!table.declaredRows.empty() &&
+        (!ParseInteger(table.declaredRows, declared) ||
+         declared != static_cast<long long>(table.rows.size())))
+        problem = "NUMBER_OF_SETS on line " + std::to_string(table.declaredLine) + " is " +
+                  table.declaredRows + ", but the data holds " +
+                  std::to_string(table.rows.size()) + " rows: is a row missing or one too many?";
+    const size_t id = SampleIdColumn(table);
     if (id == table.columns.size()) return order;
     std::vector<long long> numbers;
-    for (const std::vector<std::string>& row : table.rows) {
+    bool numeric = true;
+    for (size_t row = 0; row < table.rows.size(); ++row) {
+        const std::string sample = id < table.rows[row].size() ? table.rows[row][id] : "";
+        for (size_t earlier = 0; earlier < row; ++earlier)
+            if (id < table.rows[earlier].size() && table.rows[earlier][id] == sample) {
+                if (problem.empty())
+                    problem = "SAMPLE_ID " + sample + " is written twice, on " +
+                              LineOf(table, earlier) + " and " + LineOf(table, row) +
+                              ": every later patch would take its neighbour's reading";
+                numeric = false;
+            }
         long long number = 0;
-        if (id >= row.size() || !ParseInteger(row[id], number)) return order;
+        numeric = numeric && ParseInteger(sample, number);
         numbers.push_back(number);
     }
-    std::vector<long long> sorted(numbers);
-    std::sort(sorted.begin(), sorted.end());
-    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) return order;
+    if (!numeric) return order;
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return numbers[a] < numbers[b]; });
+    if (!order.empty() && numbers[order[0]] != 0 && numbers[order[0]] != 1 && problem.empty())
+        problem = "the SAMPLE_IDs start at " + std::to_string(numbers[order[0]]) + " on " +
+                  LineOf(table, order[0]) + ", not at 0 or 1: is a row missing?";
+    for (size_t i = 1; i < order.size() && problem.empty(); ++i) {
+        const long long before = numbers[order[i - 1]];
+        if (numbers[order[i]] != before + 1)
+            problem = "SAMPLE_ID " + std::to_string(before + 1) + " is missing (" +
+                      std::to_string(before) + " on " + LineOf(table, order[i - 1]) +
+                      " is followed by " + std::to_string(numbers[order[i]]) + " on " +
+                      LineOf(table, order[i]) +
+                      "): every later patch would take its neighbour's reading";
+    }
     return order;
 }
 
@@ -363,13 +410,15 @@ CReadingsFile ReadTable(const std::string& path, const CTable& table,
         throw CHostError(path + ": " + std::to_string(table.rows.size()) + " rows of " +
                          table.kind + " data; 48 are needed (reading 0 the reference, 1 to 46 "
                          "the patches, 47 unused), or 47 without the unused last one");
-    for (size_t index : RowOrder(table)) {
+    const size_t id = SampleIdColumn(table);
+    for (size_t index : RowOrder(table, file.tableProblem)) {
         const std::vector<std::string>& row = table.rows[index];
         const std::string where = path + " line " + std::to_string(table.lines[index]) + ": ";
         if (row.size() != table.columns.size())
             throw CHostError(where + std::to_string(row.size()) + " fields; the header names " +
                              std::to_string(table.columns.size()));
         const std::string& field = row[column];
+        file.origins.push_back({table.lines[index], field, id < row.size() ? row[id] : ""});
         if (kind == CColumnKind::Reflectance)
             file.readings.push_back(ReflectanceReading(where, field, table.decimalCommas));
         else
@@ -380,15 +429,43 @@ CReadingsFile ReadTable(const std::string& path, const CTable& table,
     return file;
 }
 
-std::vector<uint16_t> ReadPlain(const std::string& path, const std::vector<std::string>& lines,
-                                bool densities) {
+// The first value written with a decimal comma (0,15) on a line of its own, or empty: read
+// without --density its digits would be taken for two readings.
+std::string DecimalCommaValue(const std::vector<std::string>& lines, size_t& line) {
+    for (line = 1; line <= lines.size(); ++line)
+        if (lines[line - 1].find('.') != std::string::npos) return std::string();
+    for (line = 1; line <= lines.size(); ++line) {
+        const std::string value = Trimmed(lines[line - 1]);
+        const size_t comma = value.find(',');
+        if (comma != std::string::npos && comma > 0 && comma + 1 < value.size() &&
+            value.find_first_of(",; \t", comma + 1) == std::string::npos &&
+            std::all_of(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(comma), IsDigit) &&
+            std::all_of(value.begin() + static_cast<std::ptrdiff_t>(comma) + 1, value.end(), IsDigit))
+            return value;
+    }
+    return std::string();
+}
+
+// Densities with decimal commas in a file read as hundredths: said as a point is said.
+void RefuseDecimalCommas(const std::string& path, const std::vector<std::string>& lines) {
+    size_t line = 0;
+    const std::string value = DecimalCommaValue(lines, line);
+    if (value.empty()) return;
+    throw CHostError(path + " line " + std::to_string(line) + ": '" + value +
+                     "' is not a whole number of hundredths (150 for a density of 1.50; give "
+                     "--density to read densities like 1,50)");
+}
+
+CReadingsFile ReadPlain(const std::string& path, const std::vector<std::string>& lines,
+                        bool densities) {
     // Densities written with a decimal comma (0,10), as spreadsheets in many languages write
     // them: a comma between two digits belongs to the number when no reading has a point.
     bool decimalCommas = densities;
     for (const std::string& line : lines)
         if (line.find('.') != std::string::npos) decimalCommas = false;
 
-    std::vector<uint16_t> readings;
+    CReadingsFile file;
+    std::vector<uint16_t>& readings = file.readings;
     for (size_t number = 1; number <= lines.size(); ++number) {
         const std::string& line = lines[number - 1];
         const std::string where = path + " line " + std::to_string(number) + ": ";
@@ -399,10 +476,13 @@ std::vector<uint16_t> ReadPlain(const std::string& path, const std::vector<std::
                                   i + 1 < line.size() && IsDigit(line[i + 1]);
             if (!inNumber && (c == ',' || c == ';' || c == '\t' || c == ' ' || c == '\r')) {
                 if (!field.empty()) {
-                    if (readings.size() == kReadingCount)
+                    if (readings.size() == kReadingCount) {
+                        if (!densities) RefuseDecimalCommas(path, lines);
                         throw CHostError(where + "more than " + std::to_string(kReadingCount) +
                                          " readings");
+                    }
                     readings.push_back(ParseReading(where, field, densities, decimalCommas));
+                    file.origins.push_back({number, field, ""});
                 }
                 field.clear();
             } else {
@@ -410,7 +490,9 @@ std::vector<uint16_t> ReadPlain(const std::string& path, const std::vector<std::
             }
         }
     }
-    return readings;
+    if (!densities && readings.size() != kReadingCount && readings.size() != kReadingCount - 1)
+        RefuseDecimalCommas(path, lines);
+    return file;
 }
 
 }  // namespace
@@ -427,11 +509,14 @@ CReadingsFile ReadReadingsFile(const std::string& path, const CReadingsFormat& f
             throw CHostError(path + ": --channel " + format.channel +
                              " names a column, but the file is no CGATS or CSV table with a "
                              "header line");
-        file.readings = ReadPlain(path, lines, format.densities);
+        file = ReadPlain(path, lines, format.densities);
         file.densities = format.densities;
     }
     std::vector<uint16_t>& readings = file.readings;
-    if (readings.size() == kReadingCount - 1) readings.push_back(0);
+    if (readings.size() == kReadingCount - 1) {
+        readings.push_back(0);
+        file.origins.emplace_back();
+    }
     if (readings.size() != kReadingCount)
         throw CHostError(path + ": " + std::to_string(readings.size()) +
                          " readings; 48 are needed (reading 0 the reference, 1 to 46 the "

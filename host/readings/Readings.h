@@ -17,8 +17,19 @@ struct CReadingsFormat {
     std::string channel;
 };
 
+// Where a reading stands in its file, for the messages about it.
+struct CReadingOrigin {
+    size_t line = 0;       // 0: not in the file (the unused last reading left out)
+    std::string text;      // the value as written
+    std::string sampleId;  // the row's SAMPLE_ID in a table, or empty
+};
+
 struct CReadingsFile {
     std::vector<uint16_t> readings;  // hundredths of a density
+    std::vector<CReadingOrigin> origins;  // one for each reading
+    // Why the table's rows cannot be the patches in order (a SAMPLE_ID missing or doubled, a
+    // row count that NUMBER_OF_SETS does not give), or empty. --force reads them in file order.
+    std::string tableProblem;
     // Where they came from in a table, for the report: "CGATS column D_VIS (densities)"; empty
     // for plain readings.
     std::string source;

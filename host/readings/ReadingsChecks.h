@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "files/Platform.h"
+#include "readings/Readings.h"
 
 namespace host {
 
@@ -22,12 +23,21 @@ struct CReadingsCheck {
 };
 
 // Checks the 48 readings (hundredths; reading 0 the reference, 1..46 the patches from the
-// lightest, value 252, to the darkest, value 4). densities: the file gave densities, so that
-// readings above 9.00 were most likely typed as hundredths. Refused: a reading above 900
+// lightest, value 252, to the darkest, value 4). densities: plain values were read as densities,
+// so that readings above 9.00 were most likely typed as hundredths. Refused: a reading above 900
 // hundredths (the library reads it as a negative density), patches that fall or show no tones,
-// a reference denser than most patches, and a patch far from what its neighbours suggest (named,
-// with what it probably is: a typo, a factor of ten).
-CReadingsCheck CheckReadings(const std::vector<uint16_t>& readings, bool densities);
+// the darkest patch reading 0 (a reading missing), a reference denser than the lightest patch, a
+// patch far from what its neighbours suggest (named, with what it probably is: a typo, a factor
+// of ten), and a patch lighter than the one before it, both by more than a densitometer's noise
+// of 0.04. origins (where the file gave them) name each reading's line, SAMPLE_ID and value as
+// written; givenAsDensities: the file gave densities, so that values are said as densities.
+CReadingsCheck CheckReadings(const std::vector<uint16_t>& readings, bool densities,
+                             const std::vector<CReadingOrigin>& origins = {},
+                             bool givenAsDensities = false);
+
+// The same for the readings of a file, named by their lines; a table whose rows cannot be put in
+// patch order is refused first. densities: plain values were read as densities.
+CReadingsCheck CheckReadingsFile(const CReadingsFile& file, bool densities);
 
 // The library's Gamma setting (hundredths, 180 for 1.80) and what the host says about it.
 struct CGammaCheck {

@@ -78,12 +78,27 @@ calc-lut)
     # The earlier versions beside a file named with '/' are listed with the system's separator.
     mkdir sub
     run calc-lut readings.txt --lut sub/lab.lut
+    # The same readings again are refused, the table kept; --again applies them all the same.
+    cp sub/lab.lut once.lut
     run calc-lut readings.txt --lut sub/lab.lut
+    expect_status 1
+    expect_err 'sub/lab.lut: the readings readings.txt made this file as it is now, applied at '
+    cmp -s sub/lab.lut once.lut || fail "the LUT file changed when the same readings came again"
+    run calc-lut readings.txt --lut sub/lab.lut --again
     expect_status 0
+    # A save of a version cut off by a crash is neither listed nor left behind.
+    printf 'LUT' >'sub/lab.lut.history/29991231-235959-999.lut.kavrel-new-0badf00d'
     run history sub/lab.lut
     expect_status 0
     expect_out '1 earlier version in sub\lab.lut.history, newest first'
-    expect_out ' bytes  sub\lab.lut.history\'
+    expect_out ' bytes  0 -> 4095, 64 -> 1846, 128 -> 674'
+    expect_out 'made from readings.txt at '
+    expect_out '  sub\lab.lut.history\'
+    grep -q kavrel-new out.txt && fail "a cut-off save listed as a version"
+    run restore sub/lab.lut
+    expect_status 0
+    [ -e 'sub/lab.lut.history/29991231-235959-999.lut.kavrel-new-0badf00d' ] && fail "a cut-off save left behind"
+    cmp -s sub/lab.lut once.lut || fail "restore did not put the table back"
     # Names with letters outside ASCII: the host writes, keeps and finds its files under the
     # names typed, so that two calibrations keep a version that restore puts back.
     run calc-lut readings.txt --lut 'Kalibrierung ä.lut' --plot 'plot ä.svg'
@@ -91,7 +106,7 @@ calc-lut)
     expect_out 'plot: plot ä.svg'
     head -c 4 'plot ä.svg' | grep -q '<svg' || fail "the plot under the name given"
     cp 'Kalibrierung ä.lut' first.lut
-    run calc-lut readings.txt --lut 'Kalibrierung ä.lut'
+    run calc-lut readings.txt --lut 'Kalibrierung ä.lut' --again
     expect_status 0
     run history 'Kalibrierung ä.lut'
     expect_status 0
@@ -108,8 +123,34 @@ calc-lut)
     sed '21s/.*/1100/' readings.txt >typo.txt
     run calc-lut typo.txt --lut lab.lut
     expect_status 1
-    expect_err "typo.txt: patch 20 reads 1100 hundredths, above 900 (9.00)"
+    expect_err "typo.txt: patch 20 (line 21) reads 1100 hundredths, above 900 (9.00)"
     cmp -s lab.lut before.lut || fail "the LUT file changed after a mistyped reading"
+    # Readings that cannot be a grey scale: a reference typed with a digit too many, a patch
+    # lighter than the one before it, a CGATS export with a SAMPLE_ID missing or doubled. Each is
+    # refused with the table kept byte for byte, and --force passes it.
+    sed '1s/.*/80/' readings.txt >reference.txt
+    sed '12s/.*/30/' readings.txt >lighter.txt
+    cgats() {
+        printf 'CGATS.17\r\nBEGIN_DATA_FORMAT\r\nSAMPLE_ID D_VIS\r\nEND_DATA_FORMAT\r\nBEGIN_DATA\r\n'
+        awk -v skip="$1" -v doubled="$2" 'NR != skip { printf "%d %d.%02d\r\n", NR == doubled ? NR - 1 : NR, $1 / 100, $1 % 100 }' readings.txt
+        printf 'END_DATA\r\n'
+    }
+    cgats 22 0 >missing.cgats
+    cgats 0 22 >doubled.cgats
+    for bad in "reference.txt:reading 0 (the reference, line 1) reads 80, denser than" \
+               "lighter.txt:patch 11 (line 12) reads 30" \
+               "missing.cgats:SAMPLE_ID 22 is missing" \
+               "doubled.cgats:SAMPLE_ID 21 is written twice"; do
+        file=${bad%%:*}
+        run calc-lut "$file" --lut lab.lut
+        expect_status 1
+        expect_err "$file: ${bad#*:}"
+        cmp -s lab.lut before.lut || fail "the LUT file changed after $file"
+        cp lab.lut forced.lut
+        run calc-lut "$file" --lut forced.lut --force
+        expect_status 0
+        grep -qF "warning: ${bad#*:}" err.txt || fail "no warning for $file with --force"
+    done
     # A densitometer's CGATS export of the same readings gives the same table.
     {
         printf 'CGATS.17\r\nBEGIN_DATA_FORMAT\r\nSAMPLE_ID D_VIS\r\nEND_DATA_FORMAT\r\nBEGIN_DATA\r\n'
@@ -130,7 +171,7 @@ calc-lut)
     # A Gamma written as a decimal reads as 1, which the library does not use; the host says so.
     if [ -n "${WINEPREFIX:-}" ] && [ ! -e "$WINEPREFIX/drive_c/windows/kavrel.INI" ]; then
         printf '[Imaging]\r\nGamma=1.80\r\n' >"$WINEPREFIX/drive_c/windows/kavrel.INI"
-        run calc-lut readings.txt --lut lab.lut
+        run calc-lut readings.txt --lut lab.lut --again
         rm -f "$WINEPREFIX/drive_c/windows/kavrel.INI"
         expect_status 1
         expect_err "lab.lut: the library wrote no new table: gamma 0.01 (Gamma in [Imaging] of "

@@ -127,20 +127,22 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The rename is only on the device once the folder that holds the name is.
-void FlushFolder(const std::string& folder) {
+// The rename is only on the device once the folder that holds the name is. A file system that
+// cannot flush a folder this way (EINVAL) writes its folders through by itself.
+bool FlushFolder(const std::string& folder) {
+    if (FolderFlushShouldFail()) return false;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
+    if (fd < 0) return false;
+    const bool flushed = ::fsync(fd) == 0 || errno == EINVAL;
     ::close(fd);
+    return flushed;
 }
 
 }  // namespace
 
-bool MoveFileOver(const std::string& source, const std::string& target) {
-    if (std::rename(source.c_str(), target.c_str()) != 0) return false;
-    FlushFolder(FolderOf(target));
-    return true;
+MoveResult MoveFileOver(const std::string& source, const std::string& target) {
+    if (std::rename(source.c_str(), target.c_str()) != 0) return MoveResult::Failed;
+    return FlushFolder(FolderOf(target)) ? MoveResult::Durable : MoveResult::NotFlushed;
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

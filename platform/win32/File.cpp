@@ -117,9 +117,12 @@ bool CFile::Close() {
     return ok;
 }
 
-bool MoveFileOver(const std::string& source, const std::string& target) {
-    return ::MoveFileExA(source.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+// MOVEFILE_WRITE_THROUGH returns only when the move is on the device.
+MoveResult MoveFileOver(const std::string& source, const std::string& target) {
+    if (::MoveFileExA(source.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0)
+        return MoveResult::Failed;
+    return FolderFlushShouldFail() ? MoveResult::NotFlushed : MoveResult::Durable;
 }
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }

@@ -68,4 +68,8 @@ WriteCallFailure::~WriteCallFailure() { platform::SetWriteFailureHook(nullptr); 
 
 int WriteCallFailure::Calls() const { return g_writeCalls; }
 
+FolderFlushFailure::FolderFlushFailure() { platform::SetFolderFlushFailure(true); }
+
+FolderFlushFailure::~FolderFlushFailure() { platform::SetFolderFlushFailure(false); }
+
 }  // namespace testing_support

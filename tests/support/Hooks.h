@@ -51,4 +51,11 @@ public:
     int Calls() const;
 };
 
+// While it exists, flushing a folder after a file was moved into it fails.
+class FolderFlushFailure {
+public:
+    FolderFlushFailure();
+    ~FolderFlushFailure();
+};
+
 }  // namespace testing_support

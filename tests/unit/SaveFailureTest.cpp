@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/File.h"
 #include "platform/SafeSave.h"
 #include "image/Frame.h"
 #include "image/Lut.h"
@@ -138,4 +139,24 @@ TEST(SaveFailure, AnExceptionWhileWritingLeavesNoTemporary) {
                  std::runtime_error);
     EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"calibration"});
+}
+
+// A move whose folder cannot be flushed afterwards is in place but not yet safe from a power loss:
+// the save says so instead of reporting it done, and leaves no temporary file.
+TEST(SaveFailure, AFolderThatCannotBeFlushedIsReported) {
+    TempDir dir;
+    const std::string path = dir.Path("calibration");
+    WriteBytes(path, {1, 2, 3});
+    const auto writeNew = [](platform::CFile& file) {
+        const uint8_t bytes[] = {4, 5};
+        return file.Write(bytes, sizeof bytes);
+    };
+    {
+        FolderFlushFailure failure;
+        EXPECT_EQ(kavrel::SaveFile(path, writeNew), kavrel::SaveResult::NotFlushed);
+        EXPECT_FALSE(kavrel::SaveFileSafely(path, writeNew));
+    }
+    EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{4, 5}));
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"calibration"});
+    EXPECT_EQ(kavrel::SaveFile(path, writeNew), kavrel::SaveResult::Saved);
 }

@@ -330,13 +330,26 @@ TEST(HostCalcLut, NewTableFromReadingsWithPlot) {
     EXPECT_EQ(std::count(plot.begin(), plot.end(), '\n') > 10, true);
     EXPECT_TRUE(Contains(plot, "polyline"));
 
+    // The readings against the aim that the gamma sets, below the tables.
+    EXPECT_TRUE(Contains(plot, "Readings of readings.txt against the aim of gamma 1.80")) << plot;
+    EXPECT_TRUE(Contains(plot, "aim: gamma 1.80 from the reference 0.10")) << plot;
+    EXPECT_TRUE(Contains(plot, "density (top of the axis: 3.50)")) << plot;
+
     // The same readings as a CSV of densities, without the unused last reading, with a comment:
-    // the library calibrates the table it wrote once more.
+    // the same readings however written, so refused on the table they made; with --again the
+    // library calibrates the table it wrote once more.
     std::string csv = "# grey scale, densities\n0.10";
     for (int r = 1; r <= 46; ++r)
         csv += (r % 8 == 0 ? ",\r\n" : ", ") + std::to_string((10 + 5 * r) / 100.0);
     WriteText(folder.Path("readings.csv"), csv + "\n");
     run = RunHost(folder, {"calc-lut", "readings.csv", "--lut", "lab.lut", "--density"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "lab.lut: the readings readings.csv made this file as it is now, "
+                                  "applied at "))
+        << run.err;
+    EXPECT_TRUE(Contains(run.err, " from readings.txt; ")) << run.err;
+    EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), host::LutFileBytes(table));
+    run = RunHost(folder, {"calc-lut", "readings.csv", "--lut", "lab.lut", "--density", "--again"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "before: lab.lut: 0 -> 4095, 64 -> 1846")) << run.out;
     EXPECT_NE(ReadBytes(folder.Path("lab.lut")), host::LutFileBytes(table));
@@ -379,11 +392,13 @@ TEST(HostCalcLut, BadReadingsNameFileAndLineAndLeaveTheTable) {
 
     // The library writes nothing with a Gamma of 0; the host says so.
     WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=0\n");
-    const CRun run = RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut"},
+    const CRun run = RunHost(folder, {"calc-lut", "good.txt", "--lut", "lab.lut", "--again"},
                              {"KAVREL_INI_DIR=" + folder.Path()});
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "lab.lut: the library wrote no new table")) << run.err;
     EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
+    // The copy kept for it went again.
+    EXPECT_TRUE(Contains(RunHost(folder, {"history", "lab.lut"}).out, "no earlier versions"));
 }
 
 // A reading typed ten times too large is refused with the patch named and the table kept byte for
@@ -400,12 +415,13 @@ TEST(HostCalcLut, AMistypedReadingIsRefusedAndACgatsExportGivesThePlainTable) {
     WriteText(folder.Path("typo.txt"), typo);
     CRun run = RunHost(folder, {"calc-lut", "typo.txt", "--lut", "lab.lut"});
     EXPECT_RUN(run, 1);
-    EXPECT_TRUE(Contains(run.err, "typo.txt: patch 20 reads 1100 hundredths, above 900 (9.00), "
+    EXPECT_TRUE(Contains(run.err, "typo.txt: patch 20 (line 21) reads 1100 hundredths, above 900 "
+                                  "(9.00), "
                                   "which the library reads as a negative density: ten times too "
                                   "large: 110 typed with a digit too many?"))
         << run.err;
     EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
-    EXPECT_FALSE(std::filesystem::exists(folder.Path("lab.lut.history")));
+    EXPECT_TRUE(Contains(RunHost(folder, {"history", "lab.lut"}).out, "no earlier versions"));
 
     std::string cgats = "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
                         "NUMBER_OF_SETS 48\nBEGIN_DATA\n";
@@ -466,7 +482,8 @@ TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
     EXPECT_TRUE(Contains(run.out, "readings: commas.csv: reference 0.10, patches 0.15 (value 252)"))
         << run.out;
     WriteText(folder.Path("kavrel.INI"), "[Imaging]\nGamma=1.80\n");
-    run = RunHost(folder, {"calc-lut", "commas.csv", "--lut", "low.lut", "--density"}, settings);
+    run = RunHost(folder, {"calc-lut", "commas.csv", "--lut", "low.lut", "--density", "--again"},
+                  settings);
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err,
                          "low.lut: the library wrote no new table: gamma 0.01 (Gamma in "
@@ -505,8 +522,14 @@ TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
     // The spot (less exposure) is blue in the picture, as the display shows it.
     EXPECT_GT(picture.Pixel(900, 300)[0], picture.Pixel(900, 300)[2]);
 
-    // The same unevenness measured again is a change far above the scan's noise.
+    // The same scan again is refused: its correction would go on top of itself.
     run = RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm"});
+    EXPECT_RUN(run, 1);
+    EXPECT_TRUE(Contains(run.err, "lab.frm: the scan scan.bmp made this file as it is now")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "(--again applies it all the same)")) << run.err;
+
+    // The same unevenness measured again is a change far above the scan's noise.
+    run = RunHost(folder, {"calc-offset", "scan.bmp", "--offset", "lab.frm", "--again"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "change from the old map")) << run.out;
     EXPECT_TRUE(Contains(run.out, "change above the scan's noise (")) << run.out;

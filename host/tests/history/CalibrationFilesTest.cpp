@@ -2,10 +2,13 @@
 // nodes, links, files the user may not read, two calibrations of one file at once, outputs that
 // cannot be written, oversized inputs, and the history that a calibration leaves behind.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -86,7 +89,7 @@ TEST(HostCalibrationFiles, FifosAndDevicesNeverHangACommandAndAreNeverReplaced) 
         CFolder settings;
         fs::create_symlink(fs::absolute(lab.Path(target)), settings.Path("kavrel.INI"));
         const CRun run = RunHostThrough(kTimeLimit, lab.folder,
-                                        {"calc-lut", "readings.txt", "--lut", "other.lut"},
+                                        {"calc-lut", "readings.txt", "--lut", "other.lut", "--again"},
                                         {"KAVREL_INI_DIR=" + settings.Path()});
         EXPECT_RUN(run, 0);
     }
@@ -145,9 +148,8 @@ TEST(HostCalibrationFiles, LinksAreFollowedAndPermissionsKept) {
 // both corrections applied (or one refused), exactly as two calibrations one after the other.
 TEST(HostCalibrationFiles, ConcurrentCalibrationsOfOneFileLoseNoUpdate) {
     CLab lab;
-    fs::copy_file(lab.Path("lab.lut"), lab.Path("twice.lut"));
-    EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "twice.lut"}), 0);
-    EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "twice.lut"}), 0);
+    fs::copy_file(lab.Path("lab.lut"), lab.Path("once.lut"));
+    EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "once.lut"}), 0);
     for (int pair = 0; pair < 12; ++pair) {
         SCOPED_TRACE(pair);
         const std::string name = "pair-" + std::to_string(pair) + ".lut";
@@ -158,15 +160,35 @@ TEST(HostCalibrationFiles, ConcurrentCalibrationsOfOneFileLoseNoUpdate) {
         });
         second = RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", name});
         other.join();
-        const std::vector<uint8_t> result = ReadBytes(lab.Path(name));
-        if (first.status == 0 && second.status == 0) {
-            EXPECT_EQ(result, ReadBytes(lab.Path("twice.lut")));
-        } else {
-            EXPECT_EQ(first.status + second.status, 1) << first.err << second.err;
-            EXPECT_NE(result, lab.lut);
-        }
-        EXPECT_EQ(result.size(), lab.lut.size());
+        // The same readings twice at once, as from a second click: whichever comes second finds
+        // the table they made and is refused, instead of stacking the correction on itself.
+        EXPECT_EQ(first.status + second.status, 1) << first.err << second.err;
+        EXPECT_TRUE(Contains(first.err + second.err, "made this file as it is now"))
+            << first.err << second.err;
+        EXPECT_EQ(ReadBytes(lab.Path(name)), ReadBytes(lab.Path("once.lut")));
     }
+
+    // Other readings that wait for another calibration say so: their correction goes on top of
+    // the table the other one left.
+    std::string other;
+    for (int i = 0; i < 48; ++i) other += std::to_string(12 + 5 * i) + "\n";
+    WriteText(lab.Path("other.txt"), other);
+    const int held =
+        open(lab.Path("once.lut.kavrel-host-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    CRun waiting;
+    std::thread run([&] {
+        waiting = RunHost(lab.folder, {"calc-lut", "other.txt", "--lut", "once.lut"});
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    close(held);
+    run.join();
+    EXPECT_RUN(waiting, 0);
+    EXPECT_TRUE(Contains(waiting.err, "once.lut: waited for another calibration or restore of "
+                                      "this file to end"))
+        << waiting.err;
+    EXPECT_TRUE(Contains(waiting.err, "its correction goes on top of the other's")) << waiting.err;
     for (const auto& entry : fs::directory_iterator(lab.Path("")))
         EXPECT_FALSE(Contains(entry.path().filename().string(), ".kavrel-")) << entry.path();
 }
@@ -215,7 +237,7 @@ TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
     // What killed runs of the library and of the host left behind goes with the next calibration.
     WriteText(lab.Path("lab.lut.kavrel-new-0badf00d"), "x");
     WriteText(lab.Path("lab.lut.kavrel-host-0badf00d"), "x");
-    EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"}), 0);
+    EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut", "--again"}), 0);
     EXPECT_FALSE(fs::exists(lab.Path("lab.lut.kavrel-new-0badf00d")));
     EXPECT_FALSE(fs::exists(lab.Path("lab.lut.kavrel-host-0badf00d")));
     const std::vector<uint8_t> second = ReadBytes(lab.Path("lab.lut"));
@@ -224,12 +246,19 @@ TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
     CRun run = RunHost(lab.folder, {"history", "lab.lut"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "lab.lut: 1 earlier version in lab.lut.history")) << run.out;
+    // A LUT's own summary: its entries at a few inputs and the readings that made it.
+    EXPECT_TRUE(Contains(run.out, "LUTs with their entries at a few inputs")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "offset maps")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "  now  0 -> 4095, 64 -> ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "  made from readings.txt at ")) << run.out;
 
     // The table from before the last calibration; the table it replaced becomes version 1, so a
     // second restore undoes the first.
     run = RunHost(lab.folder, {"restore", "lab.lut"});
     EXPECT_RUN(run, 0);
     EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), first);
+    run = RunHost(lab.folder, {"history", "lab.lut"});
+    EXPECT_TRUE(Contains(run.out, "same as now  " + std::string("lab.lut.history/"))) << run.out;
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
     EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), second);
     // A run killed after it kept the file and before it replaced it left a copy of the file as it
@@ -250,15 +279,53 @@ TEST(HostCalibrationFiles, HistoryKeepsEarlierVersionsAndRestorePutsThemBack) {
     EXPECT_RUN(run, 1);
     EXPECT_TRUE(Contains(run.err, "new.lut: no such file, and no earlier versions kept")) << run.err;
     fs::rename(lab.Path("lab.lut"), lab.Path("gone.lut"));
-    EXPECT_RUN(RunHost(lab.folder, {"history", "lab.lut"}), 0);
+    run = RunHost(lab.folder, {"history", "lab.lut"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "  now  no such file (deleted or moved; 'restore lab.lut' puts "
+                                  "version 1 back)"))
+        << run.out;
     EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
     EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), first);
 
     // Only the newest versions stay.
     for (int i = 0; i < 12; ++i)
-        EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut"}), 0);
+        EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut", "--again"}), 0);
     run = RunHost(lab.folder, {"history", "lab.lut"});
     EXPECT_TRUE(Contains(run.out, "10 earlier versions")) << run.out;
+}
+
+// Every state in which a save of a version into the history folder can be cut off (killed or
+// without power): the temporary file empty, half-written or complete but not yet renamed. None of
+// them is listed or restored as a version, and the next calibration removes them; a file of the
+// user's own in the folder stays.
+TEST(HostCalibrationFiles, AVersionCutOffWhileKeptIsNeverListed) {
+    CLab lab;
+    EXPECT_RUN(RunHost(lab.folder, {"calc-lut", "readings.txt", "--lut", "lab.lut", "--again"}), 0);
+    const std::string stamp = "29991231-235959-999.lut";
+    std::vector<std::string> leftovers;
+    for (size_t length : {size_t{0}, size_t{1}, lab.lut.size() / 2, lab.lut.size()}) {
+        const std::string name = stamp + ".kavrel-new-" + std::string(7, '0') +
+                                 std::to_string(leftovers.size());
+        std::ofstream(lab.Path("lab.lut.history/" + name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(lab.lut.data()),
+                   static_cast<std::streamsize>(length));
+        leftovers.push_back(name);
+    }
+    WriteText(lab.Path("lab.lut.history/" + stamp + ".kavrel-new"), "x");  // the older fixed name
+    leftovers.push_back(stamp + ".kavrel-new");
+    WriteText(lab.Path("lab.lut.history/notes.txt"), "kept by hand");
+    WriteText(lab.Path("lab.lut.history/" + stamp + ".bak"), "kept by hand");
+
+    CRun run = RunHost(lab.folder, {"history", "lab.lut"});
+    EXPECT_RUN(run, 0);
+    EXPECT_TRUE(Contains(run.out, "lab.lut: 1 earlier version in")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "kavrel-new")) << run.out;
+    EXPECT_RUN(RunHost(lab.folder, {"restore", "lab.lut"}), 0);
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), lab.lut);
+    for (const std::string& leftover : leftovers)
+        EXPECT_FALSE(fs::exists(lab.Path("lab.lut.history/" + leftover))) << leftover;
+    EXPECT_TRUE(fs::exists(lab.Path("lab.lut.history/notes.txt")));
+    EXPECT_TRUE(fs::exists(lab.Path("lab.lut.history/" + stamp + ".bak")));
 }
 
 // The host says which table the frames are computed with, by the library's own rules.

@@ -27,7 +27,7 @@ std::vector<uint16_t> GreyScale(int reference, int step) {
     return readings;
 }
 
-TEST(ReadingsChecks, RefusesReadingsThatCannotBeRightAndWarnsOfSwappedPatches) {
+TEST(ReadingsChecks, RefusesReadingsThatCannotBeAGreyScale) {
     // A real grey scale: the steps' densities by the gamma law, with the densitometer's scatter
     // of a hundredth, which must not raise a doubt.
     std::vector<uint16_t> good = GreyScale(8, 5);
@@ -39,6 +39,20 @@ TEST(ReadingsChecks, RefusesReadingsThatCannotBeRightAndWarnsOfSwappedPatches) {
     std::swap(swapped[20], swapped[21]);
     std::vector<uint16_t> denseReference(good);
     denseReference[0] = 150;
+    std::vector<uint16_t> referenceTypo(good);
+    referenceTypo[0] = 80;  // 8 typed with a digit too many
+    std::vector<uint16_t> lighter(good);
+    lighter[11] = 24;  // 62 typed as 24
+    // A plateau at the darkest patches that wobbles within the densitometer's noise.
+    std::vector<uint16_t> plateau(good);
+    for (int r = 40; r <= 46; ++r) plateau[r] = static_cast<uint16_t>(r % 2 ? 240 : 236);
+    std::vector<uint16_t> beyondNoise(plateau);
+    beyondNoise[44] = 235;
+    // 47 readings and the unused last one: every later patch took its neighbour's reading.
+    std::vector<uint16_t> missing(good);
+    missing.erase(missing.begin() + 21);
+    missing.back() = 0;
+    missing.push_back(0);
     struct CCase {
         const char* name;
         std::vector<uint16_t> readings;
@@ -55,10 +69,26 @@ TEST(ReadingsChecks, RefusesReadingsThatCannotBeRightAndWarnsOfSwappedPatches) {
         {"all equal", GreyScale(150, 0), false,
          "all 46 patch readings are 1.50: the grey scale shows no tones", ""},
         {"reference denser", denseReference, false,
-         "the reference (reading 0, 1.50) is denser than 28 of the 46 patches", ""},
+         "reading 0 (the reference) reads 150, denser than 28 of the 46 patches, the first patch "
+         "1 with 7, by more than a densitometer's noise (0.04)",
+         ""},
+        {"reference typed with a digit too many", referenceTypo, false,
+         "reading 0 (the reference) reads 80, denser than 14 of the 46 patches", ""},
         {"hundredths given as densities", GreyScale(1000, 5), true,
-         "reading 0 is a density of 10.00: densities above 9.00 cannot be right", ""},
-        {"swapped", swapped, false, "", "patches 20 and 21 read 1.13 and 1.08, the denser first"},
+         "reading 0 (the reference) is a density of 10.00: densities above 9.00 cannot be right",
+         ""},
+        {"swapped", swapped, false,
+         "patch 21 reads 108, lighter than patch 20 before it with 113 by more than a "
+         "densitometer's noise (0.04); a grey scale gets denser patch by patch: a typo, or the two "
+         "patches measured swapped?",
+         ""},
+        {"a lighter patch", lighter, false, "patch 11 reads 24 where its neighbours suggest about",
+         ""},
+        {"a plateau within the noise", plateau, false, "", ""},
+        {"a plateau beyond the noise", beyondNoise, false,
+         "patch 44 reads 235, lighter than patch 43 before it with 240", ""},
+        {"a reading missing", missing, false,
+         "patch 46, the darkest, reads 0: is a reading missing?", ""},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -96,16 +126,16 @@ TEST(ReadingsChecks, ARemarkableReadingIsNamedWithItsLikelyTypo) {
              " hundredths, above 900 (9.00), which the library reads as a negative density: ten "
              "times too large: " + std::to_string(curve[20]) + " typed with a digit too many?"},
         {"a digit too many, below 900", 3, 10 * curve[3],
-         "patch 3 reads " + std::to_string(10 * curve[3]) + " hundredths where its neighbours "
+         "patch 3 reads " + std::to_string(10 * curve[3]) + " where its neighbours "
          "suggest about"},
         {"a digit too many at the light end", 1, 10 * curve[1], "ten times too large: " +
          std::to_string(curve[1]) + " typed with a digit too many?"},
         {"a digit too few at the dark end", 46, curve[46] / 10,
-         "patch 46 reads " + std::to_string(curve[46] / 10) + " hundredths where its neighbours "
+         "patch 46 reads " + std::to_string(curve[46] / 10) + " where its neighbours "
          "suggest about"},
         {"a digit too few", 30, curve[30] / 10, "a tenth of what it should be"},
         {"another typo", 12, curve[12] + 90, "patch 12 reads " + std::to_string(curve[12] + 90) +
-         " hundredths where its neighbours suggest about " + std::to_string(curve[12]) +
+         " where its neighbours suggest about " + std::to_string(curve[12]) +
          ": a typo, or the wrong patch measured?"},
         {"the reference above 900", 0, 950, "reading 0 (the reference) reads 950 hundredths, above 900"},
     };
@@ -276,6 +306,85 @@ TEST(ReadingsFile, DecimalCommasAndUtf16AreRead) {
         } catch (const host::CHostError& e) {
             EXPECT_TRUE(Contains(e.what(), c.message)) << e.what();
         }
+    }
+}
+
+// A table whose rows cannot be the patches in order: a SAMPLE_ID missing or written twice would
+// give every later patch its neighbour's reading, a row count other than NUMBER_OF_SETS says a
+// row was lost. The readings are still read (in file order), for --force.
+TEST(ReadingsFile, TableRowsThatCannotBeThePatchesInOrder) {
+    host_tests::CFolder folder;
+    auto cgats = [](const std::string& sets, int skip, int doubled, int first) {
+        std::string text = "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n" +
+                           (sets.empty() ? "" : "NUMBER_OF_SETS " + sets + "\n") + "BEGIN_DATA\n";
+        for (int r = 0; r < 48; ++r) {
+            if (r == skip) continue;
+            const int h = 10 + 5 * r;
+            text += std::to_string(r == doubled ? first + r - 1 : first + r) + " " +
+                    std::to_string(h / 100) + "." + std::to_string(100 + h % 100).substr(1) + "\n";
+        }
+        return text + "END_DATA\n";
+    };
+    struct CCase {
+        const char* name;
+        std::string text;
+        std::string problem;  // empty: none
+    } cases[] = {
+        {"numbered from 0", cgats("48", -1, -1, 0), ""},
+        {"numbered from 1, the unused last row left out", cgats("47", 47, -1, 1), ""},
+        {"an ID missing", cgats("47", 21, -1, 0),
+         "SAMPLE_ID 21 is missing (20 on line 27 is followed by 22 on line 28): every later patch "
+         "would take its neighbour's reading"},
+        {"an ID doubled", cgats("48", -1, 21, 0),
+         "SAMPLE_ID 20 is written twice, on line 27 and line 28"},
+        {"a row lost", cgats("48", 47, -1, 0),
+         "NUMBER_OF_SETS on line 5 is 48, but the data holds 47 rows"},
+        {"numbered from elsewhere", cgats("", -1, -1, 5), "the SAMPLE_IDs start at 5 on line 6"},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(folder.Path("table.txt"), std::ios::binary) << c.text;
+        const host::CReadingsFile file = host::ReadReadingsFile(folder.Path("table.txt"), {});
+        EXPECT_EQ(file.readings.size(), 48u);
+        EXPECT_EQ(file.tableProblem.empty(), c.problem.empty()) << file.tableProblem;
+        EXPECT_TRUE(Contains(file.tableProblem, c.problem)) << file.tableProblem;
+        const host::CReadingsCheck check = host::CheckReadingsFile(file, false);
+        EXPECT_EQ(check.refusal.empty(), c.problem.empty()) << check.refusal;
+    }
+}
+
+// A fault found by a reading's neighbours is named by the line, the SAMPLE_ID and the value as
+// the file writes them, not by the hundredths the library takes; densities with decimal commas
+// in a file read as hundredths get the hint that points get.
+TEST(ReadingsFile, MessagesNameTheLineAndTheValueAsWritten) {
+    host_tests::CFolder folder;
+    auto write = [&](const std::string& text) {
+        std::ofstream(folder.Path("readings.txt"), std::ios::binary) << text;
+        return folder.Path("readings.txt");
+    };
+    std::string table = "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
+                        "BEGIN_DATA\n";
+    std::string commas = "# densities\n";
+    for (int r = 0; r < 48; ++r) {
+        const int h = 10 + 5 * r;
+        const std::string density =
+            std::to_string(h / 100) + "." + std::to_string(100 + h % 100).substr(1);
+        table += "A" + std::to_string(r) + " " + (r == 11 ? "0.240" : density) + "\n";
+        commas += std::to_string(h / 100) + "," + std::to_string(100 + h % 100).substr(1) + "\n";
+    }
+    table += "END_DATA\n";
+    const host::CReadingsFile file = host::ReadReadingsFile(write(table), {});
+    const std::string refusal = host::CheckReadingsFile(file, false).refusal;
+    EXPECT_TRUE(Contains(refusal, "patch 11 (line 17, SAMPLE_ID A11) reads 0.240 where its "
+                                  "neighbours suggest about 0.65"))
+        << refusal;
+    try {
+        host::ReadReadingsFile(write(commas), {});
+        ADD_FAILURE() << "decimal commas read as hundredths";
+    } catch (const host::CHostError& e) {
+        EXPECT_TRUE(Contains(e.what(), "line 2: '0,10' is not a whole number of hundredths (150 "
+                                       "for a density of 1.50; give --density"))
+            << e.what();
     }
 }
 
