@@ -6,10 +6,12 @@
 #include <X11/extensions/Xpresent.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <deque>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "displays/RefreshClock.h"
@@ -61,14 +63,27 @@ public:
         std::vector<CRefresh> ticks;
         for (uint32_t serial : serials) {
             CRefresh tick;
-            if (!AwaitRefresh(serial, 1.0, tick)) return false;
+            if (!AwaitRefresh(serial, Clock::now() + std::chrono::seconds(1), tick)) return false;
             ticks.push_back(tick);
         }
         return Rate(ticks, rate);
     }
 
+    // A refresh's event comes at its vertical blank, but the counter by which the server places
+    // a presentation may turn to it earlier (a server's own clock rounds to the nearest
+    // refresh), and a drawing made then already goes to the refresh after. So the wait runs to
+    // the event of the refresh before and then on the counter itself, which leaves the next
+    // drawing a whole refresh to reach the server.
     bool WaitForRefresh(uint64_t count, double timeoutSeconds, CRefresh& reached) override {
-        return AwaitRefresh(AskForRefresh(count), timeoutSeconds, reached);
+        const Clock::time_point end =
+            Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double>(timeoutSeconds));
+        if (!AwaitRefresh(AskForRefresh(count > 0 ? count - 1 : 0), end, reached)) return false;
+        while (reached.count < count) {
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            if (!AwaitRefresh(AskForRefresh(0), end, reached)) return false;
+        }
+        return true;
     }
 
     bool NextPresentation(CPresentation& presentation) override {
@@ -91,10 +106,7 @@ private:
         return serial;
     }
 
-    bool AwaitRefresh(uint32_t serial, double timeoutSeconds, CRefresh& reached) {
-        const Clock::time_point end =
-            Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(timeoutSeconds));
+    bool AwaitRefresh(uint32_t serial, Clock::time_point end, CRefresh& reached) {
         for (;;) {
             const auto tick = m_refreshes.find(serial);
             if (tick != m_refreshes.end()) {
@@ -142,21 +154,35 @@ private:
         XFreeEventData(Get(), &cookie);
     }
 
+    // The period is the slope of the timestamps over the counter (least squares), which a late
+    // timestamp at either end moves less than the first and last alone would.
     static bool Rate(const std::vector<CRefresh>& ticks, CRefreshRate& rate) {
-        const CRefresh& first = ticks.front();
-        const CRefresh& last = ticks.back();
-        if (last.count <= first.count || last.microseconds <= first.microseconds) return false;
-        const double meanMs = (last.microseconds - first.microseconds) / 1000.0 /
-                              static_cast<double>(last.count - first.count);
+        const double n = static_cast<double>(ticks.size());
+        double meanCount = 0, meanMs = 0;
+        for (const CRefresh& tick : ticks) {
+            meanCount += static_cast<double>(tick.count - ticks.front().count) / n;
+            meanMs += static_cast<double>(tick.microseconds - ticks.front().microseconds) / 1000.0 / n;
+        }
+        double covariance = 0, variance = 0;
+        for (const CRefresh& tick : ticks) {
+            const double count = static_cast<double>(tick.count - ticks.front().count) - meanCount;
+            const double ms =
+                static_cast<double>(tick.microseconds - ticks.front().microseconds) / 1000.0 - meanMs;
+            covariance += count * ms;
+            variance += count * count;
+        }
+        if (variance <= 0 || covariance <= 0) return false;
+        const double periodMs = covariance / variance;
         double squares = 0, longest = 0;
         for (size_t i = 1; i < ticks.size(); ++i) {
             const double periods = static_cast<double>(ticks[i].count - ticks[i - 1].count);
-            const double ms = (ticks[i].microseconds - ticks[i - 1].microseconds) / 1000.0;
+            const double ms =
+                static_cast<double>(ticks[i].microseconds - ticks[i - 1].microseconds) / 1000.0;
             const double period = periods > 0 ? ms / periods : 0;
-            squares += (period - meanMs) * (period - meanMs);
+            squares += (period - periodMs) * (period - periodMs);
             longest = std::max(longest, period);
         }
-        rate.hz = 1000.0 / meanMs;
+        rate.hz = 1000.0 / periodMs;
         rate.refreshes = static_cast<int>(ticks.size() - 1);
         rate.spreadMs = std::sqrt(squares / rate.refreshes);
         rate.longestMs = longest;
