@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/NonCopyable.h"
 
@@ -25,6 +26,9 @@ struct CRefreshRate {
     double longestMs = 0;
     int refreshes = 0;  // periods measured
 };
+
+// The rate of the refreshes, consecutive or not, in order; false for fewer than two.
+bool RateOf(const std::vector<CRefresh>& refreshes, CRefreshRate& rate);
 
 // A drawing of the library on the screen: the refresh at which it appeared; skipped when the
 // display system replaced it with a later one before it was ever shown.
