@@ -160,7 +160,8 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
          {"seconds", "S",
           "how long each frame stays on the display, as round(S x refresh\n"
           "rate) refreshes (default 0: a dry run)"},
-         {"refreshes", "N", "each frame stays on the display for N refreshes (instead of --seconds)"},
+         {"refreshes", "N",
+          "each frame stays on the display for N refreshes (instead of --seconds)"},
          {"blank", "VALUE",
           "after every frame show a uniform frame of this exposure level\n"
           "0..4095 (0 is dark)"},
@@ -308,9 +309,11 @@ CPacing Pace(const CExposeOptions& options, const std::string& device) {
         pacing.refreshPacer = pacer.get();
         pacing.pacer = std::move(pacer);
     } else {
+        char rate[40];
+        std::snprintf(rate, sizeof rate, assumed ? "an assumed %.0f Hz" : "the mode's %.2f Hz", hz);
         std::cout << "  times approximate: " << reason
                   << "; each drawing is held by the host's clock from the moment it is drawn, at "
-                  << (assumed ? "an assumed 60" : std::to_string(hz)) << " Hz, to within a refresh\n";
+                  << rate << ", to within a refresh\n";
         pacing.pacer = std::make_unique<CClockPacer>(1.0 / hz, CInterruptGuard::Interrupted);
     }
     std::cout << std::flush;
@@ -384,8 +387,8 @@ void ComputeFrame(CKavrel& kavrel, int index, CShowing& showing) {
 // One frame, computed before, drawn when the drawing before it has been on for its count; the
 // next frame computed while it is on; and the blank frame after it. False when an interrupt
 // ended the showing.
-bool ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string& device,
-               int index, CDisplayCheck& display, CShowing& showing, CPacing& pacing) {
+bool ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string& device, int index,
+               CDisplayCheck& display, CShowing& showing, CPacing& pacing) {
     const double computed = showing.lastComputed;
     display.BeforeDrawing();
     if (!pacing.pacer->WaitForTurn()) return false;

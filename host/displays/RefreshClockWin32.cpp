@@ -4,9 +4,8 @@
 // it was shown, with their times on the performance counter. dwmapi.dll is loaded at run time,
 // so that the host also starts where it is missing; without it, or with composition off,
 // drawings are timed by the host's clock.
-#include <windows.h>
-
 #include <dwmapi.h>
+#include <windows.h>
 
 #include <chrono>
 #include <vector>
@@ -95,10 +94,10 @@ Fn Function(HMODULE module, const char* name) {
 
 std::unique_ptr<CRefreshClock> CRefreshClock::Open(const std::string&, std::string& reason) {
     HMODULE dwm = LoadLibraryA("dwmapi.dll");
-    const auto enabled = dwm ? Function<IsCompositionEnabledFn>(dwm, "DwmIsCompositionEnabled")
-                             : nullptr;
-    const auto timing = dwm ? Function<GetTimingInfoFn>(dwm, "DwmGetCompositionTimingInfo")
-                            : nullptr;
+    const auto enabled =
+        dwm ? Function<IsCompositionEnabledFn>(dwm, "DwmIsCompositionEnabled") : nullptr;
+    const auto timing =
+        dwm ? Function<GetTimingInfoFn>(dwm, "DwmGetCompositionTimingInfo") : nullptr;
     const auto flush = dwm ? Function<FlushFn>(dwm, "DwmFlush") : nullptr;
     BOOL on = FALSE;
     if (enabled == nullptr || timing == nullptr || flush == nullptr || FAILED(enabled(&on)) ||

@@ -123,7 +123,8 @@ private:
                 while (XPending(Get()) > 0) Take();
                 return true;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
             if (left.count() <= 0) return false;
             pollfd connection{ConnectionNumber(Get()), POLLIN, 0};
             // An interrupt (Ctrl+C) ends the wait early; the caller looks at its flag.
@@ -162,15 +163,15 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CRefreshClock> CRefreshClock::Open(const std::string& device,
-                                                   std::string& reason) {
+std::unique_ptr<CRefreshClock> CRefreshClock::Open(const std::string& device, std::string& reason) {
     CConnection connection;
     CScreenMode mode;
     if (!OpenX11Display(device, connection, mode, reason)) return nullptr;
     int opcode = 0, eventBase = 0, errorBase = 0;
     if (!XPresentQueryExtension(connection.get(), &opcode, &eventBase, &errorBase)) {
-        reason = "the X server has no Present extension, so drawings reach the screen "
-                 "mid-refresh";
+        reason =
+            "the X server has no Present extension, so drawings reach the screen "
+            "mid-refresh";
         return nullptr;
     }
     const Window window = FindLibraryWindow(connection.get(), mode);

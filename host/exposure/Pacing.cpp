@@ -66,8 +66,8 @@ bool CClockPacer::WaitForTurn() {
 
 void CClockPacer::Drawn(const std::string&, int64_t refreshes) {
     const double seconds = static_cast<double>(refreshes) * m_dPeriodSeconds;
-    m_End = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(seconds));
+    m_End = Clock::now() +
+            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 }  // namespace host

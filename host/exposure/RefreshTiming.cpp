@@ -18,12 +18,11 @@ CTimeOnScreen TimeOnScreen(const CPresentation& shown, const CRefresh& replaced,
     time.wanted = wanted;
     time.skipped = shown.skipped;
     time.refreshes = static_cast<int64_t>(replaced.count - shown.shown.count);
-    time.milliseconds =
-        (static_cast<double>(replaced.microseconds) - static_cast<double>(shown.shown.microseconds)) /
-        1000.0;
-    time.timestampsAgree =
-        std::fabs(time.milliseconds - static_cast<double>(time.refreshes) * periodMs) <=
-        periodMs / 2;
+    time.milliseconds = (static_cast<double>(replaced.microseconds) -
+                         static_cast<double>(shown.shown.microseconds)) /
+                        1000.0;
+    time.timestampsAgree = std::fabs(time.milliseconds - static_cast<double>(time.refreshes) *
+                                                             periodMs) <= periodMs / 2;
     return time;
 }
 
@@ -40,8 +39,7 @@ std::string Miss(const CTimeOnScreen& time) {
     std::string text;
     if (off != 0)
         text = Refreshes(std::llabs(off)) + (off > 0 ? " too long" : " too short") + " (" +
-               std::to_string(time.refreshes) + " instead of " + std::to_string(time.wanted) +
-               ")";
+               std::to_string(time.refreshes) + " instead of " + std::to_string(time.wanted) + ")";
     if (!time.timestampsAgree)
         text += std::string(text.empty() ? "" : "; ") +
                 "the timestamps do not agree with the refresh count";

@@ -16,10 +16,10 @@ int64_t RefreshesFor(double seconds, double hz);
 // How long a drawing was on the screen, from the refresh it appeared at to the one at which the
 // next drawing replaced it.
 struct CTimeOnScreen {
-    int64_t refreshes = 0;      // by the refresh counter
-    double milliseconds = 0;    // by the timestamps
-    int64_t wanted = 0;         // the count it was to stay for
-    bool skipped = false;       // never shown: the display system replaced it first
+    int64_t refreshes = 0;         // by the refresh counter
+    double milliseconds = 0;       // by the timestamps
+    int64_t wanted = 0;            // the count it was to stay for
+    bool skipped = false;          // never shown: the display system replaced it first
     bool timestampsAgree = false;  // milliseconds within half a refresh of refreshes x period
 
     // On for exactly its count, by the counter and the timestamps alike.

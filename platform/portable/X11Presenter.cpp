@@ -22,7 +22,8 @@ bool IsCompletion(Display* display, XEvent& event, int opcode, uint32_t serial) 
     bool completed = false;
     if (cookie.evtype == PresentCompleteNotify) {
         const auto* complete = static_cast<const XPresentCompleteNotifyEvent*>(cookie.data);
-        completed = complete->kind == PresentCompleteKindPixmap && complete->serial_number == serial;
+        completed =
+            complete->kind == PresentCompleteKindPixmap && complete->serial_number == serial;
     }
     XFreeEventData(display, &cookie);
     return completed;
@@ -40,9 +41,9 @@ std::unique_ptr<CX11Presenter> CX11Presenter::Create(Display* display, Window wi
     std::unique_ptr<CX11Presenter> presenter(new (std::nothrow)
                                                  CX11Presenter(display, window, opcode));
     if (!presenter) return nullptr;
-    presenter->m_pixmap = XCreatePixmap(display, window, static_cast<unsigned>(width),
-                                        static_cast<unsigned>(height),
-                                        static_cast<unsigned>(depth));
+    presenter->m_pixmap =
+        XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                      static_cast<unsigned>(depth));
     if (presenter->m_pixmap == None) return nullptr;
     XGCValues black{};
     black.foreground = BlackPixel(display, DefaultScreen(display));

@@ -25,10 +25,11 @@ TEST(RefreshTiming, CountsTheRefreshesOfAnExposureTime) {
     const struct {
         double seconds, hz;
         int64_t refreshes;
-    } cases[] = {{0.5, 60.0, 30},  {0.5, 59.94, 30}, {1, 75, 75},
-                 {0.01, 60, 1},    {0.0001, 60, 1},  {0, 60, 0}, {2.5, 144, 360}};
+    } cases[] = {{0.5, 60.0, 30}, {0.5, 59.94, 30}, {1, 75, 75},    {0.01, 60, 1},
+                 {0.0001, 60, 1}, {0, 60, 0},       {2.5, 144, 360}};
     for (const auto& c : cases)
-        EXPECT_EQ(host::RefreshesFor(c.seconds, c.hz), c.refreshes) << c.seconds << " s at " << c.hz;
+        EXPECT_EQ(host::RefreshesFor(c.seconds, c.hz), c.refreshes)
+            << c.seconds << " s at " << c.hz;
 }
 
 TEST(RefreshTiming, JudgesATimeOnTheScreenByTheCounterAndTheTimestampsAlike) {
@@ -40,7 +41,11 @@ TEST(RefreshTiming, JudgesATimeOnTheScreenByTheCounterAndTheTimestampsAlike) {
         const char* described;
     } cases[] = {
         {"on time", {At(100)}, At(130), true, "30 refreshes, 500.01 ms, exact"},
-        {"a refresh late", {At(100)}, At(131), false, "MISSED: 1 refresh too long (31 instead of 30)"},
+        {"a refresh late",
+         {At(100)},
+         At(131),
+         false,
+         "MISSED: 1 refresh too long (31 instead of 30)"},
         {"a refresh early", {At(100)}, At(129), false, "1 refresh too short (29 instead of 30)"},
         // The counter says 30, but the timestamps a refresh more: a counter that skipped.
         {"timestamps apart", {At(100)}, At(130, 16.0), false, "the timestamps do not agree"},
@@ -127,7 +132,8 @@ TEST(RefreshPacer, ReportsTheDrawingThatALateSuccessorKeptOnTooLong) {
     const std::vector<host::CTimedDrawing> timed = Expose(clock, report);
     ASSERT_EQ(timed.size(), 6u);
     for (const host::CTimedDrawing& drawing : timed)
-        EXPECT_EQ(drawing.time.Exact(), drawing.what != "blank 1") << drawing.what << "\n" << report;
+        EXPECT_EQ(drawing.time.Exact(), drawing.what != "blank 1") << drawing.what << "\n"
+                                                                   << report;
     EXPECT_TRUE(Contains(report, "blank 1 on refreshes 1032 .. 1036: 4 refreshes")) << report;
     EXPECT_TRUE(Contains(report, "MISSED: 2 refreshes too long (4 instead of 2)")) << report;
 }

@@ -154,7 +154,7 @@ int CheckAgainstServer(const std::string& out, const std::vector<uint64_t>& show
         EXPECT_EQ(r.refreshes, static_cast<int64_t>(r.to - r.from)) << r.what;
         // A drawing on for its count may still be reported missed (timestamps apart), never
         // the other way round.
-        if (r.exact) EXPECT_TRUE(exact) << r.what << " reported exact\n" << out;
+        EXPECT_TRUE(exact || !r.exact) << r.what << " reported exact\n" << out;
         missed += r.exact ? 0 : 1;
     }
     return missed;
@@ -184,8 +184,8 @@ TEST(HostExposeTiming, HoldsEachFrameAndBlankForExactlyItsCountOfRefreshes) {
     // sanitizers a drawing takes longer than a refresh: there only the report's honesty counts.
     bool allExact = false;
     for (int attempt = 0; attempt < 4 && !allExact; ++attempt) {
-        const CTimedRun timed = ExposeWatched(folder, main, {"--seconds", "0.5", "--blank", "0",
-                                                             "--blank-refreshes", "2"});
+        const CTimedRun timed = ExposeWatched(
+            folder, main, {"--seconds", "0.5", "--blank", "0", "--blank-refreshes", "2"});
         const double hz = ReportedRate(timed.run.out);
         EXPECT_NEAR(hz, 60, 1) << timed.run.out;
         const int64_t count = std::llround(0.5 * hz);
@@ -223,12 +223,13 @@ TEST(HostExposeTiming, UnderABusyProcessorEveryMissIsReportedAndFailsTheExposure
     const int missed = CheckAgainstServer(timed.run.out, timed.shown, 1, 1);
     EXPECT_GT(missed, 0) << timed.run.out;
     EXPECT_EQ(timed.run.status, 1) << timed.run.out;
-    EXPECT_TRUE(Contains(timed.run.err, "the exposure failed: " + std::to_string(missed) + " of 12"))
+    EXPECT_TRUE(
+        Contains(timed.run.err, "the exposure failed: " + std::to_string(missed) + " of 12"))
         << timed.run.err;
     // Every miss is named in the summary.
     size_t summarised = 0;
-    for (size_t at = 0; (at = timed.run.out.find("timing:   missed: frame", at)) != std::string::npos;
-         ++at)
+    for (size_t at = 0;
+         (at = timed.run.out.find("timing:   missed: frame", at)) != std::string::npos; ++at)
         ++summarised;
     EXPECT_EQ(summarised, static_cast<size_t>(missed)) << timed.run.out;
 }
@@ -238,8 +239,9 @@ TEST(HostCheckDisplayTiming, MeasuresTheRefreshRateAndPresentationAtARefresh) {
     const CRun run = RunHost(folder, {"check-display", "--device", TestServer("main")});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NEAR(ReportedRate(run.out), 60, 1) << run.out;
-    EXPECT_TRUE(Contains(run.out, "drawings are presented at a refresh (9 of 9): exposures on "
-                                  "this display can be timed exactly"))
+    EXPECT_TRUE(Contains(run.out,
+                         "drawings are presented at a refresh (9 of 9): exposures on "
+                         "this display can be timed exactly"))
         << run.out;
 }
 
