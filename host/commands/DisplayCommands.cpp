@@ -1,5 +1,6 @@
 // check-display and displays: whether a display shows the packed values unchanged, and which
 // displays there are.
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <random>
@@ -12,6 +13,7 @@
 #include "displays/Display.h"
 #include "displays/DisplayCheck.h"
 #include "displays/NativeDisplay.h"
+#include "displays/RefreshClock.h"
 #include "files/Files.h"
 #include "files/Paths.h"
 #include "library/Kavrel.h"
@@ -42,6 +44,37 @@ private:
     std::filesystem::path m_path;
 };
 
+// Refreshes over which check-display measures the rate: a second at 60 Hz.
+constexpr int kRateRefreshes = 60;
+
+// The refresh rate and how steady it is, measured while the library's window is open; false,
+// with the reason, when the refreshes cannot be measured.
+bool CheckRefreshes(CRefreshClock* clock, std::string& reason) {
+    CRefreshRate rate;
+    if (clock == nullptr) return false;
+    if (!clock->MeasureRate(kRateRefreshes, rate)) {
+        reason = "the display's refreshes did not come";
+        return false;
+    }
+    const double periodMs = 1000.0 / rate.hz;
+    // A period far longer than the others is a refresh that the display system left out.
+    const bool steady = rate.longestMs < 1.5 * periodMs;
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "refresh rate %.3f Hz over %d refreshes: period %.3f ms, spread %.3f ms, "
+                  "longest %.3f ms (%s)\n",
+                  rate.hz, rate.refreshes, periodMs, rate.spreadMs, rate.longestMs,
+                  steady ? "steady" : "unsteady: a refresh came late or was left out");
+    std::cout << line << std::flush;
+    return true;
+}
+
+// Whether the drawing just made was presented at a refresh.
+bool Presented(CRefreshClock* clock) {
+    CPresentation presentation;
+    return clock != nullptr && clock->NextPresentation(presentation) && !presentation.skipped;
+}
+
 }  // namespace
 
 int RunCheckDisplay(const CArgs& args) {
@@ -52,7 +85,9 @@ int RunCheckDisplay(const CArgs& args) {
         "4096 levels, each nibble on its own, the delay-line arrangements), reads the screen\n"
         "back and compares it bit for bit. A wrong mode, 16-bit colour, dithering, a colour\n"
         "profile or a scaled desktop would change every exposure: run this before every\n"
-        "calibration. Exit status 0 when every bit arrives, 1 otherwise.",
+        "calibration. It also measures the display's refresh rate and whether drawings are\n"
+        "presented at a refresh, and says whether exposures on it can be timed exactly.\n"
+        "Exit status 0 when every bit arrives, 1 otherwise.",
         {{"device", "NAME", "the display (default DISPLAY; kavrel-host displays lists them)"},
          {"dialogs", "", "let the library show its message boxes (default: off)"}},
         0, 0, true);
@@ -87,9 +122,13 @@ int RunCheckDisplay(const CArgs& args) {
     kavrel.SetColor(0);
     kavrel.SetPosition(0);
     kavrel.SetDeviceName(device.c_str());
-    int failed = 0, checked = 0;
+    int failed = 0, checked = 0, presented = 0;
+    std::string untimed;
+    bool timed = false;
     {
         const COpenDisplay open(kavrel);
+        const std::unique_ptr<CRefreshClock> clock = CRefreshClock::Open(device, untimed);
+        timed = CheckRefreshes(clock.get(), untimed);
         for (const CTestFrame& frame : TestFrames()) {
             kavrel.SetDelayLine(frame.delayLine);
             kavrel.SetDelayShift(frame.delayShift);
@@ -105,6 +144,7 @@ int RunCheckDisplay(const CArgs& args) {
                 kavrel.OutputFrame(0);
             }
             ++checked;
+            presented += Presented(clock.get()) ? 1 : 0;
             std::vector<uint8_t> shown;
             if (!ReadDisplay(device, kDisplayWidth, kDisplayHeight, shown, reason))
                 throw CHostError(device + ": " + reason);
@@ -116,6 +156,15 @@ int RunCheckDisplay(const CArgs& args) {
             failed += lines.empty() ? 0 : 1;
         }
     }
+    if (timed && presented < checked)
+        untimed = std::to_string(checked - presented) + " of " + std::to_string(checked) +
+                  " drawings were not presented at a refresh";
+    if (untimed.empty())
+        std::cout << "drawings are presented at a refresh (" << presented << " of " << checked
+                  << "): exposures on this display can be timed exactly\n";
+    else
+        std::cout << "exposures on this display cannot be timed exactly: " << untimed
+                  << "; their times are approximate\n";
     if (failed > 0)
         throw CHostError(device + ": " + std::to_string(failed) + " of " + std::to_string(checked) +
                          " test frames reach the screen changed (see above)");

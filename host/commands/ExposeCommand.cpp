@@ -5,16 +5,22 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
-#include <thread>
+#include <sstream>
+#include <vector>
 
 #include "base/FileNamePattern.h"
 #include "commands/Arguments.h"
 #include "commands/Commands.h"
 #include "commands/Guards.h"
 #include "common/Errors.h"
+#include "displays/Display.h"
 #include "displays/NativeDisplay.h"
+#include "displays/RefreshClock.h"
 #include "exposure/ExposureFiles.h"
+#include "exposure/Pacing.h"
+#include "exposure/RefreshTiming.h"
 #include "files/FileRequirements.h"
 #include "files/Files.h"
 #include "files/Paths.h"
@@ -28,15 +34,6 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Keeps the current picture on the display for the given time, or until Ctrl+C.
-void Hold(double seconds) {
-    const Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                     std::chrono::duration<double>(seconds));
-    while (!CInterruptGuard::Interrupted() && Clock::now() < end)
-        std::this_thread::sleep_for(
-            std::min<Clock::duration>(std::chrono::milliseconds(20), end - Clock::now()));
 }
 
 // The name of the file that drawing n of a file display goes to, formatted as the display
@@ -102,6 +99,9 @@ private:
     std::string m_strFirst, m_strLast;
 };
 
+// A day at 240 Hz.
+constexpr int kMostRefreshes = 86400 * 240;
+
 struct CExposeOptions {
     std::string image;
     std::string device;  // empty: the default file display in outFolder
@@ -110,7 +110,9 @@ struct CExposeOptions {
     std::optional<std::string> offset;
     int delayLine = 0;
     int delayShift = 0;
-    double seconds = 0;
+    std::optional<double> seconds;
+    std::optional<int> refreshes;
+    int blankRefreshes = 1;
     std::optional<int> blank;  // the level of the blank frame after each frame
     bool dialogs = false;
     std::string library;
@@ -124,8 +126,14 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
         "for position 0, 1, 2, 3 (the upper left, upper right, lower right and lower left pixel\n"
         "of every 2 x 2 block). Frame n (0..11) is colour n / 4, position n % 4. Each frame is\n"
         "mapped through the LUT, corrected with the offset map, drawn, and kept on the display\n"
-        "for --seconds. Without --device the display is a file display that writes every\n"
-        "drawing as a bitmap into --out: frame-00.bmp, frame-01.bmp, ...\n"
+        "for --seconds, which become a whole number of the display's refreshes. Where the\n"
+        "display presents drawings at a refresh (X11 with the Present extension), every frame\n"
+        "replaces the one before at the refresh where that one's count ends, and each frame's\n"
+        "time on the screen is read back from the display's refresh counter and timestamps:\n"
+        "a frame that missed its count fails the exposure (exit status 1). Elsewhere the times\n"
+        "are kept by the host's clock and are approximate, as the report says.\n"
+        "Without --device the display is a file display that writes every drawing as a\n"
+        "bitmap into --out: frame-00.bmp, frame-01.bmp, ...\n"
         "The display is checked before anything is drawn: a display that does not exist or\n"
         "whose mode would change the packed values ends the command (kavrel-host displays\n"
         "lists the names; kavrel-host check-display checks a display bit for bit).\n"
@@ -146,11 +154,15 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
          {"dialogs", "",
           "let the library show its message boxes (default: off, the host\n"
           "reports failures itself, so that no box waits for a person)"},
-         {"seconds", "S", "how long each frame stays on the display (default 0: a dry run)"},
+         {"seconds", "S",
+          "how long each frame stays on the display, as round(S x refresh\n"
+          "rate) refreshes (default 0: a dry run)"},
+         {"refreshes", "N",
+          "each frame stays on the display for N refreshes (instead of --seconds)"},
          {"blank", "VALUE",
           "after every frame show a uniform frame of this exposure level\n"
-          "0..4095 (0 is dark), so that no frame stays on longer than asked\n"
-          "while the next one is computed"}},
+          "0..4095 (0 is dark)"},
+         {"blank-refreshes", "N", "how many refreshes each blank frame stays (default 1)"}},
         1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
     CExposeOptions options;
@@ -159,7 +171,12 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
         throw CUsageError("expose: give either --device or --out, not both");
     options.delayLine = arguments.Integer("delay-line", 0, 0, 1);
     options.delayShift = arguments.Integer("delay-shift", 0, 0, 1);
-    options.seconds = arguments.Number("seconds", 0, 0, 86400);
+    if (arguments.Has("seconds") && arguments.Has("refreshes"))
+        throw CUsageError("expose: give either --seconds or --refreshes, not both");
+    if (arguments.Has("seconds")) options.seconds = arguments.Number("seconds", 0, 0, 86400);
+    if (arguments.Has("refreshes"))
+        options.refreshes = arguments.Integer("refreshes", 1, 1, kMostRefreshes);
+    options.blankRefreshes = arguments.Integer("blank-refreshes", 1, 1, kMostRefreshes);
     if (arguments.Has("blank")) options.blank = arguments.Integer("blank", 0, 0, 4095);
     if (arguments.Has("lut")) options.lut = arguments.Text("lut");
     if (arguments.Has("offset")) options.offset = arguments.Text("offset");
@@ -217,15 +234,102 @@ void LoadIntoLibrary(CKavrel& kavrel, const CExposeOptions& options, const std::
 // The times spent on a showing.
 struct CShowing {
     double computing = 0, drawing = 0, shown = 0;
+    double lastComputed = 0;  // the time computing the next frame took
     int frames = 0, drawings = 0;
+    std::vector<CTimedDrawing> timed;  // by the display's refreshes; empty when approximate
 };
 
+// How the drawings are held on the display, decided once it is open.
+struct CPacing {
+    std::unique_ptr<CRefreshClock> clock;  // the display's refreshes; none: the host's clock
+    std::unique_ptr<CPacer> pacer;
+    CRefreshPacer* refreshPacer = nullptr;  // the pacer, when it counts refreshes
+    int64_t frameRefreshes = 0;             // 0: a dry run
+    int64_t blankRefreshes = 0;
+};
+
+// Refreshes over which the rate is measured: half a second at 60 Hz.
+constexpr int kRateRefreshes = 30;
+
+std::string HoldText(int64_t refreshes, double hz) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%lld refresh%s = %.2f ms", static_cast<long long>(refreshes),
+                  refreshes == 1 ? "" : "es", 1000.0 * static_cast<double>(refreshes) / hz);
+    return text;
+}
+
+// The display's refresh rate: measured where the display presents drawings at a refresh (the
+// clock then stays in pacing), else its mode's nominal rate or 0. Says why when not measured.
+double RefreshRate(const std::string& device, CPacing& pacing, std::string& reason) {
+    if (IsFileDisplay(device)) {
+        reason = "a file display has no refreshes";
+        return 0;
+    }
+    pacing.clock = CRefreshClock::Open(device, reason);
+    CRefreshRate rate;
+    if (pacing.clock && pacing.clock->MeasureRate(kRateRefreshes, rate)) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "  refresh rate %.3f Hz, measured over %d refreshes (period %.3f ms, "
+                      "spread %.3f ms); drawings are presented at a refresh\n",
+                      rate.hz, rate.refreshes, 1000.0 / rate.hz, rate.spreadMs);
+        std::cout << line;
+        return rate.hz;
+    }
+    if (pacing.clock) reason = "the display's refreshes did not come";
+    pacing.clock.reset();
+    CScreenMode mode;
+    std::string unused;
+    return FindDisplay(device, mode, unused) ? mode.refresh : 0;
+}
+
+CPacing Pace(const CExposeOptions& options, const std::string& device) {
+    CPacing pacing;
+    if (!options.refreshes && options.seconds.value_or(0) <= 0) {
+        pacing.pacer = std::make_unique<CClockPacer>(0, CInterruptGuard::Interrupted);
+        return pacing;
+    }
+    std::string reason;
+    double hz = RefreshRate(device, pacing, reason);
+    const bool assumed = hz <= 0;
+    if (assumed) hz = 60;
+    pacing.frameRefreshes =
+        options.refreshes ? *options.refreshes : RefreshesFor(*options.seconds, hz);
+    pacing.blankRefreshes = options.blankRefreshes;
+    std::cout << "  each frame " << HoldText(pacing.frameRefreshes, hz);
+    if (!options.refreshes) std::cout << " (" << *options.seconds << " s asked)";
+    if (options.blank) std::cout << ", each blank frame " << HoldText(pacing.blankRefreshes, hz);
+    std::cout << "\n";
+    if (pacing.clock) {
+        auto pacer = std::make_unique<CRefreshPacer>(*pacing.clock, 1000.0 / hz,
+                                                     CInterruptGuard::Interrupted, std::cout);
+        pacing.refreshPacer = pacer.get();
+        pacing.pacer = std::move(pacer);
+    } else {
+        char rate[40];
+        std::snprintf(rate, sizeof rate, assumed ? "an assumed %.0f Hz" : "the mode's %.2f Hz", hz);
+        std::cout << "  times approximate: " << reason
+                  << "; each drawing is held by the host's clock from the moment it is drawn, at "
+                  << rate << ", to within a refresh\n";
+        pacing.pacer = std::make_unique<CClockPacer>(1.0 / hz, CInterruptGuard::Interrupted);
+    }
+    std::cout << std::flush;
+    return pacing;
+}
+
 void ReportStart(const CExposeOptions& options, const std::string& device) {
+    std::ostringstream hold;
+    if (options.refreshes)
+        hold << *options.refreshes << " refreshes a frame";
+    else if (options.seconds.value_or(0) > 0)
+        hold << *options.seconds << " s a frame";
+    else
+        hold << "a dry run";
     std::cout << "exposing " << options.image << " on " << device << "\n"
               << "  LUT: " << (options.lut ? *options.lut : "the library's default table")
               << ", offset map: " << options.offset.value_or("none") << ", delay line "
               << (options.delayLine ? "on" : "off") << ", delay shift "
-              << (options.delayShift ? "on" : "off") << ", " << options.seconds << " s a frame"
+              << (options.delayShift ? "on" : "off") << ", " << hold.str()
               << (options.blank ? ", blank " + std::to_string(*options.blank) + " after each frame"
                                 : "")
               << "\n"
@@ -248,7 +352,7 @@ void ReportBlank(int level, const std::string& file) {
               << std::flush;
 }
 
-void ReportTotals(const CShowing& showing, const CDisplayCheck& display) {
+void ReportTotals(const CShowing& showing, const CDisplayCheck& display, const CPacing& pacing) {
     char held[32];
     std::snprintf(held, sizeof held, "%.1f", showing.shown);
     std::cout << "shown " << showing.frames << " of 12 frames: computing "
@@ -260,45 +364,88 @@ void ReportTotals(const CShowing& showing, const CDisplayCheck& display) {
     if (display.IsFileDisplay() && showing.frames > 0)
         std::cout << "display pictures: " << display.FirstFile() << " .. " << display.LastFile()
                   << "\n";
+    if (pacing.refreshPacer != nullptr)
+        for (const std::string& line : SummariseTiming(showing.timed))
+            std::cout << "timing: " << line << "\n";
+    else if (pacing.frameRefreshes > 0)
+        std::cout << "timing: approximate, kept by the host's clock (see above)\n";
 }
 
-// One frame computed, drawn and held on the display, and the blank frame after it.
-void ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string& device, int index,
-               CDisplayCheck& display, CShowing& showing) {
+// Frame index computed, while the drawing before it is still on the display.
+void ComputeFrame(CKavrel& kavrel, int index, CShowing& showing) {
     kavrel.SetColor(index / 4);
     kavrel.SetPosition(index % 4);
-    Clock::time_point start = Clock::now();
+    const Clock::time_point start = Clock::now();
     kavrel.CalcFrame(index);
-    const double computed = SecondsSince(start);
+    showing.lastComputed = SecondsSince(start);
+    showing.computing += showing.lastComputed;
+}
+
+// One frame, computed before, drawn when the drawing before it has been on for its count; the
+// next frame computed while it is on; and the blank frame after it. False when an interrupt
+// ended the showing.
+bool ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string& device, int index,
+               CDisplayCheck& display, CShowing& showing, CPacing& pacing) {
+    const double computed = showing.lastComputed;
     display.BeforeDrawing();
-    start = Clock::now();
+    if (!pacing.pacer->WaitForTurn()) return false;
+    Clock::time_point start = Clock::now();
     kavrel.OutputFrame(index);
     const double drawn = SecondsSince(start);
     ReportFrame(index, computed, drawn, display.AfterDrawing(device));
-    showing.computing += computed;
+    pacing.pacer->Drawn("frame " + std::to_string(index + 1), pacing.frameRefreshes);
     showing.drawing += drawn;
     ++showing.drawings;
-    start = Clock::now();
-    Hold(options.seconds);
-    showing.shown += SecondsSince(start);
     ++showing.frames;
-    if (!options.blank) return;
+    if (index + 1 < 12) ComputeFrame(kavrel, index + 1, showing);
+    if (!options.blank) return true;
     display.BeforeDrawing();
+    if (!pacing.pacer->WaitForTurn()) return false;
     start = Clock::now();
     kavrel.OutputBlankFrame(*options.blank);
     showing.drawing += SecondsSince(start);
     ++showing.drawings;
     ReportBlank(*options.blank, display.AfterDrawing(device));
+    pacing.pacer->Drawn("the blank after frame " + std::to_string(index + 1),
+                        pacing.blankRefreshes);
+    return true;
+}
+
+// On a display timed by its refreshes the showing starts with a dark drawing: the screen is dark
+// already, and the first drawing of the library, which sets up what drawing needs, is then not
+// one whose time counts.
+void StartShowing(CKavrel& kavrel, CPacing& pacing) {
+    if (pacing.refreshPacer == nullptr) return;
+    kavrel.OutputBlankFrame(0);
+    pacing.pacer->Drawn("the dark start", 0);
+}
+
+// Ends the showing once the last drawing has been on for its count: on a display timed by its
+// refreshes with a dark drawing at the refresh where the count ends, so that the last drawing's
+// time is exact and measured too.
+void EndShowing(CKavrel& kavrel, CPacing& pacing) {
+    if (!pacing.pacer->WaitForTurn() || pacing.refreshPacer == nullptr) return;
+    kavrel.OutputBlankFrame(0);
+    pacing.pacer->Drawn("the dark end", 0);
+    std::cout << "            dark: the exposure ends\n" << std::flush;
 }
 
 // The twelve frames in their order, until Ctrl+C.
 CShowing ShowFrames(CKavrel& kavrel, const CExposeOptions& options, const std::string& device,
-                    CDisplayCheck& display) {
+                    CDisplayCheck& display, CPacing& pacing) {
     const CInterruptGuard interrupt;
     const COpenDisplay open(kavrel);
+    pacing = Pace(options, device);
     CShowing showing;
-    for (int index = 0; index < 12 && !CInterruptGuard::Interrupted(); ++index)
-        ShowFrame(kavrel, options, device, index, display, showing);
+    const Clock::time_point start = Clock::now();
+    StartShowing(kavrel, pacing);
+    ComputeFrame(kavrel, 0, showing);
+    bool going = true;
+    for (int index = 0; index < 12 && going; ++index)
+        going = ShowFrame(kavrel, options, device, index, display, showing, pacing);
+    if (going) EndShowing(kavrel, pacing);
+    showing.shown = SecondsSince(start);
+    if (pacing.refreshPacer != nullptr) showing.timed = pacing.refreshPacer->Timed();
     return showing;
 }
 
@@ -312,11 +459,18 @@ int RunExpose(const CArgs& args) {
     LoadIntoLibrary(kavrel, *options, device);
     ReportStart(*options, device);
     CDisplayCheck display(device);
-    const CShowing showing = ShowFrames(kavrel, *options, device, display);
+    CPacing pacing;
+    const CShowing showing = ShowFrames(kavrel, *options, device, display, pacing);
     display.RemoveStaleFiles();
-    ReportTotals(showing, display);
+    ReportTotals(showing, display, pacing);
     if (CInterruptGuard::Interrupted())
         throw CHostError("interrupted after " + std::to_string(showing.frames) + " of 12 frames");
+    const auto missed = std::count_if(showing.timed.begin(), showing.timed.end(),
+                                      [](const CTimedDrawing& d) { return !d.time.Exact(); });
+    if (missed > 0)
+        throw CHostError("the exposure failed: " + std::to_string(missed) + " of " +
+                         std::to_string(showing.timed.size()) +
+                         " drawings were not on the screen for exactly their count of refreshes");
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "displays/Display.h"
+#include "displays/X11Connection.h"
 
 namespace host {
 
@@ -54,11 +55,6 @@ Display* Connect(const std::string& name) {
         usleep(20000);
     }
 }
-
-struct CCloseDisplay {
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
-using CConnection = std::unique_ptr<Display, CCloseDisplay>;
 
 double RefreshOf(const XRRScreenResources* resources, RRMode id) {
     for (int i = 0; i < resources->nmode; ++i) {
@@ -127,9 +123,10 @@ std::string Unreachable(const std::string& display) {
            "to it?)";
 }
 
-// Finds the display, and keeps the connection open in connection for the caller.
-bool Open(const std::string& device, CConnection& connection, CScreenMode& mode,
-          std::string& reason) {
+}  // namespace
+
+bool OpenX11Display(const std::string& device, CConnection& connection, CScreenMode& mode,
+                    std::string& reason) {
     CX11Name name;
     if (!ParseName(device, name, reason)) return false;
     connection.reset(Connect(name.display));
@@ -163,6 +160,8 @@ bool Open(const std::string& device, CConnection& connection, CScreenMode& mode,
              "' that shows a picture (kavrel-host displays lists them)";
     return false;
 }
+
+namespace {
 
 std::string Geometry(int width, int height, int x, int y) {
     char text[80];
@@ -203,14 +202,14 @@ void ListServer(const std::string& server, std::vector<CDisplayEntry>& entries) 
 
 bool FindDisplay(const std::string& device, CScreenMode& mode, std::string& reason) {
     CConnection connection;
-    return Open(device, connection, mode, reason);
+    return OpenX11Display(device, connection, mode, reason);
 }
 
 bool ReadDisplay(const std::string& device, int width, int height, std::vector<uint8_t>& bgr,
                  std::string& reason) {
     CConnection connection;
     CScreenMode mode;
-    if (!Open(device, connection, mode, reason)) return false;
+    if (!OpenX11Display(device, connection, mode, reason)) return false;
     Display* display = connection.get();
     const int screen = DefaultScreen(display);
     // XGetImage fails outright for an area that leaves the screen.

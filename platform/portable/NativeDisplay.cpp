@@ -1,6 +1,7 @@
 // Display device contexts on an X server: an undecorated window of the requested size at the
 // origin of a screen or of one of its RandR outputs, drawn into 1:1 with the packed values
-// unchanged.
+// unchanged. Where the server offers the Present extension every drawing reaches the screen
+// whole at a refresh (X11Presenter.h); elsewhere it is copied into the window at once.
 //
 // Device names:
 //   DISPLAY            the X display in $DISPLAY, its default screen
@@ -28,6 +29,7 @@
 #include <utility>
 
 #include "platform/X11DeviceName.h"
+#include "platform/portable/X11Presenter.h"
 #include "base/NonCopyable.h"
 
 namespace platform {
@@ -139,9 +141,12 @@ private:
     bool CreateWindow(const CArea& area);
     bool CreateImage();
     bool CreateSharedImage();
+    // Where drawings go: the presenter's pixmap, else the window itself.
+    Drawable Target() const { return m_pPresenter ? m_pPresenter->Target() : m_window; }
     // Hands the window's area from x, y on to the server and waits until it has the picture.
     void Show(int x, int y, int width, int height);
-    // Brings the window back to the top and waits until the server has done everything asked.
+    // Presents what was drawn, brings the window back to the top and waits until the server has
+    // done everything asked.
     void Finish();
 
     Display* m_pDisplay;
@@ -154,6 +159,7 @@ private:
     XImage* m_pImage = nullptr;
     XShmSegmentInfo m_shm{};
     bool m_bShared = false;
+    std::unique_ptr<CX11Presenter> m_pPresenter;
     int32_t m_nStretchMode = kBlackOnWhite;
     bool m_bLost = false;
 };
@@ -184,6 +190,8 @@ CX11Display* CX11Display::Open(const CDisplayMode& mode) {
         area.height < mode.height)
         return nullptr;
     if (!x11->CreateWindow(area) || !x11->CreateImage()) return nullptr;
+    x11->m_pPresenter = CX11Presenter::Create(display, x11->m_window, mode.width, mode.height,
+                                              DefaultDepth(display, screen));
     x11->Finish();
     if (trap.Failed() || x11->m_bLost) return nullptr;
     return x11.release();
@@ -202,6 +210,7 @@ CX11Display::~CX11Display() {
         }
         XDestroyImage(m_pImage);
     }
+    m_pPresenter.reset();
     if (m_cursor != None) XFreeCursor(m_pDisplay, m_cursor);
     if (m_gc != nullptr) XFreeGC(m_pDisplay, m_gc);
     if (m_window != None) XDestroyWindow(m_pDisplay, m_window);
@@ -299,15 +308,16 @@ bool CX11Display::CreateSharedImage() {
 
 void CX11Display::Show(int x, int y, int width, int height) {
     if (m_bShared)
-        XShmPutImage(m_pDisplay, m_window, m_gc, m_pImage, x, y, x, y,
+        XShmPutImage(m_pDisplay, Target(), m_gc, m_pImage, x, y, x, y,
                      static_cast<unsigned>(width), static_cast<unsigned>(height), False);
     else
-        XPutImage(m_pDisplay, m_window, m_gc, m_pImage, x, y, x, y, static_cast<unsigned>(width),
+        XPutImage(m_pDisplay, Target(), m_gc, m_pImage, x, y, x, y, static_cast<unsigned>(width),
                   static_cast<unsigned>(height));
     Finish();
 }
 
 void CX11Display::Finish() {
+    if (m_pPresenter) m_pPresenter->Present();
     XRaiseWindow(m_pDisplay, m_window);
     // A long exposure must not end in a blanked screen.
     XResetScreenSaver(m_pDisplay);
@@ -325,7 +335,7 @@ void CX11Display::FillRect(int32_t x, int32_t y, int32_t width, int32_t height,
     const unsigned long pixel = (colorRef & 0xFF) << 16 | (colorRef & 0xFF00) |
                                 (colorRef >> 16 & 0xFF);
     XSetForeground(m_pDisplay, m_gc, pixel);
-    XFillRectangle(m_pDisplay, m_window, m_gc, static_cast<int>(left), static_cast<int>(top),
+    XFillRectangle(m_pDisplay, Target(), m_gc, static_cast<int>(left), static_cast<int>(top),
                    static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top));
     // The image mirrors the window, so that a later partial drawing sends the right pixels.
     for (int64_t line = top; line < bottom; ++line)

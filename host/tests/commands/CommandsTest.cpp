@@ -239,6 +239,10 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
                          "--offset", "plus.frm", "--blank", "7", "--seconds", "0.01"});
     EXPECT_RUN(run, 0);
     EXPECT_TRUE(Contains(run.out, "blank 7 -> d-23.bmp")) << run.out;
+    // A file display has no refreshes: the report says that its times are approximate.
+    EXPECT_TRUE(Contains(run.out, "each frame 1 refresh = 16.67 ms (0.01 s asked)")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "times approximate: a file display has no refreshes")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "timing: approximate")) << run.out;
     const host::CPicture image = host::ReadBitmap(folder.Path("sample.bmp"));
     const simulation::CExposure first =
         simulation::UnpackDisplayPicture(host::ReadBitmap(folder.Path("d-00.bmp")));
