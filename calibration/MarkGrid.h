@@ -35,6 +35,24 @@ public:
     int32_t FoundCount() const;
     CScanPlace Mark(int32_t i, int32_t j) const { return m_Places[Index(i, j)]; }
 
+    // Where a map column or row lies among the grid's cells: the cell's first grid column or row,
+    // and how far into the cell (0..1 inside it, beyond that outside the outermost marks).
+    struct CCellPlace {
+        int32_t cell;
+        double fraction;
+    };
+    CCellPlace Column(int32_t x) const;
+    CCellPlace Row(int32_t y) const;
+
+    // A map sample's centre in the scan, and its extent there in scan samples across and down.
+    struct CSamplePlace {
+        CScanPlace centre;
+        double across, down;
+    };
+    // The sample in map column `column` and map row `row`, placed by the marks of its cell. The
+    // columns and rows can be placed once and their samples placed from them.
+    CSamplePlace Place(CCellPlace column, CCellPlace row) const;
+
     // The centre of map sample (x, y) in the scan, and the extent of that sample there in scan
     // samples across and down.
     CScanPlace Centre(int32_t x, int32_t y) const;
@@ -44,8 +62,6 @@ private:
     size_t Index(int32_t i, int32_t j) const {
         return static_cast<size_t>(j) * m_Grid.columns + i;
     }
-    // The cell whose marks place map sample (x, y), and where in it (0..1 inside the cell).
-    void Cell(int32_t x, int32_t y, int32_t& i, int32_t& j, double& t, double& u) const;
 
     CMapGrid m_Grid;
     std::vector<CScanPlace> m_Places;

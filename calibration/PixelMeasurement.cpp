@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace kavrel::offset {
@@ -34,6 +35,43 @@ struct CCover {
         return std::max(std::min(to, double(k + 1)) - std::max(from, double(k)), 0.0);
     }
 };
+
+// The mean of the scan samples that cover cx across and cy down, each weighted by how much of
+// it lies inside; samples beyond the scan's edges repeat the outermost ones. 0 when nothing is
+// covered.
+double CoveredMean(const CFrame& scan, const CCover& cx, const CCover& cy) {
+    const int32_t cols = scan.m_nCols, rows = scan.m_nRows;
+    const uint16_t* samples = scan.m_pData.get();
+    const int32_t first = cx.First();
+    const int64_t count = int64_t{cx.Last()} - first + 1;
+    // Row by row; `across(k)` and `column(k)` are the weight and the place of the k-th column.
+    auto sumRows = [&](auto across, auto column) {
+        double sum = 0, weight = 0;
+        for (int32_t b = cy.First(); b <= cy.Last(); ++b) {
+            const uint16_t* row = samples + static_cast<size_t>(std::clamp(b, 0, rows - 1)) * cols;
+            const double down = cy.Weight(b);
+            for (int64_t k = 0; k < count; ++k) {
+                const double w = across(k) * down;
+                sum += w * static_cast<int16_t>(row[column(k)]);
+                weight += w;
+            }
+        }
+        return weight > 0 ? sum / weight : 0;
+    };
+    // The columns' weights and places are worked out once for all rows; a cover wider than any
+    // that the extent's bounds allow takes them as it goes.
+    constexpr int64_t kMostColumns = 40;
+    auto place = [&](int64_t k) { return std::clamp(static_cast<int32_t>(first + k), 0, cols - 1); };
+    if (count > kMostColumns)
+        return sumRows([&](int64_t k) { return cx.Weight(static_cast<int32_t>(first + k)); }, place);
+    double across[kMostColumns];
+    int32_t column[kMostColumns];
+    for (int64_t k = 0; k < count; ++k) {
+        across[k] = cx.Weight(static_cast<int32_t>(first + k));
+        column[k] = place(k);
+    }
+    return sumRows([&](int64_t k) { return across[k]; }, [&](int64_t k) { return column[k]; });
+}
 
 // The mean of `plane` over the ring of samples beyond the mark radius of (x, y) and within two
 // samples of it, inside the plane; false when the ring lies wholly outside.
@@ -113,28 +151,21 @@ struct CFrameAccess {
 
 void MeasureEveryPixel(const CMarkGrid& marks, const CFrame& scan, CWorkPlane& measured) {
     if (!scan.HasData() || !measured.HasData() || scan.m_nCols <= 0 || scan.m_nRows <= 0) return;
-    const int32_t cols = scan.m_nCols, rows = scan.m_nRows;
-    const uint16_t* samples = scan.m_pData.get();
-    for (int32_t y = 0; y < measured.Height(); ++y)
+    // Every column and every row is placed among the cells once.
+    std::vector<CMarkGrid::CCellPlace> columns(static_cast<size_t>(measured.Width()));
+    for (int32_t x = 0; x < measured.Width(); ++x) columns[x] = marks.Column(x);
+    for (int32_t y = 0; y < measured.Height(); ++y) {
+        const CMarkGrid::CCellPlace row = marks.Row(y);
+        float* out = &measured.At(0, y);
         for (int32_t x = 0; x < measured.Width(); ++x) {
-            const CScanPlace centre = marks.Centre(x, y);
-            double across = 1, down = 1;
-            marks.Extent(x, y, across, down);
-            across = std::clamp(across, kNarrowestExtent, kWidestExtent);
-            down = std::clamp(down, kNarrowestExtent, kWidestExtent);
-            const CCover cx{centre.x - across / 2, centre.x + across / 2};
-            const CCover cy{centre.y - down / 2, centre.y + down / 2};
-            double sum = 0, weight = 0;
-            for (int32_t b = cy.First(); b <= cy.Last(); ++b) {
-                const uint16_t* row = samples + static_cast<size_t>(std::clamp(b, 0, rows - 1)) * cols;
-                for (int32_t a = cx.First(); a <= cx.Last(); ++a) {
-                    const double w = cx.Weight(a) * cy.Weight(b);
-                    sum += w * static_cast<int16_t>(row[std::clamp(a, 0, cols - 1)]);
-                    weight += w;
-                }
-            }
-            measured.At(x, y) = static_cast<float>(weight > 0 ? sum / weight : 0);
+            const CMarkGrid::CSamplePlace place = marks.Place(columns[x], row);
+            const double across = std::clamp(place.across, kNarrowestExtent, kWidestExtent);
+            const double down = std::clamp(place.down, kNarrowestExtent, kWidestExtent);
+            const CCover cx{place.centre.x - across / 2, place.centre.x + across / 2};
+            const CCover cy{place.centre.y - down / 2, place.centre.y + down / 2};
+            out[x] = static_cast<float>(CoveredMean(scan, cx, cy));
         }
+    }
 }
 
 CPrintSpread EstimatePrintSpread(const CWorkPlane& measured, const CMarkGrid& marks) {
