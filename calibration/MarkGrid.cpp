@@ -183,15 +183,25 @@ CMarkGrid::CCellPlace CMarkGrid::Row(int32_t y) const {
     return CCellPlace{j, gy - j};
 }
 
-CMarkGrid::CSamplePlace CMarkGrid::Place(CCellPlace column, CCellPlace row) const {
-    const int32_t i = column.cell, j = row.cell;
-    const double t = column.fraction, u = row.fraction;
+CMarkGrid::CColumnInCells CMarkGrid::ColumnInCells(CCellPlace column, int32_t cellRow) const {
+    const int32_t i = column.cell, j = cellRow;
+    const double t = column.fraction;
     const CScanPlace a = Mark(i, j), b = Mark(i + 1, j), c = Mark(i, j + 1), d = Mark(i + 1, j + 1);
-    return CSamplePlace{
-        CScanPlace{(1 - u) * ((1 - t) * a.x + t * b.x) + u * ((1 - t) * c.x + t * d.x),
-                   (1 - u) * ((1 - t) * a.y + t * b.y) + u * ((1 - t) * c.y + t * d.y)},
-        std::abs((1 - u) * (b.x - a.x) + u * (d.x - c.x)) / m_Grid.stepX,
-        std::abs((1 - t) * (c.y - a.y) + t * (d.y - b.y)) / m_Grid.stepY};
+    return CColumnInCells{CScanPlace{(1 - t) * a.x + t * b.x, (1 - t) * a.y + t * b.y},
+                          CScanPlace{(1 - t) * c.x + t * d.x, (1 - t) * c.y + t * d.y},
+                          std::abs((1 - t) * (c.y - a.y) + t * (d.y - b.y)) / m_Grid.stepY};
+}
+
+double CMarkGrid::ExtentAcross(int32_t cellColumn, CCellPlace row) const {
+    const int32_t i = cellColumn, j = row.cell;
+    const double u = row.fraction;
+    const CScanPlace a = Mark(i, j), b = Mark(i + 1, j), c = Mark(i, j + 1), d = Mark(i + 1, j + 1);
+    return std::abs((1 - u) * (b.x - a.x) + u * (d.x - c.x)) / m_Grid.stepX;
+}
+
+CMarkGrid::CSamplePlace CMarkGrid::Place(CCellPlace column, CCellPlace row) const {
+    const CColumnInCells inCells = ColumnInCells(column, row.cell);
+    return CSamplePlace{Centre(inCells, row), ExtentAcross(column.cell, row), inCells.down};
 }
 
 CScanPlace CMarkGrid::Centre(int32_t x, int32_t y) const { return Place(Column(x), Row(y)).centre; }

@@ -49,9 +49,24 @@ public:
         CScanPlace centre;
         double across, down;
     };
-    // The sample in map column `column` and map row `row`, placed by the marks of its cell. The
-    // columns and rows can be placed once and their samples placed from them.
+    // The sample in map column `column` and map row `row`, placed by the marks of its cell.
     CSamplePlace Place(CCellPlace column, CCellPlace row) const;
+
+    // The same in parts, for placing many samples: what depends on the column and the row of
+    // cells alone (where the column meets the lines between the cell's upper and its lower marks,
+    // and the extent down), what depends on the column of cells and the row alone (the extent
+    // across), and the centre from the first part and the row.
+    struct CColumnInCells {
+        CScanPlace upper, lower;
+        double down;
+    };
+    CColumnInCells ColumnInCells(CCellPlace column, int32_t cellRow) const;
+    double ExtentAcross(int32_t cellColumn, CCellPlace row) const;
+    static CScanPlace Centre(const CColumnInCells& column, CCellPlace row) {
+        const double u = row.fraction;
+        return CScanPlace{(1 - u) * column.upper.x + u * column.lower.x,
+                          (1 - u) * column.upper.y + u * column.lower.y};
+    }
 
     // The centre of map sample (x, y) in the scan, and the extent of that sample there in scan
     // samples across and down.

@@ -17,13 +17,19 @@ constexpr double kNoiseMultiple = 3.0;
 // The median of the size of a normally distributed value, in standard deviations.
 constexpr double kMedianToDeviation = 1.4826;
 
-// Whether (x, y) lies within the repaired samples of a grid point, or one sample beyond.
-bool NearMark(const CMapGrid& grid, int32_t x, int32_t y, int32_t radiusSquared) {
+// The squared distance from a grid point within which a sample is near its mark: the repaired
+// samples, and one sample beyond.
+double NearMarkSquared(int32_t radiusSquared) {
+    const double reach = std::sqrt(double(radiusSquared)) + 1;
+    return reach * reach;
+}
+
+// Whether (x, y) lies within NearMarkSquared of the nearest grid point.
+bool NearMark(const CMapGrid& grid, int32_t x, int32_t y, double nearSquared) {
     const int32_t i = std::clamp((x - grid.x + grid.stepX / 2) / grid.stepX, 0, grid.columns - 1);
     const int32_t j = std::clamp((y - grid.y + grid.stepY / 2) / grid.stepY, 0, grid.rows - 1);
     const int32_t dx = x - grid.PointX(i), dy = y - grid.PointY(j);
-    const double reach = std::sqrt(double(radiusSquared)) + 1;
-    return dx * dx + dy * dy <= reach * reach;
+    return dx * dx + dy * dy <= nearSquared;
 }
 
 std::vector<double> GaussianKernel() {
@@ -153,10 +159,10 @@ double EstimateSampleNoise(const CWorkPlane& measured, const CMapGrid& grid,
                            int32_t markRadiusSquared) {
     if (!measured.HasData() || !grid.Usable()) return 0;
     std::vector<float> sizes;
+    const double nearSquared = NearMarkSquared(markRadiusSquared);
     for (int32_t y = grid.PointY(0); y + 1 <= grid.PointY(grid.rows - 1); y += 2)
         for (int32_t x = grid.PointX(0); x + 1 <= grid.PointX(grid.columns - 1); x += 2) {
-            if (NearMark(grid, x, y, markRadiusSquared) ||
-                NearMark(grid, x + 1, y + 1, markRadiusSquared))
+            if (NearMark(grid, x, y, nearSquared) || NearMark(grid, x + 1, y + 1, nearSquared))
                 continue;
             const double d = (measured.At(x, y) - measured.At(x + 1, y) - measured.At(x, y + 1) +
                               measured.At(x + 1, y + 1)) / 2;

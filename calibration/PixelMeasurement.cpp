@@ -27,14 +27,49 @@ constexpr double kWidestExtent = 32;
 
 // The scan samples that cover the stretch from `from` to `to` (continuous places), and how much
 // of each lies inside it.
+// Within kNearZero of 0 the quotient rounded toward zero needs only one step to floor or ceil; the
+// library's floor and ceil take many more instructions without SSE4.1.
+constexpr double kNearZero = 1e9;
+int32_t FloorToInt(double v) {
+    if (v <= -kNearZero || v >= kNearZero || v != v) return static_cast<int32_t>(std::floor(v));
+    const int32_t truncated = static_cast<int32_t>(v);
+    return truncated - (v < truncated ? 1 : 0);
+}
+int32_t CeilToInt(double v) {
+    if (v <= -kNearZero || v >= kNearZero || v != v) return static_cast<int32_t>(std::ceil(v));
+    const int32_t truncated = static_cast<int32_t>(v);
+    return truncated + (v > truncated ? 1 : 0);
+}
+
 struct CCover {
     double from, to;
-    int32_t First() const { return static_cast<int32_t>(std::floor(from)); }
-    int32_t Last() const { return std::max(First(), static_cast<int32_t>(std::ceil(to)) - 1); }
+    int32_t First() const { return FloorToInt(from); }
+    int32_t Last() const { return std::max(First(), CeilToInt(to) - 1); }
     double Weight(int32_t k) const {
         return std::max(std::min(to, double(k + 1)) - std::max(from, double(k)), 0.0);
     }
 };
+
+// The samples of a cover `Columns` wide that lies inside the scan, row after row from `first`:
+// their weighted sum and their weights, added in the same order as a cover of any size adds
+// them, with the columns' weights kept in registers.
+template <int32_t Columns>
+double MeanInside(const uint16_t* first, int32_t stride, const double* weights, const CCover& cy,
+                  int32_t firstRow, int32_t lastRow) {
+    double across[Columns];
+    std::copy(weights, weights + Columns, across);
+    double sum = 0, weight = 0;
+    for (int32_t b = firstRow; b <= lastRow; ++b, first += stride) {
+        const double down = cy.Weight(b);
+#pragma GCC unroll 4
+        for (int32_t k = 0; k < Columns; ++k) {
+            const double w = across[k] * down;
+            sum += w * static_cast<int16_t>(first[k]);
+            weight += w;
+        }
+    }
+    return weight > 0 ? sum / weight : 0;
+}
 
 // The mean of the scan samples that cover cx across and cy down, each weighted by how much of
 // it lies inside; samples beyond the scan's edges repeat the outermost ones. 0 when nothing is
@@ -44,10 +79,25 @@ double CoveredMean(const CFrame& scan, const CCover& cx, const CCover& cy) {
     const uint16_t* samples = scan.m_pData.get();
     const int32_t first = cx.First();
     const int64_t count = int64_t{cx.Last()} - first + 1;
+    const int32_t firstRow = cy.First(), lastRow = cy.Last();
+    // The usual cover: a few columns, all inside the scan.
+    constexpr int64_t kMostInside = 4;
+    if (count <= kMostInside && first >= 0 && first + count <= cols && firstRow >= 0 &&
+        lastRow < rows) {
+        double weights[kMostInside];
+        for (int32_t k = 0; k < count; ++k) weights[k] = cx.Weight(first + k);
+        const uint16_t* at = samples + static_cast<size_t>(firstRow) * cols + first;
+        switch (count) {
+            case 1: return MeanInside<1>(at, cols, weights, cy, firstRow, lastRow);
+            case 2: return MeanInside<2>(at, cols, weights, cy, firstRow, lastRow);
+            case 3: return MeanInside<3>(at, cols, weights, cy, firstRow, lastRow);
+            default: return MeanInside<4>(at, cols, weights, cy, firstRow, lastRow);
+        }
+    }
     // Row by row; `across(k)` and `column(k)` are the weight and the place of the k-th column.
     auto sumRows = [&](auto across, auto column) {
         double sum = 0, weight = 0;
-        for (int32_t b = cy.First(); b <= cy.Last(); ++b) {
+        for (int32_t b = firstRow; b <= lastRow; ++b) {
             const uint16_t* row = samples + static_cast<size_t>(std::clamp(b, 0, rows - 1)) * cols;
             const double down = cy.Weight(b);
             for (int64_t k = 0; k < count; ++k) {
@@ -151,18 +201,35 @@ struct CFrameAccess {
 
 void MeasureEveryPixel(const CMarkGrid& marks, const CFrame& scan, CWorkPlane& measured) {
     if (!scan.HasData() || !measured.HasData() || scan.m_nCols <= 0 || scan.m_nRows <= 0) return;
-    // Every column and every row is placed among the cells once.
-    std::vector<CMarkGrid::CCellPlace> columns(static_cast<size_t>(measured.Width()));
-    for (int32_t x = 0; x < measured.Width(); ++x) columns[x] = marks.Column(x);
+    const int32_t width = measured.Width();
+    auto halfExtent = [](double extent) {
+        return std::clamp(extent, kNarrowestExtent, kWidestExtent) / 2;
+    };
+    // What a sample's place depends on is worked out once: for every column, once per row of
+    // cells; for every column of cells, once per row.
+    std::vector<CMarkGrid::CCellPlace> columns(static_cast<size_t>(width));
+    for (int32_t x = 0; x < width; ++x) columns[x] = marks.Column(x);
+    std::vector<CMarkGrid::CColumnInCells> inCells(static_cast<size_t>(width));
+    std::vector<double> halfDown(static_cast<size_t>(width));
+    std::vector<double> halfAcross(static_cast<size_t>(std::max(marks.Grid().columns - 1, 0)));
+    int32_t cellRow = -1;
     for (int32_t y = 0; y < measured.Height(); ++y) {
         const CMarkGrid::CCellPlace row = marks.Row(y);
+        if (row.cell != cellRow) {
+            cellRow = row.cell;
+            for (int32_t x = 0; x < width; ++x) {
+                inCells[x] = marks.ColumnInCells(columns[x], cellRow);
+                halfDown[x] = halfExtent(inCells[x].down);
+            }
+        }
+        for (size_t i = 0; i < halfAcross.size(); ++i)
+            halfAcross[i] = halfExtent(marks.ExtentAcross(static_cast<int32_t>(i), row));
         float* out = &measured.At(0, y);
-        for (int32_t x = 0; x < measured.Width(); ++x) {
-            const CMarkGrid::CSamplePlace place = marks.Place(columns[x], row);
-            const double across = std::clamp(place.across, kNarrowestExtent, kWidestExtent);
-            const double down = std::clamp(place.down, kNarrowestExtent, kWidestExtent);
-            const CCover cx{place.centre.x - across / 2, place.centre.x + across / 2};
-            const CCover cy{place.centre.y - down / 2, place.centre.y + down / 2};
+        for (int32_t x = 0; x < width; ++x) {
+            const CScanPlace centre = CMarkGrid::Centre(inCells[x], row);
+            const double across = halfAcross[columns[x].cell], down = halfDown[x];
+            const CCover cx{centre.x - across, centre.x + across};
+            const CCover cy{centre.y - down, centre.y + down};
             out[x] = static_cast<float>(CoveredMean(scan, cx, cy));
         }
     }
