@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <emmintrin.h>
+
 namespace kavrel::offset {
 
 namespace {
@@ -25,8 +27,6 @@ constexpr int32_t kWidestEdgeBand = 8;
 constexpr double kNarrowestExtent = 0.1;
 constexpr double kWidestExtent = 32;
 
-// The scan samples that cover the stretch from `from` to `to` (continuous places), and how much
-// of each lies inside it.
 // Within kNearZero of 0 the quotient rounded toward zero needs only one step to floor or ceil; the
 // library's floor and ceil take many more instructions without SSE4.1.
 constexpr double kNearZero = 1e9;
@@ -41,35 +41,18 @@ int32_t CeilToInt(double v) {
     return truncated + (v > truncated ? 1 : 0);
 }
 
+// The scan samples that cover the stretch from `from` to `to` (continuous places), and how much
+// of each lies inside it.
 struct CCover {
+    CCover(double start, double end)
+        : from(start), to(end), first(FloorToInt(start)), last(std::max(first, CeilToInt(end) - 1)) {}
+
     double from, to;
-    int32_t First() const { return FloorToInt(from); }
-    int32_t Last() const { return std::max(First(), CeilToInt(to) - 1); }
+    int32_t first, last;  // the first and the last sample covered
     double Weight(int32_t k) const {
         return std::max(std::min(to, double(k + 1)) - std::max(from, double(k)), 0.0);
     }
 };
-
-// The samples of a cover `Columns` wide that lies inside the scan, row after row from `first`:
-// their weighted sum and their weights, added in the same order as a cover of any size adds
-// them, with the columns' weights kept in registers.
-template <int32_t Columns>
-double MeanInside(const uint16_t* first, int32_t stride, const double* weights, const CCover& cy,
-                  int32_t firstRow, int32_t lastRow) {
-    double across[Columns];
-    std::copy(weights, weights + Columns, across);
-    double sum = 0, weight = 0;
-    for (int32_t b = firstRow; b <= lastRow; ++b, first += stride) {
-        const double down = cy.Weight(b);
-#pragma GCC unroll 4
-        for (int32_t k = 0; k < Columns; ++k) {
-            const double w = across[k] * down;
-            sum += w * static_cast<int16_t>(first[k]);
-            weight += w;
-        }
-    }
-    return weight > 0 ? sum / weight : 0;
-}
 
 // The mean of the scan samples that cover cx across and cy down, each weighted by how much of
 // it lies inside; samples beyond the scan's edges repeat the outermost ones. 0 when nothing is
@@ -77,50 +60,89 @@ double MeanInside(const uint16_t* first, int32_t stride, const double* weights, 
 double CoveredMean(const CFrame& scan, const CCover& cx, const CCover& cy) {
     const int32_t cols = scan.m_nCols, rows = scan.m_nRows;
     const uint16_t* samples = scan.m_pData.get();
-    const int32_t first = cx.First();
-    const int64_t count = int64_t{cx.Last()} - first + 1;
-    const int32_t firstRow = cy.First(), lastRow = cy.Last();
-    // The usual cover: a few columns, all inside the scan.
-    constexpr int64_t kMostInside = 4;
-    if (count <= kMostInside && first >= 0 && first + count <= cols && firstRow >= 0 &&
-        lastRow < rows) {
-        double weights[kMostInside];
-        for (int32_t k = 0; k < count; ++k) weights[k] = cx.Weight(first + k);
-        const uint16_t* at = samples + static_cast<size_t>(firstRow) * cols + first;
-        switch (count) {
-            case 1: return MeanInside<1>(at, cols, weights, cy, firstRow, lastRow);
-            case 2: return MeanInside<2>(at, cols, weights, cy, firstRow, lastRow);
-            case 3: return MeanInside<3>(at, cols, weights, cy, firstRow, lastRow);
-            default: return MeanInside<4>(at, cols, weights, cy, firstRow, lastRow);
+    double sum = 0, weight = 0;
+    for (int32_t b = cy.first; b <= cy.last; ++b) {
+        const uint16_t* row = samples + static_cast<size_t>(std::clamp(b, 0, rows - 1)) * cols;
+        for (int32_t a = cx.first; a <= cx.last; ++a) {
+            const double w = cx.Weight(a) * cy.Weight(b);
+            sum += w * static_cast<int16_t>(row[std::clamp(a, 0, cols - 1)]);
+            weight += w;
         }
     }
-    // Row by row; `across(k)` and `column(k)` are the weight and the place of the k-th column.
-    auto sumRows = [&](auto across, auto column) {
-        double sum = 0, weight = 0;
-        for (int32_t b = firstRow; b <= lastRow; ++b) {
-            const uint16_t* row = samples + static_cast<size_t>(std::clamp(b, 0, rows - 1)) * cols;
-            const double down = cy.Weight(b);
-            for (int64_t k = 0; k < count; ++k) {
-                const double w = across(k) * down;
-                sum += w * static_cast<int16_t>(row[column(k)]);
-                weight += w;
-            }
-        }
-        return weight > 0 ? sum / weight : 0;
-    };
-    // The columns' weights and places are worked out once for all rows; a cover wider than any
-    // that the extent's bounds allow takes them as it goes.
-    constexpr int64_t kMostColumns = 40;
-    auto place = [&](int64_t k) { return std::clamp(static_cast<int32_t>(first + k), 0, cols - 1); };
-    if (count > kMostColumns)
-        return sumRows([&](int64_t k) { return cx.Weight(static_cast<int32_t>(first + k)); }, place);
-    double across[kMostColumns];
-    int32_t column[kMostColumns];
-    for (int64_t k = 0; k < count; ++k) {
-        across[k] = cx.Weight(static_cast<int32_t>(first + k));
-        column[k] = place(k);
+    return weight > 0 ? sum / weight : 0;
+}
+
+// A map sample's cover in the scan, across and down.
+struct CCover2D {
+    CCover across, down;
+};
+
+// The scan's 4 x 4 samples from the first that the cover reads, when the cover is at most four
+// columns wide and four rows high and the 4 x 4 lie inside the scan; nullptr otherwise. The
+// columns and rows beyond the cover's own have weight 0 (CCover::Weight), and a term of weight 0
+// leaves the sum and the weight as they were (neither is ever -0: both start at +0), so that the
+// 4 x 4 measure exactly what the cover does.
+const uint16_t* FourByFour(const CFrame& scan, const CCover2D& cover) {
+    const int32_t first = cover.across.first, firstRow = cover.down.first;
+    if (int64_t{cover.across.last} - first >= 4 || int64_t{cover.down.last} - firstRow >= 4 ||
+        first < 0 || firstRow < 0 || first > scan.m_nCols - 4 || firstRow > scan.m_nRows - 4)
+        return nullptr;
+    return scan.m_pData.get() + static_cast<size_t>(firstRow) * scan.m_nCols + first;
+}
+
+// The weights of the four places from each cover's first, the left cover's in the low lane:
+// CCover::Weight, with the operands of the SSE2 minimum and maximum ordered so that they choose
+// as std::min and std::max do.
+void FourWeights(const CCover& left, const CCover& right, __m128d (&weights)[4]) {
+    const __m128d from = _mm_set_pd(right.from, left.from), to = _mm_set_pd(right.to, left.to);
+    // The places as doubles: the first's, plus k (exact, as for any integer of 32 bits).
+    const __m128d first = _mm_cvtepi32_pd(_mm_set_epi32(0, 0, right.first, left.first));
+#pragma GCC unroll 4
+    for (int32_t k = 0; k < 4; ++k) {
+        const __m128d place = _mm_add_pd(first, _mm_set1_pd(k));
+        const __m128d next = _mm_add_pd(first, _mm_set1_pd(k + 1));
+        weights[k] = _mm_max_pd(_mm_setzero_pd(),
+                                _mm_sub_pd(_mm_min_pd(next, to), _mm_max_pd(place, from)));
     }
-    return sumRows([&](int64_t k) { return across[k]; }, [&](int64_t k) { return column[k]; });
+}
+
+// Four samples from each of `left` and `right`, as doubles, column by column, left in the low lane.
+void FourColumns(const uint16_t* left, const uint16_t* right, __m128d (&columns)[4]) {
+    __m128i l = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(left));
+    __m128i r = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(right));
+    // Signed 16-bit samples widened to 32 bits.
+    l = _mm_srai_epi32(_mm_unpacklo_epi16(l, l), 16);
+    r = _mm_srai_epi32(_mm_unpacklo_epi16(r, r), 16);
+    const __m128i low = _mm_unpacklo_epi32(l, r), high = _mm_unpackhi_epi32(l, r);
+    columns[0] = _mm_cvtepi32_pd(low);
+    columns[1] = _mm_cvtepi32_pd(_mm_srli_si128(low, 8));
+    columns[2] = _mm_cvtepi32_pd(high);
+    columns[3] = _mm_cvtepi32_pd(_mm_srli_si128(high, 8));
+}
+
+// CoveredMean of two covers side by side, each in a lane of its own, from their FourByFour
+// samples, into out[0] and out[1]: the same terms in the same order, with the terms of weight 0.
+void MeanOfPair(const uint16_t* left, const uint16_t* right, int32_t stride, const CCover2D& leftCover,
+                const CCover2D& rightCover, float* out) {
+    __m128d across[4], down[4], samples[4];
+    FourWeights(leftCover.across, rightCover.across, across);
+    FourWeights(leftCover.down, rightCover.down, down);
+    __m128d sum = _mm_setzero_pd(), weight = _mm_setzero_pd();
+#pragma GCC unroll 4
+    for (int32_t b = 0; b < 4; ++b, left += stride, right += stride) {
+        FourColumns(left, right, samples);
+#pragma GCC unroll 4
+        for (int32_t k = 0; k < 4; ++k) {
+            const __m128d w = _mm_mul_pd(across[k], down[b]);
+            sum = _mm_add_pd(sum, _mm_mul_pd(w, samples[k]));
+            weight = _mm_add_pd(weight, w);
+        }
+    }
+    double sums[2], weights[2];
+    _mm_storeu_pd(sums, sum);
+    _mm_storeu_pd(weights, weight);
+    for (int32_t lane = 0; lane < 2; ++lane)
+        out[lane] = static_cast<float>(weights[lane] > 0 ? sums[lane] / weights[lane] : 0);
 }
 
 // The mean of `plane` over the ring of samples beyond the mark radius of (x, y) and within two
@@ -224,13 +246,28 @@ void MeasureEveryPixel(const CMarkGrid& marks, const CFrame& scan, CWorkPlane& m
         }
         for (size_t i = 0; i < halfAcross.size(); ++i)
             halfAcross[i] = halfExtent(marks.ExtentAcross(static_cast<int32_t>(i), row));
-        float* out = &measured.At(0, y);
-        for (int32_t x = 0; x < width; ++x) {
+        auto coverOf = [&](int32_t x) {
             const CScanPlace centre = CMarkGrid::Centre(inCells[x], row);
             const double across = halfAcross[columns[x].cell], down = halfDown[x];
-            const CCover cx{centre.x - across, centre.x + across};
-            const CCover cy{centre.y - down, centre.y + down};
-            out[x] = static_cast<float>(CoveredMean(scan, cx, cy));
+            return CCover2D{CCover{centre.x - across, centre.x + across},
+                            CCover{centre.y - down, centre.y + down}};
+        };
+        float* out = &measured.At(0, y);
+        int32_t x = 0;
+        for (; x + 2 <= width; x += 2) {
+            const CCover2D left = coverOf(x), right = coverOf(x + 1);
+            const uint16_t* leftSamples = FourByFour(scan, left);
+            const uint16_t* rightSamples = FourByFour(scan, right);
+            if (leftSamples != nullptr && rightSamples != nullptr) {
+                MeanOfPair(leftSamples, rightSamples, scan.m_nCols, left, right, out + x);
+                continue;
+            }
+            out[x] = static_cast<float>(CoveredMean(scan, left.across, left.down));
+            out[x + 1] = static_cast<float>(CoveredMean(scan, right.across, right.down));
+        }
+        for (; x < width; ++x) {
+            const CCover2D cover = coverOf(x);
+            out[x] = static_cast<float>(CoveredMean(scan, cover.across, cover.down));
         }
     }
 }
