@@ -24,12 +24,18 @@ double NearMarkSquared(int32_t radiusSquared) {
     return reach * reach;
 }
 
-// Whether (x, y) lies within NearMarkSquared of the nearest grid point.
-bool NearMark(const CMapGrid& grid, int32_t x, int32_t y, double nearSquared) {
-    const int32_t i = std::clamp((x - grid.x + grid.stepX / 2) / grid.stepX, 0, grid.columns - 1);
-    const int32_t j = std::clamp((y - grid.y + grid.stepY / 2) / grid.stepY, 0, grid.rows - 1);
-    const int32_t dx = x - grid.PointX(i), dy = y - grid.PointY(j);
-    return dx * dx + dy * dy <= nearSquared;
+// For each place 0 .. length - 1 along one direction, the squared distance to the nearest of the
+// `count` grid lines from `first` on, `step` apart. A sample is near a mark where the sum of its
+// column's and its row's lies within NearMarkSquared.
+std::vector<int32_t> SquaredDistancesToGrid(int32_t first, int32_t step, int32_t count,
+                                            int32_t length) {
+    std::vector<int32_t> squared(static_cast<size_t>(std::max(length, 0)));
+    for (int32_t p = 0; p < length; ++p) {
+        const int32_t k = std::clamp((p - first + step / 2) / step, 0, count - 1);
+        const int32_t d = p - (first + k * step);
+        squared[p] = d * d;
+    }
+    return squared;
 }
 
 std::vector<double> GaussianKernel() {
@@ -160,10 +166,14 @@ double EstimateSampleNoise(const CWorkPlane& measured, const CMapGrid& grid,
     if (!measured.HasData() || !grid.Usable()) return 0;
     std::vector<float> sizes;
     const double nearSquared = NearMarkSquared(markRadiusSquared);
+    const std::vector<int32_t> across =
+        SquaredDistancesToGrid(grid.x, grid.stepX, grid.columns, measured.Width());
+    const std::vector<int32_t> down =
+        SquaredDistancesToGrid(grid.y, grid.stepY, grid.rows, measured.Height());
+    auto nearMark = [&](int32_t x, int32_t y) { return across[x] + down[y] <= nearSquared; };
     for (int32_t y = grid.PointY(0); y + 1 <= grid.PointY(grid.rows - 1); y += 2)
         for (int32_t x = grid.PointX(0); x + 1 <= grid.PointX(grid.columns - 1); x += 2) {
-            if (NearMark(grid, x, y, nearSquared) || NearMark(grid, x + 1, y + 1, nearSquared))
-                continue;
+            if (nearMark(x, y) || nearMark(x + 1, y + 1)) continue;
             const double d = (measured.At(x, y) - measured.At(x + 1, y) - measured.At(x, y + 1) +
                               measured.At(x + 1, y + 1)) / 2;
             sizes.push_back(static_cast<float>(std::abs(d)));
