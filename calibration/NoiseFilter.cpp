@@ -86,7 +86,8 @@ struct CTerm {
 void SumTerms(const CTerm* terms, int32_t count, int32_t from, int32_t to, const double* scale,
               int32_t scaleStep, float* out) {
     auto load = [](const float* at) {
-        return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at))));
+        const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
+        return _mm_cvtps_pd(_mm_castsi128_ps(two));
     };
     auto scaleOf = [&](int32_t x) {
         return scaleStep == 0 ? _mm_set1_pd(scale[0]) : _mm_loadu_pd(scale + x);
@@ -106,7 +107,8 @@ void SumTerms(const CTerm* terms, int32_t count, int32_t from, int32_t to, const
     }
     for (; x < to; ++x) {
         double sum = 0;
-        for (int32_t t = 0; t < count; ++t) sum += terms[t].weight * terms[t].line[x + terms[t].offset];
+        for (int32_t t = 0; t < count; ++t)
+            sum += terms[t].weight * terms[t].line[x + terms[t].offset];
         out[x] = static_cast<float>(sum * scale[x * scaleStep]);
     }
 }

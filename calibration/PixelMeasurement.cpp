@@ -45,7 +45,10 @@ int32_t CeilToInt(double v) {
 // of each lies inside it.
 struct CCover {
     CCover(double start, double end)
-        : from(start), to(end), first(FloorToInt(start)), last(std::max(first, CeilToInt(end) - 1)) {}
+        : from(start),
+          to(end),
+          first(FloorToInt(start)),
+          last(std::max(first, CeilToInt(end) - 1)) {}
 
     double from, to;
     int32_t first, last;  // the first and the last sample covered
@@ -72,39 +75,69 @@ double CoveredMean(const CFrame& scan, const CCover& cx, const CCover& cy) {
     return weight > 0 ? sum / weight : 0;
 }
 
-// A map sample's cover in the scan, across and down.
-struct CCover2D {
-    CCover across, down;
-};
-
-// The scan's 4 x 4 samples from the first that the cover reads, when the cover is at most four
-// columns wide and four rows high and the 4 x 4 lie inside the scan; nullptr otherwise. The
-// columns and rows beyond the cover's own have weight 0 (CCover::Weight), and a term of weight 0
-// leaves the sum and the weight as they were (neither is ever -0: both start at +0), so that the
-// 4 x 4 measure exactly what the cover does.
-const uint16_t* FourByFour(const CFrame& scan, const CCover2D& cover) {
-    const int32_t first = cover.across.first, firstRow = cover.down.first;
-    if (int64_t{cover.across.last} - first >= 4 || int64_t{cover.down.last} - firstRow >= 4 ||
-        first < 0 || firstRow < 0 || first > scan.m_nCols - 4 || firstRow > scan.m_nRows - 4)
-        return nullptr;
-    return scan.m_pData.get() + static_cast<size_t>(firstRow) * scan.m_nCols + first;
-}
-
-// The weights of the four places from each cover's first, the left cover's in the low lane:
-// CCover::Weight, with the operands of the SSE2 minimum and maximum ordered so that they choose
-// as std::min and std::max do.
-void FourWeights(const CCover& left, const CCover& right, __m128d (&weights)[4]) {
-    const __m128d from = _mm_set_pd(right.from, left.from), to = _mm_set_pd(right.to, left.to);
-    // The places as doubles: the first's, plus k (exact, as for any integer of 32 bits).
-    const __m128d first = _mm_cvtepi32_pd(_mm_set_epi32(0, 0, right.first, left.first));
-#pragma GCC unroll 4
-    for (int32_t k = 0; k < 4; ++k) {
-        const __m128d place = _mm_add_pd(first, _mm_set1_pd(k));
-        const __m128d next = _mm_add_pd(first, _mm_set1_pd(k + 1));
-        weights[k] = _mm_max_pd(_mm_setzero_pd(),
-                                _mm_sub_pd(_mm_min_pd(next, to), _mm_max_pd(place, from)));
+// The covers of two neighbouring samples along one direction, the left one's in the low lane,
+// from their centres and half extents: from and to as CCover has them, and the first and last
+// sample as FloorToInt and CeilToInt give them within kNearZero of 0.
+struct CCoverPair {
+    CCoverPair(double leftCentre, double rightCentre, double leftHalf, double rightHalf)
+        : from(_mm_sub_pd(_mm_set_pd(rightCentre, leftCentre), _mm_set_pd(rightHalf, leftHalf))),
+          to(_mm_add_pd(_mm_set_pd(rightCentre, leftCentre), _mm_set_pd(rightHalf, leftHalf))) {
+        const __m128d above = _mm_set1_pd(-kNearZero), below = _mm_set1_pd(kNearZero);
+        const __m128d fromNear = _mm_and_pd(_mm_cmpgt_pd(from, above), _mm_cmplt_pd(from, below));
+        const __m128d toNear = _mm_and_pd(_mm_cmpgt_pd(to, above), _mm_cmplt_pd(to, below));
+        // False for a NaN as well.
+        nearZero = _mm_movemask_pd(_mm_and_pd(fromNear, toNear)) == 3;
+        // Truncated, then one step toward minus infinity for the first and toward plus infinity
+        // for the end (a comparison's mask is -1 in each 32-bit half of its lane).
+        const __m128i fromTruncated = _mm_cvttpd_epi32(from), toTruncated = _mm_cvttpd_epi32(to);
+        auto lanes = [](__m128d mask) {
+            return _mm_shuffle_epi32(_mm_castpd_si128(mask), _MM_SHUFFLE(2, 0, 2, 0));
+        };
+        first = _mm_add_epi32(fromTruncated,
+                              lanes(_mm_cmplt_pd(from, _mm_cvtepi32_pd(fromTruncated))));
+        const __m128i end = _mm_sub_epi32(
+            toTruncated, lanes(_mm_cmpgt_pd(to, _mm_cvtepi32_pd(toTruncated))));
+        const __m128i lastBeforeEnd = _mm_sub_epi32(end, _mm_set1_epi32(1));
+        const __m128i firstIsLater = _mm_cmpgt_epi32(first, lastBeforeEnd);
+        const __m128i last = _mm_or_si128(_mm_and_si128(firstIsLater, first),
+                                          _mm_andnot_si128(firstIsLater, lastBeforeEnd));
+        for (int32_t lane = 0; lane < 2; ++lane) {
+            firsts[lane] = _mm_cvtsi128_si32(_mm_srli_si128(first, 4 * lane));
+            lasts[lane] = _mm_cvtsi128_si32(_mm_srli_si128(last, 4 * lane));
+        }
     }
-}
+
+    // Whether both covers span at most four samples from their first, which lies in
+    // 0 .. extent - 4. The samples beyond a cover's own then have weight 0 (CCover::Weight), and
+    // a term of weight 0 leaves the sum and the weight as they were (neither is ever -0: both
+    // start at +0), so that four samples from the first measure exactly what the cover does.
+    bool FourWithin(int32_t extent) const {
+        if (!nearZero) return false;
+        for (int32_t lane = 0; lane < 2; ++lane)
+            if (lasts[lane] - firsts[lane] >= 4 || firsts[lane] < 0 || firsts[lane] > extent - 4)
+                return false;
+        return true;
+    }
+
+    __m128d from, to;
+    __m128i first;
+    int32_t firsts[2], lasts[2];
+    bool nearZero;
+
+    // The weights of the four samples from each cover's first: CCover::Weight, with the operands
+    // of the SSE2 minimum and maximum ordered so that they choose as std::min and std::max do.
+    void FourWeights(__m128d (&weights)[4]) const {
+        // The places as doubles: the first's, plus k (exact, as for any integer of 32 bits).
+        const __m128d place0 = _mm_cvtepi32_pd(first);
+#pragma GCC unroll 4
+        for (int32_t k = 0; k < 4; ++k) {
+            const __m128d place = _mm_add_pd(place0, _mm_set1_pd(k));
+            const __m128d next = _mm_add_pd(place0, _mm_set1_pd(k + 1));
+            weights[k] = _mm_max_pd(_mm_setzero_pd(),
+                                    _mm_sub_pd(_mm_min_pd(next, to), _mm_max_pd(place, from)));
+        }
+    }
+};
 
 // Four samples from each of `left` and `right`, as doubles, column by column, left in the low lane.
 void FourColumns(const uint16_t* left, const uint16_t* right, __m128d (&columns)[4]) {
@@ -120,20 +153,27 @@ void FourColumns(const uint16_t* left, const uint16_t* right, __m128d (&columns)
     columns[3] = _mm_cvtepi32_pd(_mm_srli_si128(high, 8));
 }
 
-// CoveredMean of two covers side by side, each in a lane of its own, from their FourByFour
-// samples, into out[0] and out[1]: the same terms in the same order, with the terms of weight 0.
-void MeanOfPair(const uint16_t* left, const uint16_t* right, int32_t stride, const CCover2D& leftCover,
-                const CCover2D& rightCover, float* out) {
-    __m128d across[4], down[4], samples[4];
-    FourWeights(leftCover.across, rightCover.across, across);
-    FourWeights(leftCover.down, rightCover.down, down);
+// CoveredMean of two neighbouring samples, each in a lane of its own, from the four samples
+// across and down from their firsts (CCoverPair::FourWithin), into out[0] and out[1]: the same
+// terms in the same order, with terms of weight 0 among them.
+void MeanOfPair(const CFrame& scan, const CCoverPair& across, const CCoverPair& down, float* out) {
+    const int32_t stride = scan.m_nCols;
+    auto firstOf = [&](int32_t lane) {
+        return scan.m_pData.get() + static_cast<size_t>(down.firsts[lane]) * stride +
+               across.firsts[lane];
+    };
+    const uint16_t* left = firstOf(0);
+    const uint16_t* right = firstOf(1);
+    __m128d acrossWeights[4], downWeights[4], samples[4];
+    across.FourWeights(acrossWeights);
+    down.FourWeights(downWeights);
     __m128d sum = _mm_setzero_pd(), weight = _mm_setzero_pd();
 #pragma GCC unroll 4
     for (int32_t b = 0; b < 4; ++b, left += stride, right += stride) {
         FourColumns(left, right, samples);
 #pragma GCC unroll 4
         for (int32_t k = 0; k < 4; ++k) {
-            const __m128d w = _mm_mul_pd(across[k], down[b]);
+            const __m128d w = _mm_mul_pd(acrossWeights[k], downWeights[b]);
             sum = _mm_add_pd(sum, _mm_mul_pd(w, samples[k]));
             weight = _mm_add_pd(weight, w);
         }
@@ -246,29 +286,29 @@ void MeasureEveryPixel(const CMarkGrid& marks, const CFrame& scan, CWorkPlane& m
         }
         for (size_t i = 0; i < halfAcross.size(); ++i)
             halfAcross[i] = halfExtent(marks.ExtentAcross(static_cast<int32_t>(i), row));
-        auto coverOf = [&](int32_t x) {
-            const CScanPlace centre = CMarkGrid::Centre(inCells[x], row);
+        // Each sample measured alone, as a cover of any size.
+        auto measureAlone = [&](int32_t x, const CScanPlace& centre) {
             const double across = halfAcross[columns[x].cell], down = halfDown[x];
-            return CCover2D{CCover{centre.x - across, centre.x + across},
-                            CCover{centre.y - down, centre.y + down}};
+            const CCover coverAcross(centre.x - across, centre.x + across);
+            const CCover coverDown(centre.y - down, centre.y + down);
+            return static_cast<float>(CoveredMean(scan, coverAcross, coverDown));
         };
         float* out = &measured.At(0, y);
         int32_t x = 0;
         for (; x + 2 <= width; x += 2) {
-            const CCover2D left = coverOf(x), right = coverOf(x + 1);
-            const uint16_t* leftSamples = FourByFour(scan, left);
-            const uint16_t* rightSamples = FourByFour(scan, right);
-            if (leftSamples != nullptr && rightSamples != nullptr) {
-                MeanOfPair(leftSamples, rightSamples, scan.m_nCols, left, right, out + x);
+            const CScanPlace left = CMarkGrid::Centre(inCells[x], row);
+            const CScanPlace right = CMarkGrid::Centre(inCells[x + 1], row);
+            const CCoverPair across(left.x, right.x, halfAcross[columns[x].cell],
+                                    halfAcross[columns[x + 1].cell]);
+            const CCoverPair down(left.y, right.y, halfDown[x], halfDown[x + 1]);
+            if (across.FourWithin(scan.m_nCols) && down.FourWithin(scan.m_nRows)) {
+                MeanOfPair(scan, across, down, out + x);
                 continue;
             }
-            out[x] = static_cast<float>(CoveredMean(scan, left.across, left.down));
-            out[x + 1] = static_cast<float>(CoveredMean(scan, right.across, right.down));
+            out[x] = measureAlone(x, left);
+            out[x + 1] = measureAlone(x + 1, right);
         }
-        for (; x < width; ++x) {
-            const CCover2D cover = coverOf(x);
-            out[x] = static_cast<float>(CoveredMean(scan, cover.across, cover.down));
-        }
+        for (; x < width; ++x) out[x] = measureAlone(x, CMarkGrid::Centre(inCells[x], row));
     }
 }
 

@@ -35,8 +35,8 @@ public:
 
     virtual ~CRulesSetting() {
 #ifdef _WIN32
-        ::WritePrivateProfileStringA(kSection, kKey, m_bHadSetting ? m_strPrevious.c_str() : nullptr,
-                                     kFile);
+        const char* previous = m_bHadSetting ? m_strPrevious.c_str() : nullptr;
+        ::WritePrivateProfileStringA(kSection, kKey, previous, kFile);
 #else
         if (m_bHadSetting)
             setenv(kFolderVariable, m_strPrevious.c_str(), 1);

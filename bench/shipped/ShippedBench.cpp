@@ -167,8 +167,10 @@ int main(int argc, char** argv) {
     auto byPixels = [&] { rules.Choose(2); };
     h.Add({oFloor, oFloor, "", [&] { offsetFloor.Pass(); }});
     h.Add({oBlocks, oFloor, "", [&] { dll.CalcOffset(1); }, byBlocks});
-    h.Add({"CalcOffset, export, pixel rules", oFloor, oBlocks, [&] { dll.CalcOffset(1); }, byPixels});
-    h.Add({oPlain, oFloor, "", [&] { straightforward.CalcOffset(scanPath, straightPath); }, byPixels});
+    h.Add({"CalcOffset, export, pixel rules", oFloor, oBlocks, [&] { dll.CalcOffset(1); },
+           byPixels});
+    h.Add({oPlain, oFloor, "", [&] { straightforward.CalcOffset(scanPath, straightPath); },
+           byPixels});
     h.Add({"  scan read (bitmap file)", oFloor, "", [&] { g_Sink = static_cast<uint32_t>(scan.Load(scanPath)); }});
     h.Add({"  colour byte, table, turn: one pass", oFloor, "", [&] {
                scanPlane.LoadTurnedChannel(scan, 1, scaling);
