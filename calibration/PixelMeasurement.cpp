@@ -8,6 +8,8 @@
 
 #include <emmintrin.h>
 
+#include "base/NonCopyable.h"
+
 namespace kavrel::offset {
 
 namespace {
@@ -259,56 +261,86 @@ struct CFrameAccess {
     }
 };
 
+// The places of the map samples of one row at a time. What a sample's place depends on is worked
+// out once: for every column once per row of cells, for every column of cells once per row.
+class CRowPlaces : private CNonCopyable {
+public:
+    CRowPlaces(const CMarkGrid& marks, int32_t width)
+        : m_Marks(marks),
+          m_Columns(static_cast<size_t>(width)),
+          m_InCells(static_cast<size_t>(width)),
+          m_HalfDown(static_cast<size_t>(width)),
+          m_HalfAcross(static_cast<size_t>(std::max(marks.Grid().columns - 1, 0))) {
+        for (int32_t x = 0; x < width; ++x) m_Columns[x] = marks.Column(x);
+    }
+    virtual ~CRowPlaces() = default;
+
+    void MoveTo(int32_t y) {
+        m_Row = m_Marks.Row(y);
+        if (m_Row.cell != m_nCellRow) {
+            m_nCellRow = m_Row.cell;
+            for (size_t x = 0; x < m_Columns.size(); ++x) {
+                m_InCells[x] = m_Marks.ColumnInCells(m_Columns[x], m_nCellRow);
+                m_HalfDown[x] = HalfExtent(m_InCells[x].down);
+            }
+        }
+        for (size_t i = 0; i < m_HalfAcross.size(); ++i)
+            m_HalfAcross[i] = HalfExtent(m_Marks.ExtentAcross(static_cast<int32_t>(i), m_Row));
+    }
+
+    int32_t Width() const { return static_cast<int32_t>(m_Columns.size()); }
+    CScanPlace Centre(int32_t x) const { return CMarkGrid::Centre(m_InCells[x], m_Row); }
+    // Half the sample's extent across and down, within the bounds of an extent.
+    double HalfAcross(int32_t x) const { return m_HalfAcross[m_Columns[x].cell]; }
+    double HalfDown(int32_t x) const { return m_HalfDown[x]; }
+
+private:
+    static double HalfExtent(double extent) {
+        return std::clamp(extent, kNarrowestExtent, kWidestExtent) / 2;
+    }
+
+    const CMarkGrid& m_Marks;
+    std::vector<CMarkGrid::CCellPlace> m_Columns;
+    std::vector<CMarkGrid::CColumnInCells> m_InCells;
+    std::vector<double> m_HalfDown;
+    std::vector<double> m_HalfAcross;
+    CMarkGrid::CCellPlace m_Row{0, 0};
+    int32_t m_nCellRow = -1;
+};
+
+// Measures the row that `places` has moved to into out[0 .. width - 1]: two neighbouring samples
+// at a time where their covers allow it, any other alone.
+void MeasureRow(const CRowPlaces& places, const CFrame& scan, float* out) {
+    auto measureAlone = [&](int32_t x, const CScanPlace& centre) {
+        const double across = places.HalfAcross(x), down = places.HalfDown(x);
+        const CCover coverAcross(centre.x - across, centre.x + across);
+        const CCover coverDown(centre.y - down, centre.y + down);
+        return static_cast<float>(CoveredMean(scan, coverAcross, coverDown));
+    };
+    const int32_t width = places.Width();
+    int32_t x = 0;
+    for (; x + 2 <= width; x += 2) {
+        const CScanPlace left = places.Centre(x), right = places.Centre(x + 1);
+        const CCoverPair across(left.x, right.x, places.HalfAcross(x), places.HalfAcross(x + 1));
+        const CCoverPair down(left.y, right.y, places.HalfDown(x), places.HalfDown(x + 1));
+        if (across.FourWithin(scan.m_nCols) && down.FourWithin(scan.m_nRows)) {
+            MeanOfPair(scan, across, down, out + x);
+            continue;
+        }
+        out[x] = measureAlone(x, left);
+        out[x + 1] = measureAlone(x + 1, right);
+    }
+    for (; x < width; ++x) out[x] = measureAlone(x, places.Centre(x));
+}
+
 }  // namespace
 
 void MeasureEveryPixel(const CMarkGrid& marks, const CFrame& scan, CWorkPlane& measured) {
     if (!scan.HasData() || !measured.HasData() || scan.m_nCols <= 0 || scan.m_nRows <= 0) return;
-    const int32_t width = measured.Width();
-    auto halfExtent = [](double extent) {
-        return std::clamp(extent, kNarrowestExtent, kWidestExtent) / 2;
-    };
-    // What a sample's place depends on is worked out once: for every column, once per row of
-    // cells; for every column of cells, once per row.
-    std::vector<CMarkGrid::CCellPlace> columns(static_cast<size_t>(width));
-    for (int32_t x = 0; x < width; ++x) columns[x] = marks.Column(x);
-    std::vector<CMarkGrid::CColumnInCells> inCells(static_cast<size_t>(width));
-    std::vector<double> halfDown(static_cast<size_t>(width));
-    std::vector<double> halfAcross(static_cast<size_t>(std::max(marks.Grid().columns - 1, 0)));
-    int32_t cellRow = -1;
+    CRowPlaces places(marks, measured.Width());
     for (int32_t y = 0; y < measured.Height(); ++y) {
-        const CMarkGrid::CCellPlace row = marks.Row(y);
-        if (row.cell != cellRow) {
-            cellRow = row.cell;
-            for (int32_t x = 0; x < width; ++x) {
-                inCells[x] = marks.ColumnInCells(columns[x], cellRow);
-                halfDown[x] = halfExtent(inCells[x].down);
-            }
-        }
-        for (size_t i = 0; i < halfAcross.size(); ++i)
-            halfAcross[i] = halfExtent(marks.ExtentAcross(static_cast<int32_t>(i), row));
-        // Each sample measured alone, as a cover of any size.
-        auto measureAlone = [&](int32_t x, const CScanPlace& centre) {
-            const double across = halfAcross[columns[x].cell], down = halfDown[x];
-            const CCover coverAcross(centre.x - across, centre.x + across);
-            const CCover coverDown(centre.y - down, centre.y + down);
-            return static_cast<float>(CoveredMean(scan, coverAcross, coverDown));
-        };
-        float* out = &measured.At(0, y);
-        int32_t x = 0;
-        for (; x + 2 <= width; x += 2) {
-            const CScanPlace left = CMarkGrid::Centre(inCells[x], row);
-            const CScanPlace right = CMarkGrid::Centre(inCells[x + 1], row);
-            const CCoverPair across(left.x, right.x, halfAcross[columns[x].cell],
-                                    halfAcross[columns[x + 1].cell]);
-            const CCoverPair down(left.y, right.y, halfDown[x], halfDown[x + 1]);
-            if (across.FourWithin(scan.m_nCols) && down.FourWithin(scan.m_nRows)) {
-                MeanOfPair(scan, across, down, out + x);
-                continue;
-            }
-            out[x] = measureAlone(x, left);
-            out[x + 1] = measureAlone(x + 1, right);
-        }
-        for (; x < width; ++x) out[x] = measureAlone(x, CMarkGrid::Centre(inCells[x], row));
+        places.MoveTo(y);
+        MeasureRow(places, scan, &measured.At(0, y));
     }
 }
 
