@@ -103,10 +103,10 @@ struct CCoverPair {
         const __m128i firstIsLater = _mm_cmpgt_epi32(first, lastBeforeEnd);
         const __m128i last = _mm_or_si128(_mm_and_si128(firstIsLater, first),
                                           _mm_andnot_si128(firstIsLater, lastBeforeEnd));
-        for (int32_t lane = 0; lane < 2; ++lane) {
-            firsts[lane] = _mm_cvtsi128_si32(_mm_srli_si128(first, 4 * lane));
-            lasts[lane] = _mm_cvtsi128_si32(_mm_srli_si128(last, 4 * lane));
-        }
+        firsts[0] = _mm_cvtsi128_si32(first);
+        firsts[1] = _mm_cvtsi128_si32(_mm_srli_si128(first, 4));
+        lasts[0] = _mm_cvtsi128_si32(last);
+        lasts[1] = _mm_cvtsi128_si32(_mm_srli_si128(last, 4));
     }
 
     // Whether both covers span at most four samples from their first, which lies in
