@@ -13,6 +13,7 @@
 #include "image/Frame.h"
 #include "support/Planes.h"
 #include "support/ScanPicture.h"
+#include "support/SettingsFolder.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -54,9 +55,10 @@ static void BM_CalcOffsetFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_CalcOffsetFloor)->Unit(benchmark::kMillisecond);
 
-// A whole calibration: load the scan, prepare it, measure the grid, add the previous map (the
-// file written by the call before) and save.
-static void BM_CalcOffset(benchmark::State& state) {
+// A whole calibration by the rules that the settings text chooses: load the scan, prepare it,
+// measure the grid, add the previous map (the file written by the call before) and save.
+static void BM_CalcOffset(benchmark::State& state, const char* settings) {
+    const testing_support::SettingsFolder rules(settings);
     const testing_support::TempDir folder("kavrel-bench-");
     const std::string scan = folder.Path("scan.bmp");
     testing_support::WriteBytes(scan, testing_support::ScanBitmapFile(BenchScan()));
@@ -67,7 +69,10 @@ static void BM_CalcOffset(benchmark::State& state) {
     for (auto _ : state) engine.CalcOffset(1);
     bench_floor::SetRatioToFloor(state, OffsetFloorSeconds());
 }
-BENCHMARK(BM_CalcOffset)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CalcOffset, block_rules, "[Imaging]\nCalibrationRules=1\n")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CalcOffset, pixel_rules, "[Imaging]\nCalibrationRules=2\n")
+    ->Unit(benchmark::kMillisecond);
 
 // The quarter turn of a scan plane: every sample read once and written once.
 static void BM_Rotate90Scan(benchmark::State& state) {

@@ -171,31 +171,45 @@ int32_t CMarkGrid::FoundCount() const {
     return static_cast<int32_t>(std::count(m_Found.begin(), m_Found.end(), true));
 }
 
-void CMarkGrid::Cell(int32_t x, int32_t y, int32_t& i, int32_t& j, double& t, double& u) const {
+CMarkGrid::CCellPlace CMarkGrid::Column(int32_t x) const {
     const double gx = double(x - m_Grid.x) / m_Grid.stepX;
-    const double gy = double(y - m_Grid.y) / m_Grid.stepY;
-    i = std::clamp(static_cast<int32_t>(std::floor(gx)), 0, m_Grid.columns - 2);
-    j = std::clamp(static_cast<int32_t>(std::floor(gy)), 0, m_Grid.rows - 2);
-    t = gx - i;
-    u = gy - j;
+    const int32_t i = std::clamp(static_cast<int32_t>(std::floor(gx)), 0, m_Grid.columns - 2);
+    return CCellPlace{i, gx - i};
 }
 
-CScanPlace CMarkGrid::Centre(int32_t x, int32_t y) const {
-    int32_t i = 0, j = 0;
-    double t = 0, u = 0;
-    Cell(x, y, i, j, t, u);
-    const CScanPlace a = Mark(i, j), b = Mark(i + 1, j), c = Mark(i, j + 1), d = Mark(i + 1, j + 1);
-    return CScanPlace{(1 - u) * ((1 - t) * a.x + t * b.x) + u * ((1 - t) * c.x + t * d.x),
-                      (1 - u) * ((1 - t) * a.y + t * b.y) + u * ((1 - t) * c.y + t * d.y)};
+CMarkGrid::CCellPlace CMarkGrid::Row(int32_t y) const {
+    const double gy = double(y - m_Grid.y) / m_Grid.stepY;
+    const int32_t j = std::clamp(static_cast<int32_t>(std::floor(gy)), 0, m_Grid.rows - 2);
+    return CCellPlace{j, gy - j};
 }
+
+CMarkGrid::CColumnInCells CMarkGrid::ColumnInCells(CCellPlace column, int32_t cellRow) const {
+    const int32_t i = column.cell, j = cellRow;
+    const double t = column.fraction;
+    const CScanPlace a = Mark(i, j), b = Mark(i + 1, j), c = Mark(i, j + 1), d = Mark(i + 1, j + 1);
+    return CColumnInCells{CScanPlace{(1 - t) * a.x + t * b.x, (1 - t) * a.y + t * b.y},
+                          CScanPlace{(1 - t) * c.x + t * d.x, (1 - t) * c.y + t * d.y},
+                          std::abs((1 - t) * (c.y - a.y) + t * (d.y - b.y)) / m_Grid.stepY};
+}
+
+double CMarkGrid::ExtentAcross(int32_t cellColumn, CCellPlace row) const {
+    const int32_t i = cellColumn, j = row.cell;
+    const double u = row.fraction;
+    const CScanPlace a = Mark(i, j), b = Mark(i + 1, j), c = Mark(i, j + 1), d = Mark(i + 1, j + 1);
+    return std::abs((1 - u) * (b.x - a.x) + u * (d.x - c.x)) / m_Grid.stepX;
+}
+
+CMarkGrid::CSamplePlace CMarkGrid::Place(CCellPlace column, CCellPlace row) const {
+    const CColumnInCells inCells = ColumnInCells(column, row.cell);
+    return CSamplePlace{Centre(inCells, row), ExtentAcross(column.cell, row), inCells.down};
+}
+
+CScanPlace CMarkGrid::Centre(int32_t x, int32_t y) const { return Place(Column(x), Row(y)).centre; }
 
 void CMarkGrid::Extent(int32_t x, int32_t y, double& across, double& down) const {
-    int32_t i = 0, j = 0;
-    double t = 0, u = 0;
-    Cell(x, y, i, j, t, u);
-    const CScanPlace a = Mark(i, j), b = Mark(i + 1, j), c = Mark(i, j + 1), d = Mark(i + 1, j + 1);
-    across = std::abs((1 - u) * (b.x - a.x) + u * (d.x - c.x)) / m_Grid.stepX;
-    down = std::abs((1 - t) * (c.y - a.y) + t * (d.y - b.y)) / m_Grid.stepY;
+    const CSamplePlace place = Place(Column(x), Row(y));
+    across = place.across;
+    down = place.down;
 }
 
 }  // namespace kavrel::offset

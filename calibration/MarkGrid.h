@@ -35,6 +35,39 @@ public:
     int32_t FoundCount() const;
     CScanPlace Mark(int32_t i, int32_t j) const { return m_Places[Index(i, j)]; }
 
+    // Where a map column or row lies among the grid's cells: the cell's first grid column or row,
+    // and how far into the cell (0..1 inside it, beyond that outside the outermost marks).
+    struct CCellPlace {
+        int32_t cell;
+        double fraction;
+    };
+    CCellPlace Column(int32_t x) const;
+    CCellPlace Row(int32_t y) const;
+
+    // A map sample's centre in the scan, and its extent there in scan samples across and down.
+    struct CSamplePlace {
+        CScanPlace centre;
+        double across, down;
+    };
+    // The sample in map column `column` and map row `row`, placed by the marks of its cell.
+    CSamplePlace Place(CCellPlace column, CCellPlace row) const;
+
+    // The same in parts, for placing many samples: what depends on the column and the row of
+    // cells alone (where the column meets the lines between the cell's upper and its lower marks,
+    // and the extent down), what depends on the column of cells and the row alone (the extent
+    // across), and the centre from the first part and the row.
+    struct CColumnInCells {
+        CScanPlace upper, lower;
+        double down;
+    };
+    CColumnInCells ColumnInCells(CCellPlace column, int32_t cellRow) const;
+    double ExtentAcross(int32_t cellColumn, CCellPlace row) const;
+    static CScanPlace Centre(const CColumnInCells& column, CCellPlace row) {
+        const double u = row.fraction;
+        return CScanPlace{(1 - u) * column.upper.x + u * column.lower.x,
+                          (1 - u) * column.upper.y + u * column.lower.y};
+    }
+
     // The centre of map sample (x, y) in the scan, and the extent of that sample there in scan
     // samples across and down.
     CScanPlace Centre(int32_t x, int32_t y) const;
@@ -44,8 +77,6 @@ private:
     size_t Index(int32_t i, int32_t j) const {
         return static_cast<size_t>(j) * m_Grid.columns + i;
     }
-    // The cell whose marks place map sample (x, y), and where in it (0..1 inside the cell).
-    void Cell(int32_t x, int32_t y, int32_t& i, int32_t& j, double& t, double& u) const;
 
     CMapGrid m_Grid;
     std::vector<CScanPlace> m_Places;

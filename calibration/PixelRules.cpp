@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "calibration/CommonSteps.h"
@@ -35,11 +36,23 @@ bool MeasureIncrement(const CFrame& map, const CFrame& scan, const CBorderBox& b
     return KeepWhatStandsAboveNoise(increment, marks.Grid(), noise, spread.edgeBand);
 }
 
-// The map's samples, each the increment rounded to the nearest level.
+// v rounded to the nearest integer, halves away from zero, as std::lround rounds it: a float of
+// magnitude below 2^23 less its integer part is exact, and from 2^23 on a float is an integer.
+int32_t RoundToInt(float v) {
+    constexpr float kNearZero = 1e9f;
+    if (!(v > -kNearZero && v < kNearZero)) return static_cast<int32_t>(std::lround(v));
+    const int32_t truncated = static_cast<int32_t>(v);
+    const float fraction = v - static_cast<float>(truncated);
+    return truncated + (fraction >= 0.5f ? 1 : 0) - (fraction <= -0.5f ? 1 : 0);
+}
+
+// The map's samples, each the increment rounded to the nearest level (the map has the
+// increment's size).
 void WriteRounded(const CWorkPlane& increment, CFrame& map) {
-    for (int32_t y = 0; y < map.m_nRows; ++y)
-        for (int32_t x = 0; x < map.m_nCols; ++x)
-            map.SetPixel(x, y, static_cast<int32_t>(std::lround(increment.At(x, y))));
+    const float* from = increment.Data();
+    uint16_t* to = map.m_pData.get();
+    const size_t count = std::min(increment.Count(), static_cast<size_t>(map.m_nCount));
+    for (size_t i = 0; i < count; ++i) to[i] = static_cast<uint16_t>(RoundToInt(from[i]));
 }
 
 }  // namespace

@@ -23,6 +23,8 @@ struct CCase {
     // A second reference, reported as how many times faster this case is ("" for none).
     std::string compareWith;
     std::function<void()> run;
+    // Run before the case's calls in every round and left out of its time (none when empty).
+    std::function<void()> prepare = nullptr;
 };
 
 class CHarness : private kavrel::CNonCopyable {
@@ -68,6 +70,7 @@ public:
 
 private:
     static double TimeCalls(const CCase& c, int calls) {
+        if (c.prepare) c.prepare();
         const double start = Now();
         for (int k = 0; k < calls; ++k) c.run();
         return (Now() - start) / calls;

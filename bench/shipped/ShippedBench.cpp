@@ -16,6 +16,7 @@
 
 #include "bench/shipped/Floors.h"
 #include "bench/shipped/Harness.h"
+#include "bench/shipped/RulesSetting.h"
 #include "bench/shipped/Straightforward.h"
 #include "engine/FrameEngine.h"
 #include "host/library/Kavrel.h"
@@ -156,9 +157,20 @@ int main(int argc, char** argv) {
            }});
     h.Add({"OutputFrame, export, no display", pFloor, "", [&] { dll.OutputFrame(0); }});
 
+    // The offset calculation by each of its rules, chosen before the case's calls; the pixel
+    // rules are compared with the block rules of the same round ("faster by" below 1: slower).
+    // The straightforward implementation calls the library's map update with the pixel rules,
+    // the default.
+    const bench_shipped::CRulesSetting rules;
+    const std::string oBlocks = "CalcOffset, export, block rules";
+    auto byBlocks = [&] { rules.Choose(1); };
+    auto byPixels = [&] { rules.Choose(2); };
     h.Add({oFloor, oFloor, "", [&] { offsetFloor.Pass(); }});
-    h.Add({"CalcOffset, export", oFloor, oPlain, [&] { dll.CalcOffset(1); }});
-    h.Add({oPlain, oFloor, "", [&] { straightforward.CalcOffset(scanPath, straightPath); }});
+    h.Add({oBlocks, oFloor, "", [&] { dll.CalcOffset(1); }, byBlocks});
+    h.Add({"CalcOffset, export, pixel rules", oFloor, oBlocks, [&] { dll.CalcOffset(1); },
+           byPixels});
+    h.Add({oPlain, oFloor, "", [&] { straightforward.CalcOffset(scanPath, straightPath); },
+           byPixels});
     h.Add({"  scan read (bitmap file)", oFloor, "", [&] { g_Sink = static_cast<uint32_t>(scan.Load(scanPath)); }});
     h.Add({"  colour byte, table, turn: one pass", oFloor, "", [&] {
                scanPlane.LoadTurnedChannel(scan, 1, scaling);
@@ -192,7 +204,10 @@ int main(int argc, char** argv) {
         h.Add({"earlier build: CalcFrame, export", fFloor, fPlain, [&] { earlier.CalcFrame(0); }});
         h.Add({"earlier build: OutputFrame, no display", pFloor, "", [&] { earlier.OutputFrame(0); }});
         earlier.SetOffsetFile(earlierPath.c_str());
-        h.Add({"earlier build: CalcOffset, export", oFloor, oPlain, [&] { earlier.CalcOffset(1); }});
+        h.Add({"earlier build: CalcOffset, block rules", oFloor, "", [&] { earlier.CalcOffset(1); },
+               byBlocks});
+        h.Add({"earlier build: CalcOffset, pixel rules", oFloor, oBlocks,
+               [&] { earlier.CalcOffset(1); }, byPixels});
     }
 
     h.Run(rounds);
