@@ -16,11 +16,13 @@
 #include "common/Errors.h"
 #include "displays/NativeDisplay.h"
 #include "exposure/ExposureFiles.h"
+#include "exposure/ExposureImage.h"
 #include "files/FileRequirements.h"
 #include "files/Files.h"
 #include "files/Paths.h"
 #include "library/Kavrel.h"
 #include "pictures/Bitmap.h"
+#include "photos/Placement.h"
 #include "pictures/Targets.h"
 
 namespace host {
@@ -117,12 +119,37 @@ struct CExposeOptions {
     std::optional<int> blank;  // the level of the blank frame after each frame
     bool dialogs = false;
     std::string library;
+    CPhotoOptions photo;
 };
+
+std::vector<COption> ExposeOptionsHelp() {
+    std::vector<COption> options = {
+        {"device", "NAME",
+         "output display (default: file:DIR/frame-%02d.bmp); Windows: DISPLAY or\n"
+         "\\\\.\\DISPLAYn; X11: DISPLAY, :N, :N.S, each optionally /OUTPUT"},
+        {"out", "DIR", "folder of the default file display (default: frames)"},
+        {"lut", "FILE", "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)"},
+        {"offset", "FILE", "offset file (default: no offset map)"},
+        {"delay-line", "N", "1: every second column one display line lower (default 0)"},
+        {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
+        {"dialogs", "",
+         "let the library show its message boxes (default: off, the host\n"
+         "reports failures itself, so that no box waits for a person)"},
+        {"seconds", "S", "how long each frame stays on the display (default 0: a dry run)"},
+        {"blank", "VALUE",
+         "after every frame show a uniform frame of this exposure level\n"
+         "0..4095 (0 is dark), so that no frame stays on longer than asked\n"
+         "while the next one is computed"}};
+    for (COption& option : PhotoOptionsHelp()) options.push_back(std::move(option));
+    return options;
+}
 
 std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
     CArguments arguments(
         "expose", "IMAGE [options]",
-        "Shows the twelve frames of IMAGE, a 2560 x 2048 24-bit bitmap, on the output display:\n"
+        "Shows the twelve frames of IMAGE on the output display: a 2560 x 2048 24-bit bitmap\n"
+        "as it is, or any JPEG, PNG, TIFF or bitmap made into one as 'prepare' does (see\n"
+        "kavrel-host prepare --help for the options that place it). The frames are,\n"
         "for colour 0, 1, 2 (the blue, green and red byte of each pixel) and within each colour\n"
         "for position 0, 1, 2, 3 (the upper left, upper right, lower right and lower left pixel\n"
         "of every 2 x 2 block). Frame n (0..11) is colour n / 4, position n % 4. Each frame is\n"
@@ -138,22 +165,7 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
         "the odd columns (1, 3, ...), or with --delay-shift 1 the even ones (0, 2, ...).\n"
         "Those columns stay black on the display's top line, and the image's bottom line\n"
         "does not show in them. Blank frames (--blank) are always drawn straight.",
-        {{"device", "NAME",
-          "output display (default: file:DIR/frame-%02d.bmp); Windows: DISPLAY or\n"
-          "\\\\.\\DISPLAYn; X11: DISPLAY, :N, :N.S, each optionally /OUTPUT"},
-         {"out", "DIR", "folder of the default file display (default: frames)"},
-         {"lut", "FILE", "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)"},
-         {"offset", "FILE", "offset file (default: no offset map)"},
-         {"delay-line", "N", "1: every second column one display line lower (default 0)"},
-         {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
-         {"dialogs", "",
-          "let the library show its message boxes (default: off, the host\n"
-          "reports failures itself, so that no box waits for a person)"},
-         {"seconds", "S", "how long each frame stays on the display (default 0: a dry run)"},
-         {"blank", "VALUE",
-          "after every frame show a uniform frame of this exposure level\n"
-          "0..4095 (0 is dark), so that no frame stays on longer than asked\n"
-          "while the next one is computed"}},
+        ExposeOptionsHelp(),
         1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
     CExposeOptions options;
@@ -170,6 +182,7 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
     options.outFolder = arguments.Text("out", "frames");
     options.dialogs = arguments.Has("dialogs");
     options.library = arguments.Text("library");
+    options.photo = ReadPhotoOptions(arguments);
     return options;
 }
 
@@ -194,22 +207,23 @@ std::string CheckDisplay(const CExposeOptions& options) {
     return device;
 }
 
-// Everything but the display checked before the library is loaded; returns the display.
+// Everything but the image and the display checked before the library is loaded; returns the
+// display.
 std::string CheckInputs(const CExposeOptions& options) {
-    CheckImage(options.image);
     if (options.lut) CheckLut(*options.lut);
     if (options.offset) CheckOffset(*options.offset);
     return CheckDisplay(options);
 }
 
-void LoadIntoLibrary(CKavrel& kavrel, const CExposeOptions& options, const std::string& device) {
+void LoadIntoLibrary(CKavrel& kavrel, const CExposeOptions& options, const std::string& device,
+                     const CExposureImage& image) {
     kavrel.DisableErrorWindow(options.dialogs ? 0 : 1);
     kavrel.SetDeviceName(device.c_str());
     // Without a LUT file the library's default table; without any table frames would carry raw
     // image values.
     kavrel.SetLutFile(options.lut.value_or("").c_str());
     if (options.offset) kavrel.SetOffsetFile(options.offset->c_str());
-    const int code = kavrel.SetImageFile(options.image.c_str());
+    const int code = kavrel.SetImageFile(image.LibraryFile().c_str());
     if (code != 0)
         throw CHostError(options.image + ": the library cannot load it (result " +
                          std::to_string(code) + ")");
@@ -223,8 +237,11 @@ struct CShowing {
     int frames = 0, drawings = 0;
 };
 
-void ReportStart(const CExposeOptions& options, const std::string& device) {
-    std::cout << "exposing " << options.image << " on " << device << "\n"
+void ReportStart(const CExposeOptions& options, const std::string& device,
+                 const CExposureImage& image) {
+    std::cout << "exposing " << options.image << " on " << device << "\n";
+    for (const std::string& line : image.Report()) std::cout << "  " << line << "\n";
+    std::cout
               << "  LUT: " << (options.lut ? *options.lut : "the library's default table")
               << ", offset map: " << options.offset.value_or("none") << ", delay line "
               << (options.delayLine ? "on" : "off") << ", delay shift "
@@ -310,10 +327,11 @@ CShowing ShowFrames(CKavrel& kavrel, const CExposeOptions& options, const std::s
 int RunExpose(const CArgs& args) {
     const std::optional<CExposeOptions> options = ParseOptions(args);
     if (!options) return 0;
+    const CExposureImage image(options->image, options->photo);
     const std::string device = CheckInputs(*options);
     CKavrel kavrel(options->library);
-    LoadIntoLibrary(kavrel, *options, device);
-    ReportStart(*options, device);
+    LoadIntoLibrary(kavrel, *options, device, image);
+    ReportStart(*options, device, image);
     CDisplayCheck display(device);
     const CShowing showing = ShowFrames(kavrel, *options, device, display);
     display.RemoveStaleFiles();
