@@ -21,8 +21,8 @@
 #include "files/Files.h"
 #include "files/Paths.h"
 #include "library/Kavrel.h"
-#include "pictures/Bitmap.h"
 #include "photos/Placement.h"
+#include "pictures/Bitmap.h"
 #include "pictures/Targets.h"
 
 namespace host {
@@ -70,8 +70,9 @@ public:
         std::filesystem::remove(FsPath(file), error);
         // A file that stays (write-protected) would pass for this drawing's picture.
         if (FileExists(file))
-            throw CHostError(file + ": cannot be replaced (is it write-protected?); the display "
-                                    "would leave the picture of an earlier run in it");
+            throw CHostError(file +
+                             ": cannot be replaced (is it write-protected?); the display "
+                             "would leave the picture of an earlier run in it");
     }
     // After a drawing: the file it went to, or an empty string for another display.
     std::string AfterDrawing(const std::string& device) {
@@ -112,6 +113,10 @@ struct CExposeOptions {
     std::string device;  // empty: the default file display in outFolder
     std::string outFolder;
     std::optional<std::string> lut;
+    // Each colour's table (blue, green, red): its own option's, else --lut's. Only with a table
+    // of its own does the LUT change between the colours.
+    std::optional<std::string> colourLuts[3];
+    bool lutPerColour = false;
     std::optional<std::string> offset;
     int delayLine = 0;
     int delayShift = 0;
@@ -129,6 +134,9 @@ std::vector<COption> ExposeOptionsHelp() {
          "\\\\.\\DISPLAYn; X11: DISPLAY, :N, :N.S, each optionally /OUTPUT"},
         {"out", "DIR", "folder of the default file display (default: frames)"},
         {"lut", "FILE", "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)"},
+        {"lut-blue", "FILE", "the blue frames' LUT file (default: --lut)"},
+        {"lut-green", "FILE", "the green frames' LUT file (default: --lut)"},
+        {"lut-red", "FILE", "the red frames' LUT file (default: --lut)"},
         {"offset", "FILE", "offset file (default: no offset map)"},
         {"delay-line", "N", "1: every second column one display line lower (default 0)"},
         {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
@@ -165,8 +173,7 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
         "the odd columns (1, 3, ...), or with --delay-shift 1 the even ones (0, 2, ...).\n"
         "Those columns stay black on the display's top line, and the image's bottom line\n"
         "does not show in them. Blank frames (--blank) are always drawn straight.",
-        ExposeOptionsHelp(),
-        1, 1, true);
+        ExposeOptionsHelp(), 1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
     CExposeOptions options;
     options.image = arguments.Positionals()[0];
@@ -177,6 +184,13 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
     options.seconds = arguments.Number("seconds", 0, 0, 86400);
     if (arguments.Has("blank")) options.blank = arguments.Integer("blank", 0, 0, 4095);
     if (arguments.Has("lut")) options.lut = arguments.Text("lut");
+    const char* const colourOptions[3] = {"lut-blue", "lut-green", "lut-red"};
+    for (int colour = 0; colour < 3; ++colour) {
+        options.colourLuts[colour] = options.lut;
+        if (!arguments.Has(colourOptions[colour])) continue;
+        options.colourLuts[colour] = arguments.Text(colourOptions[colour]);
+        options.lutPerColour = true;
+    }
     if (arguments.Has("offset")) options.offset = arguments.Text("offset");
     options.device = arguments.Text("device");
     options.outFolder = arguments.Text("out", "frames");
@@ -211,6 +225,9 @@ std::string CheckDisplay(const CExposeOptions& options) {
 // display.
 std::string CheckInputs(const CExposeOptions& options) {
     if (options.lut) CheckLut(*options.lut);
+    if (options.lutPerColour)
+        for (const std::optional<std::string>& lut : options.colourLuts)
+            if (lut && lut != options.lut) CheckLut(*lut);
     if (options.offset) CheckOffset(*options.offset);
     return CheckDisplay(options);
 }
@@ -237,14 +254,21 @@ struct CShowing {
     int frames = 0, drawings = 0;
 };
 
+std::string LutText(const CExposeOptions& options) {
+    const auto name = [](const std::optional<std::string>& lut) {
+        return lut ? *lut : "the library's default table";
+    };
+    if (!options.lutPerColour) return "LUT: " + name(options.lut);
+    return "LUTs: blue " + name(options.colourLuts[0]) + ", green " + name(options.colourLuts[1]) +
+           ", red " + name(options.colourLuts[2]);
+}
+
 void ReportStart(const CExposeOptions& options, const std::string& device,
                  const CExposureImage& image) {
     std::cout << "exposing " << options.image << " on " << device << "\n";
     for (const std::string& line : image.Report()) std::cout << "  " << line << "\n";
-    std::cout
-              << "  LUT: " << (options.lut ? *options.lut : "the library's default table")
-              << ", offset map: " << options.offset.value_or("none") << ", delay line "
-              << (options.delayLine ? "on" : "off") << ", delay shift "
+    std::cout << "  " << LutText(options) << ", offset map: " << options.offset.value_or("none")
+              << ", delay line " << (options.delayLine ? "on" : "off") << ", delay shift "
               << (options.delayShift ? "on" : "off") << ", " << options.seconds << " s a frame"
               << (options.blank ? ", blank " + std::to_string(*options.blank) + " after each frame"
                                 : "")
@@ -285,6 +309,9 @@ void ReportTotals(const CShowing& showing, const CDisplayCheck& display) {
 // One frame computed, drawn and held on the display, and the blank frame after it.
 void ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string& device, int index,
                CDisplayCheck& display, CShowing& showing) {
+    // Each colour's table taken into the library before the colour's first frame.
+    if (options.lutPerColour && index % 4 == 0)
+        kavrel.SetLutFile(options.colourLuts[index / 4].value_or("").c_str());
     kavrel.SetColor(index / 4);
     kavrel.SetPosition(index % 4);
     Clock::time_point start = Clock::now();
