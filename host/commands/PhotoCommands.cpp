@@ -32,17 +32,11 @@ std::vector<COption> PhotoOptionsHelp() {
 }
 
 CPhotoOptions ReadPhotoOptions(const CArguments& arguments) {
-    CPhotoOptions options;
     if (arguments.Has("fit") && arguments.Has("fill"))
         throw CUsageError("give either --fit or --fill, not both");
-    options.fit = arguments.Has("fill") ? EPhotoFit::Fill : EPhotoFit::Fit;
-    if (arguments.Has("crop")) options.crop = ParseCrop(arguments.Text("crop"));
-    if (arguments.Has("area")) options.area = ParseArea(arguments.Text("area"));
-    options.rotation = ParseRotation(arguments.Text("rotate", "0"));
-    options.border = static_cast<uint8_t>(arguments.Integer("border", 255, 0, 255));
-    options.workingProfile = arguments.Text("working-profile");
-    if (!options.workingProfile.empty()) RequireWorkingProfile(options.workingProfile);
-    return options;
+    return MakePhotoOptions(arguments.Has("fill"), arguments.Text("crop"), arguments.Text("area"),
+                            arguments.Text("rotate"), arguments.Integer("border", 255, 0, 255),
+                            arguments.Text("working-profile"));
 }
 
 namespace {

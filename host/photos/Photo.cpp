@@ -53,6 +53,22 @@ CPicture FrameOf(const CPicture& photo, const CRect& target, uint8_t border) {
 
 }  // namespace
 
+CPhotoOptions MakePhotoOptions(bool fill, const std::string& crop, const std::string& area,
+                               const std::string& rotate, int border,
+                               const std::string& workingProfile) {
+    CPhotoOptions options;
+    options.fit = fill ? EPhotoFit::Fill : EPhotoFit::Fit;
+    if (!crop.empty()) options.crop = ParseCrop(crop);
+    if (!area.empty()) options.area = ParseArea(area);
+    options.rotation = ParseRotation(rotate.empty() ? "0" : rotate);
+    if (border < 0 || border > 255)
+        throw CUsageError("--border " + std::to_string(border) + ": give a value 0..255");
+    options.border = static_cast<uint8_t>(border);
+    options.workingProfile = workingProfile;
+    if (!workingProfile.empty()) RequireWorkingProfile(workingProfile);
+    return options;
+}
+
 CPreparedPhoto PreparePhoto(const std::string& path, const CPhotoOptions& options) {
     CPreparedPhoto prepared;
     if (options.KeepsGeometry() && IsFrameBitmap(path)) {

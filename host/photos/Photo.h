@@ -18,6 +18,12 @@ struct CPreparedPhoto {
     std::vector<std::string> report;  // what was found and done, one line each
 };
 
+// The options as a command line gives them, an empty text for one not given; throws CUsageError
+// naming a malformed one and CHostError for a working profile that cannot be used.
+CPhotoOptions MakePhotoOptions(bool fill, const std::string& crop, const std::string& area,
+                               const std::string& rotate, int border,
+                               const std::string& workingProfile);
+
 // Throws CHostError naming the file and the fault.
 CPreparedPhoto PreparePhoto(const std::string& path, const CPhotoOptions& options);
 

@@ -98,8 +98,8 @@ std::string FormatName(const char* loader) {
     std::string name = loader ? loader : "";
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     static const char* const kFormats[][2] = {
-        {"jpeg", "JPEG"}, {"png", "PNG"},   {"tiff", "TIFF"}, {"webp", "WebP"},  {"heif", "HEIF"},
-        {"gif", "GIF"},   {"jp2k", "JPEG 2000"}, {"magick", "image"}};
+        {"jpeg", "JPEG"}, {"png", "PNG"}, {"tiff", "TIFF"},      {"webp", "WebP"},
+        {"heif", "HEIF"}, {"gif", "GIF"}, {"jp2k", "JPEG 2000"}, {"magick", "image"}};
     for (const auto& format : kFormats)
         if (name.find(format[0]) != std::string::npos) return format[1];
     return loader ? loader : "image";
@@ -326,13 +326,14 @@ void RequireWorkingProfile(const std::string& path) {
     const std::vector<uint8_t> bytes = ReadWholeFile(path, kMaxProfileBytes);
     cmsHPROFILE profile =
         cmsOpenProfileFromMem(bytes.data(), static_cast<cmsUInt32Number>(bytes.size()));
-    const bool usable = profile != nullptr && cmsGetColorSpace(profile) == cmsSigRgbData &&
-                        cmsIsIntentSupported(profile, INTENT_RELATIVE_COLORIMETRIC,
-                                             LCMS_USED_AS_OUTPUT);
+    const bool usable =
+        profile != nullptr && cmsGetColorSpace(profile) == cmsSigRgbData &&
+        cmsIsIntentSupported(profile, INTENT_RELATIVE_COLORIMETRIC, LCMS_USED_AS_OUTPUT);
     if (profile != nullptr) cmsCloseProfile(profile);
     if (!usable)
-        throw CHostError(path + ": no ICC profile of an RGB colour space that photos can be "
-                                "converted to (--working-profile)");
+        throw CHostError(path +
+                         ": no ICC profile of an RGB colour space that photos can be "
+                         "converted to (--working-profile)");
 }
 
 void WritePng(const std::string& path, const CPicture& picture) {
