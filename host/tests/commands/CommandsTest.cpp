@@ -300,6 +300,26 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
     }
 }
 
+#ifdef KAVREL_WITHOUT_PHOTOS
+// A build without photo input takes frame-size bitmaps as ever and says why it refuses any other
+// image.
+TEST(HostExpose, ABuildWithoutPhotoInputSaysSo) {
+    CFolder folder;
+    ASSERT_EQ(RunHost(folder, {"sample-image", "sample.bmp"}).status, 0);
+    EXPECT_RUN(RunHost(folder, {"prepare", "sample.bmp", "--out", "same.bmp"}), 0);
+    EXPECT_EQ(ReadBytes(folder.Path("same.bmp")), ReadBytes(folder.Path("sample.bmp")));
+    host::WriteBitmap(folder.Path("small.bmp"), host::CPicture(640, 480));
+    for (const char* command : {"expose", "prepare"}) {
+        const CRun run = RunHost(folder, {command, "small.bmp", "--out", "out.bmp"});
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.err, "small.bmp: a 640 x 480 bitmap of 24 bits per pixel"))
+            << run.err;
+        EXPECT_TRUE(Contains(run.err, "it was built without photo input")) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(folder.Path("out.bmp")));
+    }
+}
+#endif
+
 std::string Readings(int reference, int step, int count = 48, const std::string& separator = "\n") {
     std::string text;
     for (int r = 0; r < count; ++r)
