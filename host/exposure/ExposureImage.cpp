@@ -5,6 +5,7 @@
 
 #include "common/Errors.h"
 #include "exposure/ExposureFiles.h"
+#include "files/FileRequirements.h"
 #include "files/Paths.h"
 #include "photos/PhotoDecoder.h"
 
@@ -32,6 +33,7 @@ std::string MakePrivateFolder() {
 }  // namespace
 
 void RequireFrameBitmap(const std::string& path) {
+    RequireFile(path, "image");
     try {
         CheckImage(path);
     } catch (const CHostError& e) {
