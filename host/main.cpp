@@ -23,6 +23,7 @@ constexpr const char* kHelp =
     "\n"
     "commands:\n"
     "  expose        show the twelve frames of an image on the output display\n"
+    "  prepare       write the 2560 x 2048 bitmap that expose makes of a photo\n"
     "  calc-lut      compute a new LUT from the densitometer readings of the grey scale\n"
     "  calc-offset   compute a new offset map from a scan of the offset test pattern\n"
     "  targets       write the grey scale and the offset test pattern to expose and print\n"
@@ -46,7 +47,7 @@ constexpr CCommand kCommands[] = {
     {"expose", RunExpose},   {"calc-lut", RunCalcLut},         {"calc-offset", RunCalcOffset},
     {"targets", RunTargets}, {"sample-image", RunSampleImage}, {"show", RunShow},
     {"check-display", RunCheckDisplay}, {"displays", RunDisplays},
-    {"history", RunHistory}, {"restore", RunRestore},
+    {"history", RunHistory}, {"restore", RunRestore}, {"prepare", RunPrepare},
 };
 
 bool GivesLibrary(const CArgs& args) {

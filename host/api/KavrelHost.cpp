@@ -1,16 +1,15 @@
 // The shared host library (kavrel_host.h): the host's own steps behind a C interface, so that
 // other hosts, the Python package among them, run the very code of kavrel-host.
-#include "api/kavrel_host.h"
-
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "api/kavrel_host.h"
 #include "common/Errors.h"
 #include "displays/NativeDisplay.h"
 #include "exposure/ExposureFiles.h"
@@ -20,6 +19,7 @@
 #include "history/CalibrationLog.h"
 #include "history/History.h"
 #include "history/OldCalibration.h"
+#include "photos/Photo.h"
 #include "readings/Readings.h"
 #include "readings/ReadingsChecks.h"
 
@@ -195,8 +195,8 @@ KAVREL_HOST_API int KavrelHostCheckDisplay(const char* device, char* message, in
 }
 
 KAVREL_HOST_API int KavrelHostBeginCalibration(const char* path, int kind,
-                                               KavrelHostCalibration** calibration,
-                                               char* message, int size) {
+                                               KavrelHostCalibration** calibration, char* message,
+                                               int size) {
     if (calibration != nullptr) *calibration = nullptr;
     return Guarded(message, size, [&] {
         *calibration = Begin(path, kind, calibration, [](KavrelHostCalibration&) {}).release();
@@ -238,6 +238,36 @@ KAVREL_HOST_API int KavrelHostEndCalibration(KavrelHostCalibration* calibration)
     }
     delete calibration;
     return replaced;
+}
+
+// Photos.
+
+KAVREL_HOST_API int KavrelHostPreparePhoto(const char* path, const KavrelHostPhotoOptions* options,
+                                           uint8_t* pixels, int64_t pixelsSize, int* passedThrough,
+                                           char* report, int reportSize, char* message, int size) {
+    Put("", report, reportSize);
+    return Guarded(message, size, [&] {
+        constexpr int64_t kFrameBytes = int64_t{host::kImageWidth} * host::kImageHeight * 3;
+        if (path == nullptr || options == nullptr || pixels == nullptr || passedThrough == nullptr)
+            throw host::CHostError("no file, options or pixels given");
+        if (pixelsSize < kFrameBytes)
+            throw host::CHostError("the pixels hold " + std::to_string(pixelsSize) +
+                                   " bytes; the frame needs " + std::to_string(kFrameBytes));
+        host::RequireFile(path, "image");
+        const host::CPhotoOptions photoOptions = host::MakePhotoOptions(
+            options->fill != 0, Text(options->crop), Text(options->area), Text(options->rotate),
+            options->border, Text(options->workingProfile));
+        const host::CPreparedPhoto photo = host::PreparePhoto(path, photoOptions);
+        if (photo.passedThrough) host::CheckImage(path);
+        const std::vector<uint8_t> bytes = host::BitmapBytes(photo.frame);
+        // The bitmap file's rows without its headers: rows of 2560 * 3 bytes need no padding.
+        std::memcpy(pixels, bytes.data() + (bytes.size() - kFrameBytes), kFrameBytes);
+        *passedThrough = photo.passedThrough ? 1 : 0;
+        std::string lines;
+        for (const std::string& line : photo.report) lines += line + "\n";
+        Put(lines, report, reportSize);
+        return 0;
+    });
 }
 
 }  // extern "C"

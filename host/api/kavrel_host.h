@@ -90,6 +90,27 @@ KAVREL_HOST_API int KavrelHostBeginCalibrationFrom(const char* path, int kind, c
                                                    KavrelHostCalibration** calibration, char* note,
                                                    int noteSize, char* message, int size);
 
+/* Photos: any image file made into the 2560 x 2048 frame as kavrel-host prepare and expose make
+ * it (EXIF orientation, colours converted from the embedded profile, placed and scaled). The
+ * options as kavrel-host takes them; a null or empty text is an option not given. */
+typedef struct KavrelHostPhotoOptions {
+    int fill;                   /* 0: the whole photo fits (--fit), 1: it covers (--fill) */
+    const char* crop;           /* "X,Y,W,H" in the upright photo's pixels */
+    const char* area;           /* "WxH+X+Y" in the frame */
+    const char* rotate;         /* "auto", "0", "90", "180", "270" (default "0") */
+    int border;                 /* 0..255, around the photo and under transparency */
+    const char* workingProfile; /* an ICC file; none: sRGB */
+} KavrelHostPhotoOptions;
+
+/* The frame's pixels into pixels (pixelsSize at least 2560 * 2048 * 3 bytes): the bottom row
+ * first, each pixel's bytes blue, green, red, as a bitmap file and SetBitmapPointer hold them.
+ * *passedThrough is 1 when the file is a 2560 x 2048 24-bit bitmap placed unchanged, which
+ * expose hands the library as it is. report receives what was found and done, one line each. */
+KAVREL_HOST_API int KavrelHostPreparePhoto(const char* path, const KavrelHostPhotoOptions* options,
+                                           uint8_t* pixels, int64_t pixelsSize,
+                                           int* passedThrough, char* report, int reportSize,
+                                           char* message, int size);
+
 #ifdef __cplusplus
 }
 #endif

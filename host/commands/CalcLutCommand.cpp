@@ -34,6 +34,7 @@ std::vector<std::string> ReadingsDoubts(const std::string& file, const CReadings
 struct CCalcLutOptions {
     std::string readingsFile;
     std::string lut;
+    std::string lutOption = "--lut";  // the option that named lut
     CReadingsFormat format;
     bool force = false;
     bool again = false;
@@ -41,9 +42,21 @@ struct CCalcLutOptions {
     std::string library;
 };
 
-std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
+// The colours of a colour paper's three tables: the option naming each one's LUT file and the
+// density that its exposure forms.
+struct CColourTable {
+    const char* option;
+    const char* channel;
+};
+constexpr CColourTable kColourTables[] = {
+    {"lut-blue", "D_BLUE"}, {"lut-green", "D_GREEN"}, {"lut-red", "D_RED"}};
+
+// One calibration per table: the one --lut, or each colour's of --lut-blue, --lut-green, --lut-red.
+std::optional<std::vector<CCalcLutOptions>> ParseOptions(const CArgs& args) {
     CArguments arguments(
-        "calc-lut", "READINGS --lut FILE [options]",
+        "calc-lut",
+        "READINGS --lut FILE [options]\n"
+        "       kavrel-host calc-lut READINGS --lut-blue B --lut-green G --lut-red R",
         "Hands the densitometer readings of the exposed grey scale (see 'targets') to the\n"
         "library, which computes a new table from them and the table in the LUT file and writes\n"
         "it back to that file. A LUT file that does not exist yet is created; the calculation\n"
@@ -56,8 +69,15 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
         "A CGATS file exported by a densitometer's software (BEGIN_DATA_FORMAT ... END_DATA)\n"
         "or a CSV file whose first line names the columns is read as a table, one row per\n"
         "patch: densities from the column D_VIS (else XYZ_Y, reflectance in %, else the only\n"
-        "density column), or from the column --channel names.",
-        {{"lut", "FILE", "the LUT file to recalibrate (required)"},
+        "density column), or from the column --channel names.\n"
+        "\n"
+        "A colour paper: --lut-blue, --lut-green and --lut-red calibrate each colour's table\n"
+        "from the table's D_BLUE, D_GREEN and D_RED column, each as a run with --lut FILE\n"
+        "--channel D_... would (its own checks, its own earlier versions).",
+        {{"lut", "FILE", "the LUT file to recalibrate (or the three below)"},
+         {"lut-blue", "FILE", "the blue exposures' LUT file, from the readings' D_BLUE"},
+         {"lut-green", "FILE", "the green exposures' LUT file, from D_GREEN"},
+         {"lut-red", "FILE", "the red exposures' LUT file, from D_RED"},
          {"density", "",
           "the readings are densities (1.50, or 1,50 in a file without points)\n"
           "instead of hundredths (150)"},
@@ -76,20 +96,36 @@ std::optional<CCalcLutOptions> ParseOptions(const CArgs& args) {
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
     CCalcLutOptions options;
     options.readingsFile = arguments.Positionals()[0];
-    options.lut = arguments.Required("lut");
     options.format.densities = arguments.Has("density");
     options.format.channel = arguments.Text("channel");
     options.force = arguments.Has("force");
     options.again = arguments.Has("again");
     if (arguments.Has("plot")) options.plot = arguments.Text("plot");
     options.library = arguments.Text("library");
-    return options;
+    std::vector<CCalcLutOptions> tables;
+    for (const CColourTable& colour : kColourTables) {
+        if (!arguments.Has(colour.option)) continue;
+        tables.push_back(options);
+        tables.back().lut = arguments.Text(colour.option);
+        tables.back().lutOption = std::string("--") + colour.option;
+        tables.back().format.channel = colour.channel;
+    }
+    if (tables.empty()) {
+        options.lut = arguments.Required("lut");
+        tables.push_back(options);
+    } else if (tables.size() != 3 || arguments.Has("lut") || arguments.Has("channel") ||
+               arguments.Has("plot")) {
+        throw CUsageError(
+            "calc-lut: give --lut-blue, --lut-green and --lut-red together, without --lut, "
+            "--channel or --plot");
+    }
+    return tables;
 }
 
 // What the checks found: the readings, with the doubts to print about them.
 struct CCheckedReadings {
     std::vector<uint16_t> readings;
-    std::string source;  // the table's column, or empty
+    std::string source;      // the table's column, or empty
     bool densities = false;  // given as densities
     std::vector<std::string> doubts;
 };
@@ -97,7 +133,7 @@ struct CCheckedReadings {
 CCheckedReadings CheckInputs(const CCalcLutOptions& options) {
     if (options.plot) RequireExtension(*options.plot, ".svg", "--plot");
     RequireFile(options.readingsFile, "readings");
-    RequireFolderOf(options.lut, "--lut");
+    RequireFolderOf(options.lut, options.lutOption);
     CCheckedReadings checked;
     CReadingsFile file = ReadReadingsFile(options.readingsFile, options.format);
     // --density's own doubt: hundredths typed into a file read as densities.
@@ -167,22 +203,18 @@ void Report(const CCalcLutOptions& options, const CCheckedReadings& checked,
     std::cout << "plot: " << *options.plot << "\n";
 }
 
-}  // namespace
-
-int RunCalcLut(const CArgs& args) {
-    const std::optional<CCalcLutOptions> options = ParseOptions(args);
-    if (!options) return 0;
-    const CCheckedReadings checked = CheckInputs(*options);
-    const std::string& lut = options->lut;
-    CCalibrationFile file(lut, "--lut", kMaxLutFileBytes);
+// One table calibrated from its checked readings, as a run of its own.
+void Calibrate(const CCalcLutOptions& options, const CCheckedReadings& checked) {
+    const std::string& lut = options.lut;
+    CCalibrationFile file(lut, options.lutOption, kMaxLutFileBytes);
     const CFileState before = CFileState::Of(lut);
     const CLutTable old = OldLutTable(lut, before);
 
-    CKavrel kavrel(options->library);
+    CKavrel kavrel(options.library);
     const CLibrarySetting gammaSetting = ReadLibrarySetting(kavrel.Path(), "Imaging", "Gamma", 180);
     const CGammaCheck gamma = CheckGamma(gammaSetting);
-    file.SetInput(ReadingsDigest(checked.readings), options->readingsFile, "the readings",
-                  options->again, " (--again applies them all the same)");
+    file.SetInput(ReadingsDigest(checked.readings), options.readingsFile, "the readings",
+                  options.again, " (--again applies them all the same)");
     PrintWarnings(checked.doubts, gamma);
     if (file.Waited()) std::cerr << "warning: " << file.WaitNote() << "\n";
     file.KeepBefore();
@@ -196,8 +228,24 @@ int RunCalcLut(const CArgs& args) {
             (gamma.unusable.empty() ? " (can the file be written?)" : ": " + gamma.unusable));
 
     const CLutTable table = ParseLutFile(lut, *written);
-    Report(*options, checked, gamma, !before.bytes, old, table,
-           CReadingsPlot{checked.readings, gammaSetting.value, options->readingsFile});
+    Report(options, checked, gamma, !before.bytes, old, table,
+           CReadingsPlot{checked.readings, gammaSetting.value, options.readingsFile});
+}
+
+}  // namespace
+
+int RunCalcLut(const CArgs& args) {
+    const std::optional<std::vector<CCalcLutOptions>> tables = ParseOptions(args);
+    if (!tables) return 0;
+    // Every table's readings checked before any table is written.
+    std::vector<CCheckedReadings> checked;
+    for (const CCalcLutOptions& table : *tables) checked.push_back(CheckInputs(table));
+    for (size_t i = 0; i < tables->size(); ++i) {
+        if (tables->size() > 1)
+            std::cout << (i ? "\n" : "") << (*tables)[i].format.channel << " -> "
+                      << (*tables)[i].lut << "\n";
+        Calibrate((*tables)[i], checked[i]);
+    }
     return 0;
 }
 

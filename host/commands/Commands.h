@@ -7,6 +7,10 @@
 
 namespace host {
 
+class CArguments;
+struct COption;
+struct CPhotoOptions;
+
 using CArgs = std::vector<std::string>;
 
 int RunExpose(const CArgs& args);
@@ -19,11 +23,15 @@ int RunCheckDisplay(const CArgs& args);
 int RunDisplays(const CArgs& args);
 int RunHistory(const CArgs& args);
 int RunRestore(const CArgs& args);
+int RunPrepare(const CArgs& args);
 
 // Shared by the commands.
 // "12.3"
 std::string Milliseconds(double seconds);
 const char* ColourName(int colour);
 const char* PositionName(int position);
+// The options that place a photo in the frame (expose and prepare), and their values.
+std::vector<COption> PhotoOptionsHelp();
+CPhotoOptions ReadPhotoOptions(const CArguments& arguments);
 
 }  // namespace host

@@ -19,12 +19,14 @@
 #include "displays/NativeDisplay.h"
 #include "displays/RefreshClock.h"
 #include "exposure/ExposureFiles.h"
+#include "exposure/ExposureImage.h"
 #include "exposure/Pacing.h"
 #include "exposure/RefreshTiming.h"
 #include "files/FileRequirements.h"
 #include "files/Files.h"
 #include "files/Paths.h"
 #include "library/Kavrel.h"
+#include "photos/Placement.h"
 
 namespace host {
 
@@ -62,8 +64,9 @@ public:
         std::filesystem::remove(FsPath(file), error);
         // A file that stays (write-protected) would pass for this drawing's picture.
         if (FileExists(file))
-            throw CHostError(file + ": cannot be replaced (is it write-protected?); the display "
-                                    "would leave the picture of an earlier run in it");
+            throw CHostError(file +
+                             ": cannot be replaced (is it write-protected?); the display "
+                             "would leave the picture of an earlier run in it");
     }
     // After a drawing: the file it went to, or an empty string for another display.
     std::string AfterDrawing(const std::string& device) {
@@ -107,6 +110,10 @@ struct CExposeOptions {
     std::string device;  // empty: the default file display in outFolder
     std::string outFolder;
     std::optional<std::string> lut;
+    // Each colour's table (blue, green, red): its own option's, else --lut's. Only with a table
+    // of its own does the LUT change between the colours.
+    std::optional<std::string> colourLuts[3];
+    bool lutPerColour = false;
     std::optional<std::string> offset;
     int delayLine = 0;
     int delayShift = 0;
@@ -116,12 +123,44 @@ struct CExposeOptions {
     std::optional<int> blank;  // the level of the blank frame after each frame
     bool dialogs = false;
     std::string library;
+    CPhotoOptions photo;
 };
+
+std::vector<COption> ExposeOptionsHelp() {
+    std::vector<COption> options = {
+        {"device", "NAME",
+         "output display (default: file:DIR/frame-%02d.bmp); Windows: DISPLAY or\n"
+         "\\\\.\\DISPLAYn; X11: DISPLAY, :N, :N.S, each optionally /OUTPUT"},
+        {"out", "DIR", "folder of the default file display (default: frames)"},
+        {"lut", "FILE", "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)"},
+        {"lut-blue", "FILE", "the blue frames' LUT file (default: --lut)"},
+        {"lut-green", "FILE", "the green frames' LUT file (default: --lut)"},
+        {"lut-red", "FILE", "the red frames' LUT file (default: --lut)"},
+        {"offset", "FILE", "offset file (default: no offset map)"},
+        {"delay-line", "N", "1: every second column one display line lower (default 0)"},
+        {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
+        {"dialogs", "",
+         "let the library show its message boxes (default: off, the host\n"
+         "reports failures itself, so that no box waits for a person)"},
+        {"seconds", "S",
+         "how long each frame stays on the display, as round(S x refresh\n"
+         "rate) refreshes (default 0: a dry run)"},
+        {"refreshes", "N",
+         "each frame stays on the display for N refreshes (instead of --seconds)"},
+        {"blank", "VALUE",
+         "after every frame show a uniform frame of this exposure level\n"
+         "0..4095 (0 is dark)"},
+        {"blank-refreshes", "N", "how many refreshes each blank frame stays (default 1)"}};
+    for (COption& option : PhotoOptionsHelp()) options.push_back(std::move(option));
+    return options;
+}
 
 std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
     CArguments arguments(
         "expose", "IMAGE [options]",
-        "Shows the twelve frames of IMAGE, a 2560 x 2048 24-bit bitmap, on the output display:\n"
+        "Shows the twelve frames of IMAGE on the output display: a 2560 x 2048 24-bit bitmap\n"
+        "as it is, or any JPEG, PNG, TIFF or bitmap made into one as 'prepare' does (see\n"
+        "kavrel-host prepare --help for the options that place it). The frames are,\n"
         "for colour 0, 1, 2 (the blue, green and red byte of each pixel) and within each colour\n"
         "for position 0, 1, 2, 3 (the upper left, upper right, lower right and lower left pixel\n"
         "of every 2 x 2 block). Frame n (0..11) is colour n / 4, position n % 4. Each frame is\n"
@@ -143,27 +182,7 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
         "the odd columns (1, 3, ...), or with --delay-shift 1 the even ones (0, 2, ...).\n"
         "Those columns stay black on the display's top line, and the image's bottom line\n"
         "does not show in them. Blank frames (--blank) are always drawn straight.",
-        {{"device", "NAME",
-          "output display (default: file:DIR/frame-%02d.bmp); Windows: DISPLAY or\n"
-          "\\\\.\\DISPLAYn; X11: DISPLAY, :N, :N.S, each optionally /OUTPUT"},
-         {"out", "DIR", "folder of the default file display (default: frames)"},
-         {"lut", "FILE", "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)"},
-         {"offset", "FILE", "offset file (default: no offset map)"},
-         {"delay-line", "N", "1: every second column one display line lower (default 0)"},
-         {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
-         {"dialogs", "",
-          "let the library show its message boxes (default: off, the host\n"
-          "reports failures itself, so that no box waits for a person)"},
-         {"seconds", "S",
-          "how long each frame stays on the display, as round(S x refresh\n"
-          "rate) refreshes (default 0: a dry run)"},
-         {"refreshes", "N",
-          "each frame stays on the display for N refreshes (instead of --seconds)"},
-         {"blank", "VALUE",
-          "after every frame show a uniform frame of this exposure level\n"
-          "0..4095 (0 is dark)"},
-         {"blank-refreshes", "N", "how many refreshes each blank frame stays (default 1)"}},
-        1, 1, true);
+        ExposeOptionsHelp(), 1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
     CExposeOptions options;
     options.image = arguments.Positionals()[0];
@@ -179,11 +198,19 @@ std::optional<CExposeOptions> ParseOptions(const CArgs& args) {
     options.blankRefreshes = arguments.Integer("blank-refreshes", 1, 1, kMostRefreshes);
     if (arguments.Has("blank")) options.blank = arguments.Integer("blank", 0, 0, 4095);
     if (arguments.Has("lut")) options.lut = arguments.Text("lut");
+    const char* const colourOptions[3] = {"lut-blue", "lut-green", "lut-red"};
+    for (int colour = 0; colour < 3; ++colour) {
+        options.colourLuts[colour] = options.lut;
+        if (!arguments.Has(colourOptions[colour])) continue;
+        options.colourLuts[colour] = arguments.Text(colourOptions[colour]);
+        options.lutPerColour = true;
+    }
     if (arguments.Has("offset")) options.offset = arguments.Text("offset");
     options.device = arguments.Text("device");
     options.outFolder = arguments.Text("out", "frames");
     options.dialogs = arguments.Has("dialogs");
     options.library = arguments.Text("library");
+    options.photo = ReadPhotoOptions(arguments);
     return options;
 }
 
@@ -208,22 +235,26 @@ std::string CheckDisplay(const CExposeOptions& options) {
     return device;
 }
 
-// Everything but the display checked before the library is loaded; returns the display.
+// Everything but the image and the display checked before the library is loaded; returns the
+// display.
 std::string CheckInputs(const CExposeOptions& options) {
-    CheckImage(options.image);
     if (options.lut) CheckLut(*options.lut);
+    if (options.lutPerColour)
+        for (const std::optional<std::string>& lut : options.colourLuts)
+            if (lut && lut != options.lut) CheckLut(*lut);
     if (options.offset) CheckOffset(*options.offset);
     return CheckDisplay(options);
 }
 
-void LoadIntoLibrary(CKavrel& kavrel, const CExposeOptions& options, const std::string& device) {
+void LoadIntoLibrary(CKavrel& kavrel, const CExposeOptions& options, const std::string& device,
+                     const CExposureImage& image) {
     kavrel.DisableErrorWindow(options.dialogs ? 0 : 1);
     kavrel.SetDeviceName(device.c_str());
     // Without a LUT file the library's default table; without any table frames would carry raw
     // image values.
     kavrel.SetLutFile(options.lut.value_or("").c_str());
     if (options.offset) kavrel.SetOffsetFile(options.offset->c_str());
-    const int code = kavrel.SetImageFile(options.image.c_str());
+    const int code = kavrel.SetImageFile(image.LibraryFile().c_str());
     if (code != 0)
         throw CHostError(options.image + ": the library cannot load it (result " +
                          std::to_string(code) + ")");
@@ -317,7 +348,17 @@ CPacing Pace(const CExposeOptions& options, const std::string& device) {
     return pacing;
 }
 
-void ReportStart(const CExposeOptions& options, const std::string& device) {
+std::string LutText(const CExposeOptions& options) {
+    const auto name = [](const std::optional<std::string>& lut) {
+        return lut ? *lut : "the library's default table";
+    };
+    if (!options.lutPerColour) return "LUT: " + name(options.lut);
+    return "LUTs: blue " + name(options.colourLuts[0]) + ", green " + name(options.colourLuts[1]) +
+           ", red " + name(options.colourLuts[2]);
+}
+
+void ReportStart(const CExposeOptions& options, const std::string& device,
+                 const CExposureImage& image) {
     std::ostringstream hold;
     if (options.refreshes)
         hold << *options.refreshes << " refreshes a frame";
@@ -325,10 +366,10 @@ void ReportStart(const CExposeOptions& options, const std::string& device) {
         hold << *options.seconds << " s a frame";
     else
         hold << "a dry run";
-    std::cout << "exposing " << options.image << " on " << device << "\n"
-              << "  LUT: " << (options.lut ? *options.lut : "the library's default table")
-              << ", offset map: " << options.offset.value_or("none") << ", delay line "
-              << (options.delayLine ? "on" : "off") << ", delay shift "
+    std::cout << "exposing " << options.image << " on " << device << "\n";
+    for (const std::string& line : image.Report()) std::cout << "  " << line << "\n";
+    std::cout << "  " << LutText(options) << ", offset map: " << options.offset.value_or("none")
+              << ", delay line " << (options.delayLine ? "on" : "off") << ", delay shift "
               << (options.delayShift ? "on" : "off") << ", " << hold.str()
               << (options.blank ? ", blank " + std::to_string(*options.blank) + " after each frame"
                                 : "")
@@ -371,8 +412,12 @@ void ReportTotals(const CShowing& showing, const CDisplayCheck& display, const C
         std::cout << "timing: approximate, kept by the host's clock (see above)\n";
 }
 
-// Frame index computed, while the drawing before it is still on the display.
-void ComputeFrame(CKavrel& kavrel, int index, CShowing& showing) {
+// Frame index computed, while the drawing before it is still on the display. Each colour's table
+// is taken into the library before the colour's first frame is computed (a computed frame keeps
+// the levels of the table it was computed with).
+void ComputeFrame(CKavrel& kavrel, const CExposeOptions& options, int index, CShowing& showing) {
+    if (options.lutPerColour && index % 4 == 0)
+        kavrel.SetLutFile(options.colourLuts[index / 4].value_or("").c_str());
     kavrel.SetColor(index / 4);
     kavrel.SetPosition(index % 4);
     const Clock::time_point start = Clock::now();
@@ -397,7 +442,7 @@ bool ShowFrame(CKavrel& kavrel, const CExposeOptions& options, const std::string
     showing.drawing += drawn;
     ++showing.drawings;
     ++showing.frames;
-    if (index + 1 < 12) ComputeFrame(kavrel, index + 1, showing);
+    if (index + 1 < 12) ComputeFrame(kavrel, options, index + 1, showing);
     if (!options.blank) return true;
     display.BeforeDrawing();
     if (!pacing.pacer->WaitForTurn()) return false;
@@ -439,7 +484,7 @@ CShowing ShowFrames(CKavrel& kavrel, const CExposeOptions& options, const std::s
     CShowing showing;
     const Clock::time_point start = Clock::now();
     StartShowing(kavrel, pacing);
-    ComputeFrame(kavrel, 0, showing);
+    ComputeFrame(kavrel, options, 0, showing);
     bool going = true;
     for (int index = 0; index < 12 && going; ++index)
         going = ShowFrame(kavrel, options, device, index, display, showing, pacing);
@@ -454,10 +499,11 @@ CShowing ShowFrames(CKavrel& kavrel, const CExposeOptions& options, const std::s
 int RunExpose(const CArgs& args) {
     const std::optional<CExposeOptions> options = ParseOptions(args);
     if (!options) return 0;
+    const CExposureImage image(options->image, options->photo);
     const std::string device = CheckInputs(*options);
     CKavrel kavrel(options->library);
-    LoadIntoLibrary(kavrel, *options, device);
-    ReportStart(*options, device);
+    LoadIntoLibrary(kavrel, *options, device, image);
+    ReportStart(*options, device, image);
     CDisplayCheck display(device);
     CPacing pacing;
     const CShowing showing = ShowFrames(kavrel, *options, device, display, pacing);

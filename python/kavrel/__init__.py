@@ -5,12 +5,14 @@
                                     # one on the system's search path
     lib.SetColor(1)                 # the library's 22 functions, under their own names
     lib.expose("picture.bmp", lut="lab.lut", offset="lab.frm", out="frames")
+    lib.expose("photo.jpg", fill=True, out="frames")   # any image file, made into the frame
+    frame = kavrel.prepare("photo.jpg", rotate="auto")  # that frame as a numpy array
 """
 
 from ._host import CalibrationFileError, DisplayError, FileError, KavrelError, ReadingsError
-from ._library import LIBRARY_FILE, Library, default_library_path, encode_string
+from ._library import LIBRARY_FILE, Library, default_library_path, encode_string, prepare
 
 __all__ = ["Library", "KavrelError", "DisplayError", "ReadingsError", "FileError",
            "CalibrationFileError",
-           "LIBRARY_FILE", "default_library_path", "encode_string"]
+           "LIBRARY_FILE", "default_library_path", "encode_string", "prepare"]
 __version__ = "1.0.0"

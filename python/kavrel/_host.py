@@ -94,6 +94,16 @@ def load(library_path):
                       " (give its path in KAVREL_HOST_LIBRARY)")
 
 
+class PhotoOptions(ctypes.Structure):
+    """KavrelHostPhotoOptions: how a photo is placed in the frame."""
+    _fields_ = [("fill", ctypes.c_int), ("crop", ctypes.c_char_p), ("area", ctypes.c_char_p),
+                ("rotate", ctypes.c_char_p), ("border", ctypes.c_int),
+                ("workingProfile", ctypes.c_char_p)]
+
+
+FRAME_BYTES = 2560 * 2048 * 3
+
+
 class _Host:
     def __init__(self, dll):
         self._dll = dll
@@ -109,6 +119,9 @@ class _Host:
             "KavrelHostCheckExposeFiles": [c_char_p, c_char_p, c_char_p, buffer, c_int],
             "KavrelHostBeginCalibration": [c_char_p, c_int, ctypes.POINTER(handle), buffer, c_int],
             "KavrelHostEndCalibration": [handle],
+            "KavrelHostPreparePhoto": [c_char_p, ctypes.POINTER(PhotoOptions), ctypes.c_void_p,
+                                       ctypes.c_int64, ctypes.POINTER(c_int), buffer, c_int,
+                                       buffer, c_int],
         }
         for name, arguments in self._signatures.items():
             function = getattr(dll, name)
@@ -161,6 +174,21 @@ class _Host:
         if self._dll.KavrelHostCheckExposeFiles(image, lut, offset, message, _MESSAGE_SIZE):
             text = decode(message.value)
             raise (FileNotFoundError if ": no such file" in text else FileError)(text)
+
+    def prepare_photo(self, path, options):
+        """The frame of the photo at path (bytes: a bitmap's rows, bottom row first), whether it
+        is a frame-size bitmap passed through unchanged, and the report's lines. Raises
+        FileNotFoundError, or FileError naming the file and the fault."""
+        pixels = ctypes.create_string_buffer(FRAME_BYTES)
+        passed = ctypes.c_int(0)
+        report, message = self._buffer(), self._buffer()
+        if self._dll.KavrelHostPreparePhoto(path, ctypes.byref(options), pixels, FRAME_BYTES,
+                                            ctypes.byref(passed), report, _MESSAGE_SIZE, message,
+                                            _MESSAGE_SIZE):
+            text = decode(message.value)
+            raise (FileNotFoundError if ": no such file" in text else FileError)(text)
+        return pixels, bool(passed.value), [line for line in decode(report.value).split("\n")
+                                            if line]
 
     def check_display(self, device):
         message = self._buffer()

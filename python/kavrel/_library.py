@@ -272,13 +272,14 @@ class Library:
     # -- the host's commands ---------------------------------------------------------------------
 
     def expose(self, image, *, lut=None, offset=None, device=None, out=None, seconds=0.0,
-               blank=None, delay_line=0, delay_shift=0):
+               blank=None, delay_line=0, delay_shift=0, **photo):
         """The main job: the twelve frames of image, frame n of colour byte n // 4 (0 blue,
         1 green, 2 red) at position n % 4 (0 upper left, 1 upper right, 2 lower right, 3 lower
         left pixel of each 2 x 2 block), each mapped through the LUT file lut (default: the
         library's table), corrected with the offset file offset (default: none), drawn on
         device and kept on for seconds; with blank, a uniform frame of that level follows
-        each frame. image is a 2560 x 2048 24-bit bitmap file or an array for set_bitmap.
+        each frame. image is an image file of any format the host reads, made into the frame
+        as prepare() makes it (photo holds prepare's options), or an array for set_bitmap.
         Without device, a file display writes each drawing to out (default "frames") as
         frame-00.bmp, frame-01.bmp, ...
 
@@ -296,8 +297,18 @@ class Library:
             blank = _in_range(blank, 0, 4095, "expose(blank)")
         image_path = None
         if _is_path(image):
-            image_path = image
+            # A frame-size bitmap placed unchanged goes to the library as it is; any other image
+            # as the frame the host makes of it.
+            frame, passed, _ = self._host.prepare_photo(encode_string(image, "expose(image)"),
+                                                        photo_options(**photo))
+            if passed:
+                image_path = image
+            else:
+                image = bytearray(frame.raw)
         else:
+            if photo:
+                raise TypeError("expose: " + ", ".join(sorted(photo)) + " place an image file, "
+                                "not an array")
             _image_address(image)
         # The host's own checks of its files (kavrel-host expose).
         self._host.check_expose_files(
@@ -413,6 +424,46 @@ class Library:
 
 for _name, (_result, _arguments) in _FUNCTIONS.items():
     setattr(Library, _name, _export_method(_name, _arguments))
+
+
+def photo_options(fill=False, fit=None, crop=None, area=None, rotate=None, border=255,
+                  working_profile=None):
+    """The host's photo options from prepare's keywords: crop a text "X,Y,W,H" or a sequence
+    (x, y, width, height); area "WxH+X+Y" or (width, height, x, y); rotate "auto" or a number
+    of degrees clockwise (0, 90, 180, 270)."""
+    if fit is not None and fill:
+        raise ValueError("prepare: give either fit or fill, not both")
+    if isinstance(crop, (tuple, list)):
+        crop = ",".join(str(int(v)) for v in crop)
+    if isinstance(area, (tuple, list)):
+        width, height, x, y = (int(v) for v in area)
+        area = f"{width}x{height}+{x}+{y}"
+    border = _in_range(border, 0, 255, "prepare(border)")
+    return _host.PhotoOptions(
+        int(bool(fill)),
+        encode_string(crop, "prepare(crop)") if crop is not None else None,
+        encode_string(area, "prepare(area)") if area is not None else None,
+        encode_string(str(rotate), "prepare(rotate)") if rotate is not None else None,
+        border,
+        encode_string(working_profile, "prepare(working_profile)")
+        if working_profile is not None else None)
+
+
+def prepare(path, *, library=None, **options):
+    """The 2560 x 2048 frame that kavrel-host prepare writes for the image file at path (JPEG,
+    PNG, TIFF, bitmaps of any size; EXIF orientation applied, colours converted from the
+    embedded profile to sRGB or working_profile, placed by fit/fill, crop, area and rotate on a
+    border value): a numpy uint8 array of shape (2048, 2560, 3), each pixel's bytes blue, green,
+    red, laid out as set_bitmap and expose take arrays, the bottom row first (frame[::-1] is the
+    picture top row first). library: the kavrel library beside which the host library lies.
+    Raises FileNotFoundError or kavrel.FileError naming the file and the fault."""
+    import numpy
+
+    host = _host.load(os.fsdecode(library) if library is not None else default_library_path())
+    frame, _, _ = host.prepare_photo(encode_string(path, "prepare(path)"),
+                                     photo_options(**options))
+    return numpy.frombuffer(bytearray(frame.raw), dtype=numpy.uint8).reshape(
+        _files.IMAGE_HEIGHT, _files.IMAGE_WIDTH, 3)
 
 
 def _is_path(value):

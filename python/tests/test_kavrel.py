@@ -134,8 +134,6 @@ def bad_calls(tmp):
     """(description, call, exception, part of its message)"""
     image = tmp / "small.bmp"
     write_bitmap(image, 64, 32)
-    top_down = tmp / "top-down.bmp"
-    write_bitmap(top_down, 2560, 2048, top_down=True)
     eight_bit = tmp / "eight.bmp"
     write_bitmap(eight_bit, 300, 200, bits=8)
     not_a_lut = tmp / "bad.lut"
@@ -171,12 +169,12 @@ def bad_calls(tmp):
         ("a read-only buffer", lambda lib: lib.set_bitmap(bytes(2048 * 2560 * 3)),
          ValueError, "writable"),
         ("a missing image", lambda lib: lib.expose(missing), FileNotFoundError, "missing.bmp"),
-        ("an image of another size", lambda lib: lib.expose(image), ValueError, "64 x 32"),
+        ("a crop outside the image", lambda lib: lib.expose(image, crop=(0, 0, 100, 100)),
+         ValueError, "lies outside the photo of 64 x 32 pixels"),
         ("an image cut short", lambda lib: lib.expose(short_image), kavrel.FileError,
          "bitmap cut short"),
         ("a LUT file for an offset file", lambda lib: lib.expose(array, offset=good_lut),
          kavrel.FileError, "not an offset file, but a LUT file"),
-        ("a top-down image", lambda lib: lib.expose(top_down), ValueError, "top-down"),
         ("a blank level beyond 12 bits", lambda lib: lib.expose(array, blank=4096),
          ValueError, "0 .. 4095"),
         ("negative seconds", lambda lib: lib.expose(array, seconds=-1), ValueError, "seconds"),
@@ -265,3 +263,29 @@ def test_calc_lut_keeps_the_hosts_promises(lib, tmp_path):
     cgats.write_text("CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
                      f"BEGIN_DATA\n{rows}END_DATA\n")
     assert lib.calc_lut(cgats, tmp_path / "cgats.lut") == first
+
+
+def test_prepare_and_expose_take_any_image_as_the_host_does(lib, tmp_path):
+    small = tmp_path / "small.bmp"
+    write_bitmap(small, 640, 512, pixel=(10, 20, 30))
+    placed = {"area": (1280, 1024, 0, 0), "border": 0}
+    run_host("prepare", small, "--out", tmp_path / "frame.bmp", "--area", "1280x1024+0+0",
+             "--border", "0")
+    frame = kavrel.prepare(small, **placed)
+    assert frame.shape == (2048, 2560, 3) and frame.dtype.name == "uint8"
+    # The bitmap's rows as they lie in its file, the bottom row first.
+    assert frame.tobytes() == (tmp_path / "frame.bmp").read_bytes()[54:]
+    assert tuple(frame[-1, 0]) == (10, 20, 30) and tuple(frame[0, 0]) == (0, 0, 0)
+
+    # expose takes the file itself, placed alike, as it takes the frame's array.
+    shown = lib.expose(str(small), out=tmp_path / "file", **placed)
+    lib.expose(frame.copy(), out=tmp_path / "array")
+    assert len(shown) == 12
+    for name in (f"frame-{n:02d}.bmp" for n in range(12)):
+        assert (tmp_path / "file" / name).read_bytes() == (tmp_path / "array" / name).read_bytes()
+
+    (tmp_path / "text.png").write_text("no picture in here\n")
+    with pytest.raises(kavrel.FileError, match="text.png: not an image file"):
+        kavrel.prepare(tmp_path / "text.png")
+    with pytest.raises(FileNotFoundError):
+        lib.expose(str(tmp_path / "missing.jpg"), out=tmp_path / "none")

@@ -175,8 +175,9 @@ TEST(HostShow, PrintsWhatTheLibraryHolds) {
     // missing offset file and a display that does not exist fail after the whole report.
     run = RunHost(folder, {"show", "--lut", "bad.lut"});
     EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "LUT: bad.lut: not a LUT file (shorter than the 16 bytes of its "
-                                  "header): the library uses its default table"))
+    EXPECT_TRUE(Contains(run.out,
+                         "LUT: bad.lut: not a LUT file (shorter than the 16 bytes of its "
+                         "header): the library uses its default table"))
         << run.out;
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--offset", "missing.frm"}, {"--device", ":57"}}) {
@@ -258,8 +259,6 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
     EXPECT_FALSE(host::FileExists(folder.Path("d-23.bmp")));
 
     // Bad input: one line naming the file, no display pictures.
-    host::CPicture small(640, 480);
-    host::WriteBitmap(folder.Path("small.bmp"), small);
     WriteText(folder.Path("text.bmp"), "hello");
     const std::vector<uint8_t> whole = ReadBytes(folder.Path("sample.bmp"));
     host::WriteFileSafely(folder.Path("short.bmp"),
@@ -275,9 +274,8 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
         std::string message;
     } cases[] = {
         {{"missing.bmp", "--device", device}, "missing.bmp: no such file"},
-        {{"small.bmp", "--device", device},
-         "small.bmp: a 640 x 480 bitmap of 24 bits per pixel; expose needs 2560 x 2048"},
-        {{"text.bmp", "--device", device}, "text.bmp: not a bitmap file"},
+        // Not a bitmap, and (where the host reads photos) no image of another format.
+        {{"text.bmp", "--device", device}, "text.bmp: not a"},
         {{"sample.bmp", "--device", device, "--lut", "missing.lut"},
          "missing.lut: no such file (--lut)"},
         {{"sample.bmp", "--device", device, "--lut", "text.bmp"}, "text.bmp: not a LUT file"},
@@ -305,6 +303,26 @@ TEST(HostExpose, BlankFramesLutOffsetAndBadInput) {
         EXPECT_FALSE(host::FileExists(folder.Path("bad-0.bmp")));
     }
 }
+
+#ifdef KAVREL_WITHOUT_PHOTOS
+// A build without photo input takes frame-size bitmaps as ever and says why it refuses any other
+// image.
+TEST(HostExpose, ABuildWithoutPhotoInputSaysSo) {
+    CFolder folder;
+    ASSERT_EQ(RunHost(folder, {"sample-image", "sample.bmp"}).status, 0);
+    EXPECT_RUN(RunHost(folder, {"prepare", "sample.bmp", "--out", "same.bmp"}), 0);
+    EXPECT_EQ(ReadBytes(folder.Path("same.bmp")), ReadBytes(folder.Path("sample.bmp")));
+    host::WriteBitmap(folder.Path("small.bmp"), host::CPicture(640, 480));
+    for (const char* command : {"expose", "prepare"}) {
+        const CRun run = RunHost(folder, {command, "small.bmp", "--out", "out.bmp"});
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.err, "small.bmp: a 640 x 480 bitmap of 24 bits per pixel"))
+            << run.err;
+        EXPECT_TRUE(Contains(run.err, "it was built without photo input")) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(folder.Path("out.bmp")));
+    }
+}
+#endif
 
 std::string Readings(int reference, int step, int count = 48, const std::string& separator = "\n") {
     std::string text;
@@ -427,8 +445,9 @@ TEST(HostCalcLut, AMistypedReadingIsRefusedAndACgatsExportGivesThePlainTable) {
     EXPECT_EQ(ReadBytes(folder.Path("lab.lut")), before);
     EXPECT_TRUE(Contains(RunHost(folder, {"history", "lab.lut"}).out, "no earlier versions"));
 
-    std::string cgats = "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
-                        "NUMBER_OF_SETS 48\nBEGIN_DATA\n";
+    std::string cgats =
+        "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_VIS\nEND_DATA_FORMAT\n"
+        "NUMBER_OF_SETS 48\nBEGIN_DATA\n";
     std::istringstream plain(Readings(10, 5));
     int id = 0;
     for (std::string line; std::getline(plain, line); ++id) {
@@ -439,10 +458,82 @@ TEST(HostCalcLut, AMistypedReadingIsRefusedAndACgatsExportGivesThePlainTable) {
     WriteText(folder.Path("readings.cgats"), cgats + "END_DATA\n");
     run = RunHost(folder, {"calc-lut", "readings.cgats", "--lut", "cgats.lut"});
     EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "readings: readings.cgats (CGATS column D_VIS (densities)): "
-                                  "reference 0.10, patches 0.15 (value 252) .. 2.40 (value 4)"))
+    EXPECT_TRUE(Contains(run.out,
+                         "readings: readings.cgats (CGATS column D_VIS (densities)): "
+                         "reference 0.10, patches 0.15 (value 252) .. 2.40 (value 4)"))
         << run.out;
     EXPECT_EQ(ReadBytes(folder.Path("cgats.lut")), ReadBytes(folder.Path("plain.lut")));
+}
+
+// A CGATS table of the grey scale's densities in three columns, each colour's scale its own.
+std::string ColourCgats() {
+    std::string cgats =
+        "CGATS.17\nBEGIN_DATA_FORMAT\nSAMPLE_ID D_RED D_GREEN D_BLUE\n"
+        "END_DATA_FORMAT\nNUMBER_OF_SETS 48\nBEGIN_DATA\n";
+    for (int id = 0; id < 48; ++id) {
+        const int patch = id == 0 || id == 47 ? 0 : id;
+        cgats += std::to_string(id);
+        for (int step : {3, 4, 5}) {
+            const int h = 10 + step * patch;
+            cgats += "\t" + std::to_string(h / 100) + "." + std::to_string(100 + h % 100).substr(1);
+        }
+        cgats += "\n";
+    }
+    return cgats + "END_DATA\n";
+}
+
+TEST(HostCalcLut, ThreeColoursInOneRunAsThreeSingleRunsAndExposedEachOnItsFrames) {
+    CFolder folder;
+    WriteText(folder.Path("colour.cgats"), ColourCgats());
+    // Twice, so that each table also keeps its earlier version.
+    for (int round = 0; round < 2; ++round) {
+        const CRun run = RunHost(folder, {"calc-lut", "colour.cgats", "--lut-blue", "b.lut",
+                                          "--lut-green", "g.lut", "--lut-red", "r.lut"});
+        EXPECT_RUN(run, 0);
+        EXPECT_TRUE(Contains(run.out, "D_GREEN -> g.lut")) << run.out;
+        for (const char* channel : {"D_BLUE", "D_GREEN", "D_RED"})
+            EXPECT_RUN(RunHost(folder, {"calc-lut", "colour.cgats", "--channel", channel, "--lut",
+                                        std::string(channel) + ".lut"}),
+                       0);
+    }
+    const std::pair<const char*, const char*> same[] = {
+        {"b.lut", "D_BLUE.lut"}, {"g.lut", "D_GREEN.lut"}, {"r.lut", "D_RED.lut"}};
+    const auto versions = [&](const std::string& file) {
+        const std::filesystem::path history = folder.Path(file + ".history");
+        return std::distance(std::filesystem::directory_iterator(history),
+                             std::filesystem::directory_iterator());
+    };
+    for (const auto& [colour, single] : same) {
+        EXPECT_EQ(ReadBytes(folder.Path(colour)), ReadBytes(folder.Path(single))) << colour;
+        EXPECT_EQ(versions(colour), 1) << colour;
+    }
+    EXPECT_NE(ReadBytes(folder.Path("b.lut")), ReadBytes(folder.Path("g.lut")));
+    EXPECT_NE(ReadBytes(folder.Path("g.lut")), ReadBytes(folder.Path("r.lut")));
+
+    // Each colour's frames through its own table: entries input + 1000 x colour.
+    const char* const tables[3] = {"plus0.lut", "plus1000.lut", "plus2000.lut"};
+    for (int colour = 0; colour < 3; ++colour) {
+        host::CLutTable table;
+        table.lastInput = 255;
+        for (int i = 0; i < 256; ++i)
+            table.entries.push_back(static_cast<int16_t>(i + 1000 * colour));
+        host::WriteFileSafely(folder.Path(tables[colour]), host::LutFileBytes(table));
+    }
+    ASSERT_EQ(RunHost(folder, {"sample-image", "sample.bmp"}).status, 0);
+    const CRun run = RunHost(folder, {"expose", "sample.bmp", "--out", "shown", "--lut-blue",
+                                      tables[0], "--lut-green", tables[1], "--lut-red", tables[2]});
+    EXPECT_RUN(run, 0);
+    const host::CPicture image = host::ReadBitmap(folder.Path("sample.bmp"));
+    for (int n = 0; n < 12; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "shown/frame-%02d.bmp", n);
+        const simulation::CExposure shown =
+            simulation::UnpackDisplayPicture(host::ReadBitmap(folder.Path(name)));
+        const int dx[4] = {0, 1, 1, 0}, dy[4] = {0, 0, 1, 1};
+        EXPECT_EQ(shown[517 * 1280 + 301],
+                  image.Pixel(602 + dx[n % 4], 1034 + dy[n % 4])[n / 4] + 1000 * (n / 4))
+            << name;
+    }
 }
 
 TEST(HostCalcLut, DoubtfulReadingsAndTheGammaAreReported) {
@@ -514,7 +605,8 @@ TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
     EXPECT_TRUE(Contains(run.out, "notch on the right side, near the top: placed right"))
         << run.out;
     EXPECT_TRUE(Contains(run.out, "(first calibration)")) << run.out;
-    const host::COffsetMap map = host::ParseOffsetFile("lab.frm", ReadBytes(folder.Path("lab.frm")));
+    const host::COffsetMap map =
+        host::ParseOffsetFile("lab.frm", ReadBytes(folder.Path("lab.frm")));
     EXPECT_EQ(map.width, 1280);
     EXPECT_EQ(map.height, 1024);
     // Where the display is brighter the map lowers the exposure: the bright spot near display
@@ -543,13 +635,15 @@ TEST(HostCalcOffset, NewMapFromARightlyPlacedScan) {
     // calibrating further is pointless.
     simulation::CScanSettings even;
     even.uneven = false;
-    host::WriteBitmap(folder.Path("even.bmp"),
-                      simulation::ExposeAndScan(simulation::IdealExposure(host::MakeOffsetPattern()),
-                                                simulation::kRightPlacement, even));
+    host::WriteBitmap(
+        folder.Path("even.bmp"),
+        simulation::ExposeAndScan(simulation::IdealExposure(host::MakeOffsetPattern()),
+                                  simulation::kRightPlacement, even));
     run = RunHost(folder, {"calc-offset", "even.bmp", "--offset", "lab.frm"});
     EXPECT_RUN(run, 0);
-    EXPECT_TRUE(Contains(run.out, "of the field\nthe display is as even as this scan can show: "
-                                  "further calibrations will not improve it\n"))
+    EXPECT_TRUE(Contains(run.out,
+                         "of the field\nthe display is as even as this scan can show: "
+                         "further calibrations will not improve it\n"))
         << run.out;
 
     // Each kept map with its spread, and its change from the one before.
