@@ -7,10 +7,11 @@
     lib.expose("picture.bmp", lut="lab.lut", offset="lab.frm", out="frames")
 """
 
-from ._host import CalibrationFileError, DisplayError, FileError, KavrelError, ReadingsError
+from ._host import (CalibrationFileError, DisplayError, FileError, KavrelError, ReadingsError,
+                    Version)
 from ._library import LIBRARY_FILE, Library, default_library_path, encode_string
 
 __all__ = ["Library", "KavrelError", "DisplayError", "ReadingsError", "FileError",
-           "CalibrationFileError",
+           "CalibrationFileError", "Version",
            "LIBRARY_FILE", "default_library_path", "encode_string"]
 __version__ = "1.0.0"
