@@ -91,14 +91,13 @@ CHistory::CHistory(const std::string& path) {
 std::vector<CVersion> CHistory::Versions() const {
     std::vector<CVersion> versions;
     std::error_code error;
-    for (fs::directory_iterator entry(FsPath(m_strFolder), error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = NarrowPath(entry->path().filename());
-        if (!IsStamp(name) || !entry->is_regular_file(error)) continue;
+    for (const std::string& name : FolderNames(m_strFolder)) {
+        const std::string path = PathInFolder(m_strFolder, name);
+        if (!IsStamp(name) || !fs::is_regular_file(FsPath(path), error)) continue;
         CVersion version;
-        version.path = NarrowPath(entry->path());
+        version.path = path;
         version.time = Readable(name);
-        version.size = static_cast<uint64_t>(entry->file_size(error));
+        version.size = static_cast<uint64_t>(fs::file_size(FsPath(path), error));
         versions.push_back(version);
     }
     std::sort(versions.begin(), versions.end(), [](const CVersion& a, const CVersion& b) {
@@ -149,6 +148,9 @@ void CHistory::Trim() {
 CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& what,
                                    uint64_t maxBytes)
     : m_strPath(path), m_strTarget(ResolveLinks(path)), m_History(path) {
+    // A path the system cannot take would otherwise look like a lock held by another command.
+    if (IsPathTooLong(m_strTarget))
+        throw CHostError(path + ": " + PathTooLong(path) + " (" + what + ")");
     if (!m_Lock.Acquire(BesideFile(m_strTarget, ".kavrel-host-lock"), kCalibrationWaitMs))
         throw CHostError(path +
                          ": another calibration or restore of this file is still running (or "
@@ -170,7 +172,13 @@ CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& w
         case CReadResult::TooLarge:
             throw CHostError(path + ": larger than such a file can be; it is kept as it is (" +
                              what + ")");
+        case CReadResult::InUse:
+            throw CHostError(path + ": " + kInUse + "; it is kept as it is (" + what + ")");
+        case CReadResult::NameTooLong:
+            throw CHostError(path + ": " + PathTooLong(path) + " (" + what + ")");
     }
+    if (IsInUse(m_strTarget))
+        throw CHostError(path + ": " + kInUse + "; it is kept as it is (" + what + ")");
     if (IsWriteProtected(m_strTarget))
         throw CHostError(path + ": is write-protected; it is kept as it is (" + what + ")");
     if (m_Before) m_History.RemoveUnfinished(m_strTarget, *m_Before);
@@ -193,13 +201,12 @@ void CCalibrationFile::RemoveLeftovers() {
     const fs::path target = FsPath(m_strTarget);
     const std::string prefix = NarrowPath(target.filename()).substr(0, 200) + ".kavrel-host-";
     std::error_code error;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = NarrowPath(entry->path().filename());
+    const std::string folder = target.has_parent_path() ? NarrowPath(target.parent_path()) : ".";
+    for (const std::string& name : FolderNames(folder)) {
+        const fs::path path = FsPath(PathInFolder(folder, name));
         if (name.size() == prefix.size() + 8 && name.compare(0, prefix.size(), prefix) == 0 &&
-            !entry->is_directory(error))
-            fs::remove(entry->path(), error);
+            !fs::is_directory(path, error))
+            fs::remove(path, error);
     }
 }
 
