@@ -1,5 +1,7 @@
 // The shared host library (kavrel_host.h): the host's own steps behind a C interface, so that
 // other hosts, the Python package among them, run the very code of kavrel-host.
+#include "api/kavrel_host.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "api/kavrel_host.h"
 #include "common/Errors.h"
 #include "displays/NativeDisplay.h"
 #include "exposure/ExposureFiles.h"

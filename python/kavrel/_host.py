@@ -12,6 +12,7 @@ import warnings
 _WINDOWS = sys.platform == "win32"
 HOST_LIBRARY_FILE = "kavrelhost.dll" if _WINDOWS else "libkavrelhost.so"
 _MESSAGE_SIZE = 4096
+_LINE_SIZE = 1 << 17
 READING_COUNT = 48
 
 # The kinds of calibration file.
@@ -235,8 +236,9 @@ class _Host:
 
     def restore(self, path, number):
         """Puts version number back; returns it and what it holds."""
-        restored, message = self._buffer(), self._buffer()
-        if self._dll.KavrelHostRestore(path, number, restored, _MESSAGE_SIZE, message,
+        # Room for a kept copy's path of the system's longest.
+        restored, message = self._buffer(_LINE_SIZE), self._buffer()
+        if self._dll.KavrelHostRestore(path, number, restored, _LINE_SIZE, message,
                                        _MESSAGE_SIZE):
             raise CalibrationFileError(words(message.value))
         line, _, holds = decode(restored.value).rpartition("\t")
