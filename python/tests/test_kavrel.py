@@ -352,3 +352,20 @@ def test_readme_example_runs_after_the_quick_start(tmp_path):
     assert len(list((tmp_path / "frames").glob("frame-*.bmp"))) == 12
     for made in ("lab.lut", "lab-lut.svg", "shown-00.bmp"):
         assert (tmp_path / made).is_file(), made
+
+
+def test_calc_offset_draws_the_new_map(lib, tmp_path):
+    """map draws the new map as the display shows it, as calc-offset --map does: each sample
+    at its display pixel, 0 white and the largest sample full red (or blue, below 0)."""
+    run_host("targets", "--out", tmp_path)
+    offset = tmp_path / "lab.frm"
+    samples = lib.calc_offset(tmp_path / "offset-pattern.bmp", offset, map=tmp_path / "map.bmp")
+    picture = (tmp_path / "map.bmp").read_bytes()
+    assert len(picture) == 54 + 1280 * 1024 * 3
+    largest = max(range(len(samples)), key=lambda i: abs(samples[i]))
+    full = [0, 0, 255] if samples[largest] > 0 else [255, 0, 0]
+    # Map row y is display line 1023 - y, which a bottom-up bitmap stores as its row y.
+    assert list(picture[54 + 3 * largest:57 + 3 * largest]) == full
+    zero = list(samples).index(0)
+    assert list(picture[54 + 3 * zero:57 + 3 * zero]) == [255, 255, 255]
+    assert lib.history(offset) == []
