@@ -222,7 +222,7 @@ void CProcessLock::Release() {
     OVERLAPPED at = {};
     UnlockFileEx(h, 0, 1, 0, &at);
     CloseHandle(h);
-    DeleteFileW(platform::SystemPath(m_strPath).c_str());
+    platform::DeletePath(m_strPath);
     m_hFile = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "platform/PlatformInternal.h"
@@ -119,12 +120,18 @@ bool CFile::Close() {
     return ok;
 }
 
+// Without memory for the wide paths the move fails as a failed move does, so that the caller
+// removes its new file.
 bool MoveFileOver(const std::string& source, const std::string& target) {
-    return ::MoveFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    try {
+        return ::MoveFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
-bool RemoveFile(const std::string& path) { return ::DeleteFileW(SystemPath(path).c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return DeletePath(path); }
 
 FileKind ProbeFile(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
@@ -214,7 +221,7 @@ void CFileLock::Release() {
     OVERLAPPED at = {};
     ::UnlockFileEx(Handle(m_hFile), 0, 1, 0, &at);
     ::CloseHandle(Handle(m_hFile));
-    ::DeleteFileW(SystemPath(m_strPath).c_str());
+    DeletePath(m_strPath);
     m_hFile = kNoFile;
     m_strPath.clear();
 }

@@ -73,4 +73,12 @@ std::wstring PlainPath(const std::wstring& path) {
     return path;
 }
 
+bool DeletePath(const std::string& path) noexcept {
+    try {
+        return ::DeleteFileW(SystemPath(path).c_str()) != 0;
+    } catch (...) {
+        return ::DeleteFileA(path.c_str()) != 0;
+    }
+}
+
 }  // namespace platform

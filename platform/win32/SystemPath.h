@@ -18,6 +18,11 @@ std::wstring SystemPath(const std::wstring& path);
 // The path without the extended form's prefix, as a user writes it.
 std::wstring PlainPath(const std::wstring& path);
 
+// Removes a file of a path of any length. Never throws: it runs in clean-ups and destructors,
+// often right after an allocation failed, and without memory for the wide path a short path
+// still goes to the ANSI call, which needs none.
+bool DeletePath(const std::string& path) noexcept;
+
 // A name in the ANSI code page in wide characters, and back ('?' for characters the code page
 // lacks; unrepresentable tells whether there was any).
 std::wstring WideName(const std::string& name);
