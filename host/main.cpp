@@ -7,6 +7,9 @@
 #include "commands/Commands.h"
 #include "common/Errors.h"
 #include "files/Files.h"
+#include "files/Platform.h"
+#include "files/SharedLibrary.h"
+#include "library/Kavrel.h"
 
 namespace host {
 
@@ -19,7 +22,8 @@ constexpr const char* kHelp =
     "usage: kavrel-host COMMAND [arguments] [options]\n"
     "       kavrel-host COMMAND --help     the arguments and options of one command\n"
     "       kavrel-host help COMMAND       the same\n"
-    "       kavrel-host --version          the host's version (also -v)\n"
+    "       kavrel-host --version          the host's version and the library's (also -v, /v;\n"
+    "                                      --library PATH names the library)\n"
     "\n"
     "commands:\n"
     "  expose        show the twelve frames of an image on the output display\n"
@@ -50,6 +54,31 @@ constexpr CCommand kCommands[] = {
     {"history", RunHistory}, {"restore", RunRestore}, {"prepare", RunPrepare},
 };
 
+// The library that --library names, or the one beside the program.
+std::string LibraryOf(const CArgs& args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--library" && i + 1 < args.size()) return args[i + 1];
+        if (args[i].compare(0, 10, "--library=") == 0) return args[i].substr(10);
+    }
+    return CKavrel::DefaultPath();
+}
+
+int ShowVersion(const CArgs& args) {
+    std::cout << "kavrel-host " << KAVREL_VERSION << "\n";
+    const std::string library = LibraryOf(args);
+    if (!Exists(library)) {
+        std::cout << "library: " << library << ": no such file\n";
+        return 0;
+    }
+    // The DLL's version from its version resource; a shared object records none.
+    const std::string version = LibraryVersion(library);
+    if (version.empty())
+        std::cout << "library: " << library << "\n";
+    else
+        std::cout << LibraryFileName() << " " << version << " (" << library << ")\n";
+    return 0;
+}
+
 bool GivesLibrary(const CArgs& args) {
     for (const std::string& arg : args)
         if (arg == "--library" || arg.compare(0, 10, "--library=") == 0) return true;
@@ -65,15 +94,22 @@ int Main(int argc, char** argv) {
     }
     std::string name = argv[1];
     CArgs args(argv + 2, argv + argc);
-    if (name == "--version" || name == "-v" || name == "-V") {
-        std::cout << "kavrel-host " << KAVREL_VERSION << "\n";
-        return 0;
+    const std::string outside = ArgumentOutsideCodePage();
+    if (!outside.empty()) {
+        std::cerr << "kavrel-host: " << outside
+                  << ": the ANSI code page cannot hold this name (its characters reach the host "
+                     "and the library as '?'); rename the file or folder with characters of the "
+                     "code page\n";
+        return 1;
     }
+    if (name == "--version" || name == "-v" || name == "-V" || name == "/v" || name == "/V")
+        return ShowVersion(args);
     if (name == "help" && argc >= 3) {
         // help COMMAND: the command's own help.
         name = argv[2];
         args = CArgs{"--help"};
-    } else if (name == "--help" || name == "-h" || name == "/?" || name == "-?" || name == "help") {
+    } else if (name == "--help" || name == "-h" || name == "/?" || name == "-?" || name == "/h" ||
+               name == "/H" || name == "help") {
         std::cout << kHelp;
         return 0;
     }
@@ -87,8 +123,7 @@ int Main(int argc, char** argv) {
             return 2;
         } catch (const CLibraryError& e) {
             std::cerr << "kavrel-host " << name << ": " << e.what()
-                      << (GivesLibrary(args) ? "" : " (give its path with --library PATH)")
-                      << "\n";
+                      << (GivesLibrary(args) ? "" : " (give its path with --library PATH)") << "\n";
             return 1;
         } catch (const CHostError& e) {
             std::cerr << "kavrel-host " << name << ": " << e.what() << "\n";

@@ -1,6 +1,7 @@
 // The shared host library (kavrel_host.h): the host's own steps behind a C interface, so that
 // other hosts, the Python package among them, run the very code of kavrel-host.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -19,17 +20,22 @@
 #include "history/CalibrationLog.h"
 #include "history/History.h"
 #include "history/OldCalibration.h"
+#include "history/Restore.h"
 #include "photos/Photo.h"
+#include "pictures/Bitmap.h"
+#include "pictures/Pictures.h"
 #include "readings/Readings.h"
 #include "readings/ReadingsChecks.h"
 
 struct KavrelHostCalibration {
     KavrelHostCalibration(const std::string& path, int kind)
         : path(path),
+          kind(kind),
           file(path, kind == 0 ? "LUT file" : "offset file",
                kind == 0 ? host::kMaxLutFileBytes : host::kMaxOffsetFileBytes),
           before(host::CFileState::Of(path)) {}
     std::string path;
+    int kind;
     host::CCalibrationFile file;
     host::CFileState before;
 };
@@ -60,6 +66,15 @@ int Guarded(char* message, int size, Step step) {
         Put("failed", message, size);
     }
     return 1;
+}
+
+void RequireKind(int kind) {
+    if (kind != 0 && kind != 1) throw host::CHostError("kind must be 0 (LUT) or 1 (offset)");
+}
+
+// A version as one line of KavrelHostHistory's list.
+std::string VersionLine(const host::CVersion& version) {
+    return version.time + "\t" + std::to_string(version.size) + "\t" + version.path;
 }
 
 std::vector<uint16_t> Readings(const uint16_t* readings) {
@@ -96,7 +111,7 @@ template <typename Check>
 std::unique_ptr<KavrelHostCalibration> Begin(const char* path, int kind,
                                              KavrelHostCalibration** calibration, Check check) {
     if (calibration == nullptr) throw host::CHostError("no place for the calibration given");
-    if (kind != 0 && kind != 1) throw host::CHostError("kind must be 0 (LUT) or 1 (offset)");
+    RequireKind(kind);
     const std::string file = Text(path);
     host::RequireFolderOf(file, kind == 0 ? "LUT file" : "offset file");
     auto begun = std::make_unique<KavrelHostCalibration>(file, kind);
@@ -223,6 +238,68 @@ KAVREL_HOST_API int KavrelHostBeginCalibrationFrom(const char* path, int kind, c
             });
         Put(begun->file.WaitNote(), note, noteSize);
         *calibration = begun.release();
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostCheckPicture(const char* path, int kind, char* message, int size) {
+    return Guarded(message, size, [&] {
+        RequireKind(kind);
+        const std::string file = Text(path);
+        host::RequireExtension(file, kind == 0 ? ".svg" : ".bmp", "picture");
+        host::CheckWritable(file, "picture");
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostDrawCalibration(const KavrelHostCalibration* calibration,
+                                              const char* path, int* scale, char* message,
+                                              int size) {
+    if (scale != nullptr) *scale = 0;
+    return Guarded(message, size, [&] {
+        if (calibration == nullptr) throw host::CHostError("no calibration given");
+        const std::string& file = calibration->path;
+        const std::optional<std::vector<uint8_t>> now = calibration->before.NewContents(file);
+        if (!now) throw host::CHostError(file + ": the library wrote nothing to draw");
+        if (calibration->kind == 0) {
+            const host::CLutTable old = host::OldLutTable(file, calibration->before);
+            const std::string svg = host::LutPlotSvg(old, host::ParseLutFile(file, *now),
+                                                     "LUT " + file + " before and after");
+            host::WriteFileSafely(Text(path), std::vector<uint8_t>(svg.begin(), svg.end()));
+            return 0;
+        }
+        const host::COffsetMap map = host::ParseOffsetFile(file, *now);
+        int largest = 1;
+        for (int16_t sample : map.samples) largest = std::max(largest, std::abs(int{sample}));
+        host::WriteBitmap(Text(path), host::OffsetMapPicture(map, largest));
+        if (scale != nullptr) *scale = largest;
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostHistory(const char* path, char* versions, int versionsSize,
+                                      int* needed, char* message, int size) {
+    Put("", versions, versionsSize);
+    if (needed != nullptr) *needed = 1;
+    return Guarded(message, size, [&] {
+        std::string lines;
+        for (const host::CVersion& version : host::KeptVersions(Text(path)))
+            lines += VersionLine(version) + "\n";
+        if (needed != nullptr) *needed = static_cast<int>(lines.size() + 1);
+        if (lines.size() + 1 > static_cast<size_t>(std::max(versionsSize, 0)))
+            throw host::CHostError("the list of versions needs " +
+                                   std::to_string(lines.size() + 1) + " bytes");
+        Put(lines, versions, versionsSize);
+        return 0;
+    });
+}
+
+KAVREL_HOST_API int KavrelHostRestore(const char* path, int number, char* restored,
+                                      int restoredSize, char* message, int size) {
+    Put("", restored, restoredSize);
+    return Guarded(message, size, [&] {
+        const host::CRestored done = host::RestoreVersion(Text(path), number);
+        Put(VersionLine(done.version) + "\t" + done.description, restored, restoredSize);
         return 0;
     });
 }

@@ -111,6 +111,32 @@ KAVREL_HOST_API int KavrelHostPreparePhoto(const char* path, const KavrelHostPho
                                            int* passedThrough, char* report, int reportSize,
                                            char* message, int size);
 
+/* Checks before a calibration that its picture can be written to path (the extension .svg for a
+ * LUT, kind 0; .bmp for an offset map, kind 1), so that a failure afterwards does not leave a
+ * calibration applied that a retry would apply twice. */
+KAVREL_HOST_API int KavrelHostCheckPicture(const char* path, int kind, char* message, int size);
+
+/* After the library has calibrated and before End: draws the calibration into path, as
+ * kavrel-host's --plot (a LUT: the table before and after, SVG) and --map (an offset map: the new
+ * map in false colour as the display shows it, full colour at the largest sample, a 24-bit
+ * bitmap) draw it. scale receives that largest sample (0 for a LUT). */
+KAVREL_HOST_API int KavrelHostDrawCalibration(const KavrelHostCalibration* calibration,
+                                              const char* path, int* scale, char* message,
+                                              int size);
+
+/* The earlier versions of a LUT or offset file, newest first (version 1 is the file before the
+ * last calibration or restore): one line each, "time<TAB>bytes<TAB>path". needed receives the
+ * bytes the whole list takes (its terminating NUL included); a longer list than versionsSize is
+ * an error. Fails for a file that neither exists nor has earlier versions. */
+KAVREL_HOST_API int KavrelHostHistory(const char* path, char* versions, int versionsSize,
+                                      int* needed, char* message, int size);
+
+/* Puts earlier version number (1: the newest) back in place of the file, as kavrel-host restore
+ * does, keeping the file it replaces as the new version 1. restored receives the version's line
+ * as KavrelHostHistory gives it, then a TAB and what it holds ("LUT of 256 entries"). */
+KAVREL_HOST_API int KavrelHostRestore(const char* path, int number, char* restored,
+                                      int restoredSize, char* message, int size);
+
 #ifdef __cplusplus
 }
 #endif

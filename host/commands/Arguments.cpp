@@ -53,7 +53,8 @@ void CArguments::Parse(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         // The help switches of Windows and of short options.
-        if (!onlyPositionals && (arg == "/?" || arg == "-?" || arg == "-h")) {
+        if (!onlyPositionals &&
+            (arg == "/?" || arg == "-?" || arg == "-h" || arg == "/h" || arg == "/H")) {
             m_bHelp = true;
             continue;
         }

@@ -14,19 +14,12 @@
 #include "files/Files.h"
 #include "history/CalibrationLog.h"
 #include "history/History.h"
+#include "history/Restore.h"
 #include "scans/ScanChecks.h"
 
 namespace host {
 
 namespace {
-
-// What a kept version holds, in a few words; throws CHostError when it is no LUT or offset file.
-std::string Describe(const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (kavrel::HasLutFileMagic(bytes))
-        return "LUT of " + std::to_string(ParseLutFile(path, bytes).entries.size()) + " entries";
-    const COffsetMap map = ParseOffsetFile(path, bytes);
-    return "offset map of " + std::to_string(map.width) + " x " + std::to_string(map.height);
-}
 
 // One line of the listing: the file itself or a kept version, as it reads.
 struct CEntry {
@@ -102,14 +95,7 @@ int RunHistory(const CArgs& args) {
     if (!arguments.ParseOrShowHelp(args)) return 0;
     const std::string file = arguments.Positionals()[0];
     const CHistory history(file);
-    const std::vector<CVersion> versions = history.Versions();
-    // A file that is gone keeps its history, from which restore brings it back; without either
-    // the name is most likely mistyped.
-    if (versions.empty() && !FileExists(ResolveLinks(file))) {
-        RefuseSpecialFile(file, "history");
-        throw CHostError(file + ": no such file, and no earlier versions kept (" +
-                         history.Folder() + ")");
-    }
+    const std::vector<CVersion> versions = KeptVersions(file);
     if (versions.empty()) {
         std::cout << file << ": no earlier versions kept (" << history.Folder() << ")\n";
         return 0;
@@ -165,30 +151,10 @@ int RunRestore(const CArgs& args) {
         throw CUsageError("restore: N must be a whole number from 1, not '" +
                           arguments.Positionals()[1] + "'");
 
-    RequireFolderOf(file, "restore");
-    CCalibrationFile target(file, "restore", kMaxOffsetFileBytes);
-    target.LockAgainstLibrary();
-    const std::vector<CVersion> versions = CHistory(file).Versions();
-    if (versions.empty()) throw CHostError(file + ": no earlier versions kept to restore");
-    if (number > static_cast<long long>(versions.size()))
-        throw CHostError(file + ": there " + (versions.size() == 1 ? "is" : "are") + " only " +
-                         std::to_string(versions.size()) + " earlier version" +
-                         (versions.size() == 1 ? "" : "s") + " (see kavrel-host history " + file +
-                         ")");
-    const CVersion& chosen = versions[static_cast<size_t>(number - 1)];
-    const std::vector<uint8_t> bytes = ReadWholeFile(chosen.path, kMaxOffsetFileBytes);
-    const std::string what = Describe(chosen.path, bytes);
-
-    target.KeepBefore();
-    const CSaveResult saved = ReplaceFileDurably(target.Target(), bytes);
-    target.Finish(saved != CSaveResult::Failed);
-    if (saved == CSaveResult::Failed)
-        throw CHostError(file + ": cannot be written; it is kept as it was");
-    if (saved == CSaveResult::NotFlushed)
-        throw CHostError(file + ": restored version " + std::to_string(number) + NotFlushedReason());
-    std::cout << file << ": restored version " << number << " (" << what << ", replaced at "
-              << chosen.time << ")";
-    if (target.Before()) std::cout << "; the version it replaced is kept as version 1";
+    const CRestored restored = RestoreVersion(file, number);
+    std::cout << file << ": restored version " << number << " (" << restored.description
+              << ", replaced at " << restored.version.time << ")";
+    if (restored.replacedKept) std::cout << "; the version it replaced is kept as version 1";
     std::cout << "\n";
     return 0;
 }

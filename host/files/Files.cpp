@@ -78,6 +78,10 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path, uint64_t maxBytes) {
         case CReadResult::TooLarge:
             throw CHostError(path + ": larger than such a file can be (more than " +
                              std::to_string(maxBytes) + " bytes)");
+        case CReadResult::InUse:
+            throw CHostError(path + ": " + kInUse);
+        case CReadResult::NameTooLong:
+            throw CHostError(path + ": " + PathTooLong(path));
         case CReadResult::Unreadable:
             break;
     }
@@ -100,6 +104,33 @@ std::string ResolveLinks(const std::string& path) {
         current = target.is_absolute() ? target : current.parent_path() / target;
     }
     return NarrowPath(current);
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    return platform::ListFolder(folder);
+}
+
+bool IsPathTooLong(const std::string& path) {
+    // Windows' extended paths end at 32767 characters, Linux's at 4096 bytes.
+#ifdef _WIN32
+    constexpr size_t kMaxPath = 32767;
+#else
+    constexpr size_t kMaxPath = 4095;
+#endif
+    constexpr size_t kMaxName = 255;
+    if (path.size() > kMaxPath) return true;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = path.find_first_of(platform::PathSeparators(), start);
+        if ((end == std::string::npos ? path.size() : end) - start > kMaxName) return true;
+        if (end == std::string::npos) return false;
+        start = end + 1;
+    }
+}
+
+std::string PathTooLong(const std::string& path) {
+    return "the path is too long for the system (" + std::to_string(path.size()) +
+           " characters; a file or folder name may have at most 255)";
 }
 
 std::string BesideFile(const std::string& path, const std::string& suffix) {
@@ -142,7 +173,8 @@ void WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes)
     if (fs::exists(FsPath(target), error) && !fs::is_regular_file(FsPath(target), error))
         throw CHostError(path + ": is no regular file (a FIFO or a device?)");
     const CSaveResult saved = ReplaceFileDurably(target, bytes);
-    if (saved == CSaveResult::Failed) throw CHostError(path + ": cannot be written");
+    if (saved == CSaveResult::Failed)
+        throw CHostError(path + ": " + (IsInUse(target) ? kInUse : "cannot be written"));
     if (saved == CSaveResult::NotFlushed) throw CHostError(path + NotFlushedReason());
 }
 
@@ -158,7 +190,10 @@ void CheckWritable(const std::string& path, const std::string& what) {
         throw CHostError(path + ": is a folder, not a file (" + what + ")");
     if (fs::exists(FsPath(target), error) && !fs::is_regular_file(FsPath(target), error))
         throw CHostError(path + ": is no regular file (" + what + ")");
+    if (IsPathTooLong(target))
+        throw CHostError(path + ": " + PathTooLong(path) + " (" + what + ")");
     if (IsWriteProtected(target)) throw CHostError(path + ": is write-protected (" + what + ")");
+    if (IsInUse(target)) throw CHostError(path + ": " + kInUse + " (" + what + ")");
     if (!CanCreateFileBeside(target))
         throw CHostError(path + ": no file can be created in its folder (" + what + ")");
 }
@@ -177,8 +212,8 @@ void MakeFolder(const std::string& path) {
 CLutTable ParseLutFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     RefuseOtherKind(path, bytes, "a LUT file");
     kavrel::CByteReader reader(bytes);
-    const kavrel::CLutFileHeader header = RequireHeader(
-        path, kavrel::ReadLutFileHeader(reader), "a LUT file", kavrel::kLutFileHeaderSize);
+    const kavrel::CLutFileHeader header = RequireHeader(path, kavrel::ReadLutFileHeader(reader),
+                                                        "a LUT file", kavrel::kLutFileHeaderSize);
     if (header.count <= 0 ||
         static_cast<int64_t>(bytes.size()) < kavrel::LutFileLength(header.count))
         throw CHostError(path + ": LUT file with a wrong entry count (" +
@@ -211,9 +246,9 @@ std::string LutSummary(const CLutTable& table) {
 
 std::vector<uint8_t> LutFileBytes(const CLutTable& table) {
     kavrel::CByteWriter bytes;
-    kavrel::WriteLutFileHeader(bytes, {static_cast<int32_t>(table.entries.size()),
-                                       static_cast<int16_t>(table.firstInput),
-                                       static_cast<int16_t>(table.lastInput)});
+    kavrel::WriteLutFileHeader(
+        bytes, {static_cast<int32_t>(table.entries.size()), static_cast<int16_t>(table.firstInput),
+                static_cast<int16_t>(table.lastInput)});
     for (int16_t entry : table.entries) bytes.LE16(static_cast<uint16_t>(entry));
     return bytes.Data();
 }
@@ -221,12 +256,13 @@ std::vector<uint8_t> LutFileBytes(const CLutTable& table) {
 COffsetMap ParseOffsetFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     RefuseOtherKind(path, bytes, "an offset file");
     kavrel::CByteReader reader(bytes);
-    const kavrel::COffsetFileHeader header = RequireHeader(
-        path, kavrel::ReadOffsetFileHeader(reader), "an offset file", kavrel::kOffsetFileHeaderSize);
+    const kavrel::COffsetFileHeader header =
+        RequireHeader(path, kavrel::ReadOffsetFileHeader(reader), "an offset file",
+                      kavrel::kOffsetFileHeaderSize);
     if (!kavrel::HasConsistentSizes(header))
-        throw CHostError(path + ": offset file whose size (" + std::to_string(header.cols) +
-                         " x " + std::to_string(header.rows) +
-                         ") does not match its sample count " + std::to_string(header.count));
+        throw CHostError(path + ": offset file whose size (" + std::to_string(header.cols) + " x " +
+                         std::to_string(header.rows) + ") does not match its sample count " +
+                         std::to_string(header.count));
     if (header.count > kavrel::kOffsetFileMaxSamples)
         throw CHostError(path + ": offset file of " + std::to_string(header.count) +
                          " samples; the library takes at most " +

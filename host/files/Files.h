@@ -31,6 +31,14 @@ bool FileExists(const std::string& path);
 
 // The path with symbolic links followed to the file they name (which need not exist).
 std::string ResolveLinks(const std::string& path);
+// The names in a folder (without "." and ".."); empty when it cannot be read. Unlike a
+// std::filesystem::directory_iterator, this reads folders of any path length on Windows too.
+std::vector<std::string> FolderNames(const std::string& folder);
+// True when the system cannot take the path: one of its names is longer than the 255 characters
+// a file system allows, or the whole longer than the system's limit.
+bool IsPathTooLong(const std::string& path);
+// Why the system cannot take the path: too long as a whole or in one of its names.
+std::string PathTooLong(const std::string& path);
 // A name beside path made of its file name and the suffix, shortened where a long file name
 // would leave no room for the suffix.
 std::string BesideFile(const std::string& path, const std::string& suffix);

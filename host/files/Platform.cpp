@@ -2,29 +2,33 @@
 // the displays (Display*.cpp): the library's settings file, files read and replaced safely, locks.
 #include "files/Platform.h"
 
-#include "files/Paths.h"
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
+
+#include "files/Paths.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include "platform/win32/SystemPath.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/IniFile.h"
-#include <cerrno>
-#include <cstdio>
 #endif
 
 namespace host {
@@ -54,27 +58,33 @@ std::string TemporaryName(const std::string& target, int attempt) {
 
 #ifdef _WIN32
 
+namespace {
+
+// What a failed open of a file to read means.
+CReadResult FailedOpen(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return CReadResult::Missing;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return CReadResult::InUse;
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_BUFFER_OVERFLOW:
+            return CReadResult::NameTooLong;
+        default:
+            return CReadResult::Unreadable;
+    }
+}
+
+}  // namespace
+
 std::filesystem::path FsPath(const std::string& path) {
-    if (path.empty()) return std::filesystem::path();
-    const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
-                                           nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0],
-                            length);
-    return std::filesystem::path(wide);
+    return std::filesystem::path(platform::SystemPath(path));
 }
 
 std::string NarrowPath(const std::filesystem::path& path) {
-    const std::wstring& wide = path.native();
-    if (wide.empty()) return std::string();
-    const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0)
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &narrow[0],
-                            length, nullptr, nullptr);
-    return narrow;
+    return platform::AnsiName(platform::PlainPath(path.native()));
 }
 
 CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* section,
@@ -102,14 +112,9 @@ CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* s
 CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes,
                             bool prefixOnly) {
     bytes.clear();
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
-                   ? CReadResult::Missing
-                   : CReadResult::Unreadable;
-    }
+    HANDLE h = CreateFileW(platform::SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FailedOpen(GetLastError());
     BY_HANDLE_FILE_INFORMATION info;
     LARGE_INTEGER size;
     CReadResult result = CReadResult::Done;
@@ -134,9 +139,9 @@ CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vec
 
 bool CanCreateFileBeside(const std::string& target) {
     for (int attempt = 0; attempt < 64; ++attempt) {
-        HANDLE h =
-            CreateFileA(TemporaryName(target, attempt).c_str(), GENERIC_WRITE, 0, nullptr,
-                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        HANDLE h = CreateFileW(platform::SystemPath(TemporaryName(target, attempt)).c_str(),
+                               GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (h != INVALID_HANDLE_VALUE) return CloseHandle(h) != 0;
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
             return false;
@@ -145,8 +150,39 @@ bool CanCreateFileBeside(const std::string& target) {
 }
 
 bool IsWriteProtected(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(platform::SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool IsInUse(const std::string& path) {
+    // Replacing a file takes the right to delete it; reading, the right to read it. Another
+    // program's handle that shares neither makes the open fail with a sharing violation.
+    for (const DWORD access : {DWORD{GENERIC_READ}, DWORD{DELETE}}) {
+        HANDLE h = CreateFileW(platform::SystemPath(path).c_str(), access,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            continue;
+        }
+        const DWORD code = GetLastError();
+        if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) return true;
+    }
+    return false;
+}
+
+std::string ArgumentOutsideCodePage() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr) return std::string();
+    std::string found;
+    for (int i = 1; i < count && found.empty(); ++i) {
+        bool lacking = false;
+        const std::string narrow = platform::AnsiName(arguments[i], &lacking);
+        if (lacking) found = narrow;
+    }
+    LocalFree(arguments);
+    return found;
 }
 
 CProcessLock::CProcessLock() : m_hFile(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {}
@@ -162,7 +198,7 @@ bool CProcessLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
     HANDLE h = INVALID_HANDLE_VALUE;
     for (;;) {
         if (h == INVALID_HANDLE_VALUE) {
-            h = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+            h = CreateFileW(platform::SystemPath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_ACCESS_DENIED) return false;
@@ -188,7 +224,7 @@ void CProcessLock::Release() {
     OVERLAPPED at = {};
     UnlockFileEx(h, 0, 1, 0, &at);
     CloseHandle(h);
-    DeleteFileA(m_strPath.c_str());
+    platform::DeletePath(m_strPath);
     m_hFile = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 }
 
@@ -204,7 +240,9 @@ CReadResult ReadRegularFile(const std::string& path, uint64_t maxBytes, std::vec
     // Without O_NONBLOCK opening a FIFO would wait for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? CReadResult::Missing : CReadResult::Unreadable;
+        return errno == ENOENT || errno == ENOTDIR ? CReadResult::Missing
+               : errno == ENAMETOOLONG             ? CReadResult::NameTooLong
+                                                   : CReadResult::Unreadable;
     struct stat info;
     CReadResult result = CReadResult::Done;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
@@ -246,6 +284,12 @@ bool CanCreateFileBeside(const std::string& target) {
     }
     return false;
 }
+
+// Files are not locked against other programs here.
+bool IsInUse(const std::string&) { return false; }
+
+// The command line's arguments reach the host as the system's bytes, unchanged.
+std::string ArgumentOutsideCodePage() { return std::string(); }
 
 bool IsWriteProtected(const std::string& path) {
     struct stat info;

@@ -23,7 +23,7 @@ struct CLibrarySetting {
 CLibrarySetting ReadLibrarySetting(const std::string& libraryPath, const char* section,
                                    const char* key, int defaultValue);
 
-enum class CReadResult { Done, Missing, NotRegular, Unreadable, TooLarge };
+enum class CReadResult { Done, Missing, NotRegular, Unreadable, TooLarge, InUse, NameTooLong };
 
 // Reads a regular file whole, without ever blocking (a FIFO or a device is refused as NotRegular)
 // and without reading more than maxBytes: a longer file is TooLarge, unless prefixOnly, which
@@ -36,6 +36,17 @@ bool CanCreateFileBeside(const std::string& target);
 
 // True when an existing file may not be replaced: no write permission, or marked read-only.
 bool IsWriteProtected(const std::string& path);
+
+// True when another program holds the file open so that it can be neither read nor replaced
+// (Windows: a sharing violation; other systems lock no files against others).
+bool IsInUse(const std::string& path);
+// The message for a file that another program holds open.
+constexpr const char* kInUse = "in use by another program: close it and run again";
+
+// On Windows: the first argument of the command line with characters that the ANSI code page,
+// in which the host and the library take names, cannot hold (as the host received it, with '?'
+// in their place); empty when there is none, and on other systems.
+std::string ArgumentOutsideCodePage();
 
 // An exclusive lock between processes on a lock file, held until the object goes.
 class CProcessLock : private kavrel::CNonCopyable {

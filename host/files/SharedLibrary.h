@@ -14,6 +14,9 @@ void* OpenLibrary(const std::string& path, std::string& error);
 // The address of an exported function, or null.
 void* FindFunction(void* library, const char* name);
 void CloseLibrary(void* library);
+// The file version recorded in the library's version resource ("1.0.0.0"); empty where the
+// file has none (the native library on other systems) or cannot be read.
+std::string LibraryVersion(const std::string& path);
 
 // True when path names a folder; Exists: anything.
 bool IsFolder(const std::string& path);

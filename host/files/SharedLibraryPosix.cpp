@@ -1,9 +1,9 @@
-#include "files/SharedLibrary.h"
-
 #include <dlfcn.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "files/SharedLibrary.h"
 
 namespace host {
 
@@ -45,5 +45,8 @@ std::string BesideProgram(const std::string& name) {
     const size_t slash = program.rfind('/');
     return slash == std::string::npos ? name : program.substr(0, slash + 1) + name;
 }
+
+// A shared object records no version the host could show.
+std::string LibraryVersion(const std::string&) { return std::string(); }
 
 }  // namespace host

@@ -5,6 +5,10 @@
 #endif
 #include <windows.h>
 
+#include <vector>
+
+#include "platform/win32/SystemPath.h"
+
 namespace host {
 
 const char* LibraryFileName() { return "kavrel.dll"; }
@@ -15,15 +19,16 @@ constexpr int kProgramBits = static_cast<int>(sizeof(void*) * 8);
 
 // 32 or 64 for a Windows DLL of x86 or x64 code, by the machine in its PE header; 0 otherwise.
 int ModuleBits(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(platform::SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     unsigned char head[1024] = {};
     DWORD read = 0;
     const BOOL ok = ReadFile(file, head, sizeof head, &read, nullptr);
     CloseHandle(file);
     if (!ok || read < 0x40 || head[0] != 'M' || head[1] != 'Z') return 0;
-    const DWORD pe = head[0x3C] | head[0x3D] << 8 | head[0x3E] << 16 | static_cast<DWORD>(head[0x3F]) << 24;
+    const DWORD pe =
+        head[0x3C] | head[0x3D] << 8 | head[0x3E] << 16 | static_cast<DWORD>(head[0x3F]) << 24;
     if (pe + 6 > read || head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 ||
         head[pe + 3] != 0)
         return 0;
@@ -63,12 +68,12 @@ void* OpenLibrary(const std::string& path, std::string& error) {
 }
 
 bool IsFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(platform::SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(platform::SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void* FindFunction(void* library, const char* name) {
@@ -76,6 +81,24 @@ void* FindFunction(void* library, const char* name) {
 }
 
 void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+std::string LibraryVersion(const std::string& path) {
+    const std::wstring file = platform::SystemPath(path);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    if (size == 0) return std::string();
+    std::vector<unsigned char> data(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(file.c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
+        info == nullptr || length < sizeof *info)
+        return std::string();
+    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(info->dwFileVersionLS));
+}
 
 std::string InCurrentFolder(const std::string& path) {
     if (path.find_first_of("/\\:") != std::string::npos || !Exists(path)) return path;

@@ -91,14 +91,13 @@ CHistory::CHistory(const std::string& path) {
 std::vector<CVersion> CHistory::Versions() const {
     std::vector<CVersion> versions;
     std::error_code error;
-    for (fs::directory_iterator entry(FsPath(m_strFolder), error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = NarrowPath(entry->path().filename());
-        if (!IsVersionName(name) || !entry->is_regular_file(error)) continue;
+    for (const std::string& name : FolderNames(m_strFolder)) {
+        const std::string path = PathInFolder(m_strFolder, name);
+        if (!IsVersionName(name) || !fs::is_regular_file(FsPath(path), error)) continue;
         CVersion version;
-        version.path = NarrowPath(entry->path());
+        version.path = path;
         version.time = Readable(name);
-        version.size = static_cast<uint64_t>(entry->file_size(error));
+        version.size = static_cast<uint64_t>(fs::file_size(FsPath(path), error));
         versions.push_back(version);
     }
     std::sort(versions.begin(), versions.end(), [](const CVersion& a, const CVersion& b) {
@@ -139,15 +138,14 @@ bool CHistory::IsVersionName(const std::string& name) const {
 void CHistory::RemoveLeftovers() {
     std::error_code error;
     std::vector<fs::path> leftovers;
-    for (fs::directory_iterator entry(FsPath(m_strFolder), error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = NarrowPath(entry->path().filename());
+    for (const std::string& name : FolderNames(m_strFolder)) {
         const size_t length = kStampLength + m_strExtension.size();
         if (name.size() <= length || !IsVersionName(name.substr(0, length))) continue;
+        const std::string path = PathInFolder(m_strFolder, name);
         for (const std::string& temporary :
              LeftoverSaves(PathInFolder(m_strFolder, name.substr(0, length))))
-            if (FsPath(temporary).filename() == entry->path().filename())
-                leftovers.push_back(entry->path());
+            if (FsPath(temporary).filename() == FsPath(path).filename())
+                leftovers.push_back(FsPath(path));
     }
     for (const std::string& temporary : LeftoverSaves(CCalibrationLog::PathIn(m_strFolder)))
         leftovers.push_back(FsPath(temporary));
@@ -189,6 +187,9 @@ CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& w
       m_History(path),
       m_Log(m_History.Folder()),
       m_uMaxBytes(maxBytes) {
+    // A path the system cannot take would otherwise look like a lock held by another command.
+    if (IsPathTooLong(m_strTarget))
+        throw CHostError(path + ": " + PathTooLong(path) + " (" + what + ")");
     if (!m_Lock.Acquire(BesideFile(m_strTarget, ".kavrel-host-lock"), kCalibrationWaitMs))
         throw CHostError(path +
                          ": another calibration or restore of this file is still running (or "
@@ -211,7 +212,13 @@ CCalibrationFile::CCalibrationFile(const std::string& path, const std::string& w
         case CReadResult::TooLarge:
             throw CHostError(path + ": larger than such a file can be; it is kept as it is (" +
                              what + ")");
+        case CReadResult::InUse:
+            throw CHostError(path + ": " + kInUse + "; it is kept as it is (" + what + ")");
+        case CReadResult::NameTooLong:
+            throw CHostError(path + ": " + PathTooLong(path) + " (" + what + ")");
     }
+    if (IsInUse(m_strTarget))
+        throw CHostError(path + ": " + kInUse + "; it is kept as it is (" + what + ")");
     if (IsWriteProtected(m_strTarget))
         throw CHostError(path + ": is write-protected; it is kept as it is (" + what + ")");
     if (m_Before) m_History.RemoveUnfinished(m_strTarget, *m_Before);
@@ -235,13 +242,12 @@ void CCalibrationFile::RemoveLeftovers() {
     const fs::path target = FsPath(m_strTarget);
     const std::string prefix = NarrowPath(target.filename()).substr(0, 200) + ".kavrel-host-";
     std::error_code error;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = NarrowPath(entry->path().filename());
+    const std::string folder = target.has_parent_path() ? NarrowPath(target.parent_path()) : ".";
+    for (const std::string& name : FolderNames(folder)) {
+        const fs::path path = FsPath(PathInFolder(folder, name));
         if (name.size() == prefix.size() + 8 && name.compare(0, prefix.size(), prefix) == 0 &&
-            !entry->is_directory(error))
-            fs::remove(entry->path(), error);
+            !fs::is_directory(path, error))
+            fs::remove(path, error);
     }
 }
 

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Runs one command of the Windows program kavrel-host.exe under Wine, end to end on small real
 # files, and checks what it wrote. The program loads kavrel.dll from its own folder.
-# Usage: wine-commands.sh expose|calc-lut|display WINE PATH/kavrel-host.exe
+# Usage: wine-commands.sh expose|calc-lut|files|display WINE PATH/kavrel-host.exe
 set -euo pipefail
 command=$1
 wine=$2
 exe=$3
 work=$(mktemp -d "${TMPDIR:-/tmp}/kavrel-host-wine.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+holder=
+# A program that holds a file open is told to end (and waited for) before the folder goes.
+trap '[ -n "$holder" ] && touch "$work/release" && wait "$holder"; rm -rf "$work"' EXIT
 cd "$work"
 
 fail() { echo "FAIL: $*" >&2; [ -f out.txt ] && cat out.txt >&2; [ -f err.txt ] && cat err.txt >&2; exit 1; }
@@ -23,6 +25,14 @@ expect_status() { [ "$status" -eq "$1" ] || fail "exit status $status, expected 
 expect_out() { grep -qF -- "$1" out.txt || fail "output lacks: $1"; }
 expect_err() { grep -qF -- "$1" err.txt || fail "message lacks: $1"; [ "$(wc -l <err.txt)" -eq 1 ] || fail "message of more than one line"; }
 size() { stat -c %s "$1"; }
+# The compiler of Windows programs of the host's width.
+same_width_gcc() { case $exe in *win32*) echo i686-w64-mingw32-gcc ;; *) echo x86_64-w64-mingw32-gcc ;; esac; }
+# 48 readings of a grey scale: reference 10, then patches from $1 in steps of 5, the last unused.
+readings() {
+    for r in $(seq 0 47); do
+        if [ "$r" -eq 0 ] || [ "$r" -eq 47 ]; then echo 10; else echo $(($1 + 5 * r)); fi
+    done
+}
 # The 16-bit little-endian number at a byte offset of a file.
 le16() { od -An -tu2 -j "$2" -N2 "$1" | tr -d ' '; }
 
@@ -64,9 +74,7 @@ expose)
     expect_err "is a $((96 - bits))-bit DLL, and this $bits-bit program loads only a $bits-bit kavrel.dll"
     ;;
 calc-lut)
-    for r in $(seq 0 47); do
-        if [ "$r" -eq 0 ] || [ "$r" -eq 47 ]; then echo 10; else echo $((10 + 5 * r)); fi
-    done >readings.txt
+    readings 10 >readings.txt
     run calc-lut readings.txt --lut lab.lut --plot lut.svg
     expect_status 0
     expect_out "after:  lab.lut: 0 -> 4095, 64 -> 1846, 128 -> 674"
@@ -179,8 +187,94 @@ calc-lut)
         cmp -s lab.lut before.lut || fail "the LUT file changed with an unusable Gamma"
     fi
     ;;
-display)
-    # The emulator's screen is the X server of the test run: 1280 x 1024, 24 bits.
+files)
+    readings 10 >readings.txt
+    readings 12 >lighter.txt
+    run sample-image sample.bmp
+    # The version: the host's, and the DLL's from its version resource; Windows' switches too.
+    for switch in -v /v; do
+        run $switch
+        expect_status 0
+        expect_out "kavrel-host "
+        expect_out "kavrel.dll 1.0.0.0 ("
+    done
+    run /h
+    expect_status 0
+    expect_out "usage: kavrel-host COMMAND"
+    run history /h
+    expect_status 0
+    expect_out "usage: kavrel-host history FILE"
+    # Paths of 300 characters, past the plain form's 260: a LUT calibrated twice keeps its
+    # history, restore puts it back, and expose reads it and writes its pictures there.
+    name=$(printf 'folder-%043d' 0)
+    deep="$name/$name/$name/$name/$name"
+    mkdir -p "$deep"
+    lut="$deep/$(printf 'lab-%037d' 0).lut"
+    [ ${#lut} -eq 300 ] || fail "the long path has ${#lut} characters"
+    run calc-lut readings.txt --lut "$lut" --plot "$deep/plot.svg"
+    expect_status 0
+    head -c 4 "$deep/plot.svg" | grep -q '<svg' || fail "the plot in the long folder"
+    cp "$lut" first.lut
+    run calc-lut lighter.txt --lut "$lut"
+    expect_status 0
+    cmp -s "$lut" first.lut && fail "the second calibration changed nothing"
+    run history "$lut"
+    expect_status 0
+    expect_out "1 earlier version in "
+    run restore "$lut"
+    expect_status 0
+    cmp -s "$lut" first.lut || fail "restore did not put the first table back"
+    cp sample.bmp "$deep/sample.bmp"
+    run expose "$deep/sample.bmp" --lut "$lut" --out "$deep/shown"
+    expect_status 0
+    [ "$(size "$deep/shown/frame-11.bmp")" -eq $((54 + 1280 * 1024 * 3)) ] || fail "pictures in the long folder"
+    # A name longer than a folder name may be is named as too long, not as a running calibration.
+    run calc-lut readings.txt --lut "$(printf 'x%0300d' 0).lut"
+    expect_status 1
+    expect_err "the path is too long for the system"
+    # A name that the ANSI code page cannot hold reaches the program as '?': it says so.
+    cp readings.txt '日本.txt'
+    run calc-lut '日本.txt' --lut lab.lut
+    expect_status 1
+    expect_err "the ANSI code page cannot hold this name"
+    # A file that another program holds open, sharing nothing: each command that reads or
+    # replaces it says so, and it is kept byte for byte.
+    run calc-lut readings.txt --lut lab.lut
+    expect_status 0
+    cp lab.lut before.lut
+    cat >hold.c <<'C'
+#include <windows.h>
+/* Holds argv[1] open, sharing nothing, from the creation of argv[2] until argv[3] exists. */
+int main(int argc, char** argv) {
+    HANDLE file;
+    if (argc != 4) return 2;
+    file = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    CloseHandle(CreateFileA(argv[2], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+    while (GetFileAttributesA(argv[3]) == INVALID_FILE_ATTRIBUTES) Sleep(20);
+    CloseHandle(file);
+    return 0;
+}
+C
+    "$(same_width_gcc)" -o hold.exe hold.c
+    "$wine" hold.exe lab.lut held release &
+    holder=$!
+    for _ in $(seq 500); do [ -e held ] && break; sleep 0.1; done
+    [ -e held ] || fail "the program holding the file did not start"
+    run calc-lut lighter.txt --lut lab.lut
+    expect_status 1
+    expect_err "lab.lut: in use by another program: close it and run again"
+    run expose sample.bmp --lut lab.lut --out shown
+    expect_status 1
+    expect_err "lab.lut: in use by another program: close it and run again"
+    touch release
+    wait "$holder"
+    holder=
+    cmp -s lab.lut before.lut || fail "the LUT file changed while another program held it"
+    run calc-lut lighter.txt --lut lab.lut
+    expect_status 0
+    ;;
+display)    # The emulator's screen is the X server of the test run: 1280 x 1024, 24 bits.
     run displays
     expect_status 0
     expect_out "DISPLAY"

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "platform/PlatformInternal.h"
+#include "platform/win32/SystemPath.h"
 
 namespace platform {
 
@@ -26,8 +28,9 @@ bool IsDiskFile(HANDLE h) {
 
 bool CFile::OpenRead(const std::string& path) {
     Close();
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE h =
+        ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     if (!IsDiskFile(h)) {
         ::CloseHandle(h);
@@ -39,7 +42,7 @@ bool CFile::OpenRead(const std::string& path) {
 bool CFile::Create(const std::string& path) {
     Close();
     if (path.empty()) return false;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     return Adopt(reinterpret_cast<intptr_t>(h), true);
@@ -48,7 +51,7 @@ bool CFile::Create(const std::string& path) {
 bool CFile::CreateNew(const std::string& path) {
     Close();
     if (path.empty()) return false;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     return Adopt(reinterpret_cast<intptr_t>(h), true);
@@ -117,26 +120,32 @@ bool CFile::Close() {
     return ok;
 }
 
-// MOVEFILE_WRITE_THROUGH returns only when the move is on the device.
+// MOVEFILE_WRITE_THROUGH returns only when the move is on the device. Without memory for the wide
+// paths the move fails as a failed move does, so that the caller removes its new file.
 MoveResult MoveFileOver(const std::string& source, const std::string& target) {
-    if (::MoveFileExA(source.c_str(), target.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0)
+    try {
+        if (::MoveFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0)
+            return MoveResult::Failed;
+    } catch (const std::bad_alloc&) {
         return MoveResult::Failed;
+    }
     return FolderFlushShouldFail() ? MoveResult::NotFlushed : MoveResult::Durable;
 }
 
-bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return DeletePath(path); }
 
 FileKind ProbeFile(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::Missing
                                                                               : FileKind::Other;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::Other;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return ::GetLastError() == ERROR_ACCESS_DENIED ? FileKind::Unreadable : FileKind::Other;
     const bool disk = IsDiskFile(h);
@@ -145,11 +154,11 @@ FileKind ProbeFile(const std::string& path) {
 }
 
 bool NameExists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsWriteProtected(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
@@ -157,17 +166,17 @@ std::string ResolveLinks(const std::string& path) { return path; }
 
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
+    WIN32_FIND_DATAW entry;
     std::string pattern = folder.empty() ? std::string(".") : folder;
     if (pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
-    HANDLE find = ::FindFirstFileA((pattern + "*").c_str(), &entry);
+    HANDLE find = ::FindFirstFileW(SystemPath(pattern + "*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) return names;
     // Closed on every path, a failed allocation of a name included.
     const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closer(find, ::FindClose);
     do {
-        const std::string name = entry.cFileName;
+        const std::string name = AnsiName(entry.cFileName);
         if (name != "." && name != "..") names.push_back(name);
-    } while (::FindNextFileA(find, &entry));
+    } while (::FindNextFileW(find, &entry));
     return names;
 }
 
@@ -185,7 +194,7 @@ bool CFileLock::Acquire(const std::string& lockPath, unsigned timeoutMs) {
     HANDLE h = INVALID_HANDLE_VALUE;
     for (;;) {
         if (h == INVALID_HANDLE_VALUE) {
-            h = ::CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+            h = ::CreateFileW(SystemPath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_ACCESS_DENIED) return false;
@@ -214,7 +223,7 @@ void CFileLock::Release() {
     OVERLAPPED at = {};
     ::UnlockFileEx(Handle(m_hFile), 0, 1, 0, &at);
     ::CloseHandle(Handle(m_hFile));
-    ::DeleteFileA(m_strPath.c_str());
+    DeletePath(m_strPath);
     m_hFile = kNoFile;
     m_strPath.clear();
 }

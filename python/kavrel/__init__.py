@@ -9,10 +9,11 @@
     frame = kavrel.prepare("photo.jpg", rotate="auto")  # that frame as a numpy array
 """
 
-from ._host import CalibrationFileError, DisplayError, FileError, KavrelError, ReadingsError
+from ._host import (CalibrationFileError, DisplayError, FileError, KavrelError, ReadingsError,
+                    Version)
 from ._library import LIBRARY_FILE, Library, default_library_path, encode_string, prepare
 
 __all__ = ["Library", "KavrelError", "DisplayError", "ReadingsError", "FileError",
-           "CalibrationFileError",
+           "CalibrationFileError", "Version",
            "LIBRARY_FILE", "default_library_path", "encode_string", "prepare"]
 __version__ = "1.0.0"

@@ -2,14 +2,17 @@
 the readings, the display and the calibration files, and the earlier versions its calibrations
 keep. The package's commands call it, so that they keep the host's promises."""
 
+import collections
 import ctypes
 import os
+import re
 import sys
 import warnings
 
 _WINDOWS = sys.platform == "win32"
 HOST_LIBRARY_FILE = "kavrelhost.dll" if _WINDOWS else "libkavrelhost.so"
 _MESSAGE_SIZE = 4096
+_LINE_SIZE = 1 << 17
 READING_COUNT = 48
 
 # The kinds of calibration file.
@@ -38,6 +41,16 @@ class CalibrationFileError(KavrelError, ValueError):
     file, or being calibrated by another process."""
 
 
+class Version(collections.namedtuple("Version", "number time size path")):
+    """An earlier version of a calibration file: its number (1: the file before the last
+    calibration or restore), when it was replaced (UTC), its size in bytes and the kept copy."""
+
+    __slots__ = ()
+
+
+Version.__module__ = "kavrel"
+
+
 for _error in (KavrelError, DisplayError, ReadingsError, FileError, CalibrationFileError):
     _error.__module__ = "kavrel"
 
@@ -52,6 +65,23 @@ def decode(raw):
         return raw.decode("utf-8")
     except UnicodeDecodeError:
         return raw.decode("cp1252", errors="replace")
+
+
+# The host's options as the package's arguments are named: the shared host library words its
+# messages as kavrel-host does.
+_FLAGS = {"density", "force", "again", "coarse", "skip-orientation-check"}
+_OPTION = re.compile(r"--([a-z][a-z-]*)")
+
+
+def _argument(match):
+    name = match.group(1)
+    return name.replace("-", "_") + ("=True" if name in _FLAGS else "")
+
+
+def words(raw):
+    """A message of the shared host library, with the host's options (--force) named as the
+    package's arguments (force=True)."""
+    return _OPTION.sub(_argument, decode(raw))
 
 
 def _candidates(library_path):
@@ -110,6 +140,7 @@ class _Host:
         c_char_p, c_int, buffer = ctypes.c_char_p, ctypes.c_int, ctypes.c_char_p
         readings = ctypes.POINTER(ctypes.c_uint16)
         handle = ctypes.c_void_p
+        number = ctypes.POINTER(c_int)
         self._signatures = {
             "KavrelHostReadReadings": [c_char_p, c_int, c_char_p, readings, buffer, c_int,
                                        buffer, c_int],
@@ -122,15 +153,23 @@ class _Host:
             "KavrelHostPreparePhoto": [c_char_p, ctypes.POINTER(PhotoOptions), ctypes.c_void_p,
                                        ctypes.c_int64, ctypes.POINTER(c_int), buffer, c_int,
                                        buffer, c_int],
+            "KavrelHostCheckPicture": [c_char_p, c_int, buffer, c_int],
+            "KavrelHostDrawCalibration": [handle, c_char_p, number, buffer, c_int],
+            "KavrelHostHistory": [c_char_p, buffer, c_int, number, buffer, c_int],
+            "KavrelHostRestore": [c_char_p, c_int, buffer, c_int, buffer, c_int],
         }
         for name, arguments in self._signatures.items():
-            function = getattr(dll, name)
+            try:
+                function = getattr(dll, name)
+            except AttributeError:
+                raise KavrelError(f"the host library lacks the function {name}: it is older "
+                                  "than this package (build it again)") from None
             function.argtypes = arguments
             function.restype = c_int
 
     @staticmethod
-    def _buffer():
-        return ctypes.create_string_buffer(_MESSAGE_SIZE)
+    def _buffer(size=_MESSAGE_SIZE):
+        return ctypes.create_string_buffer(size)
 
     def read_readings(self, path, densities, channel):
         """The 48 readings of a file, in hundredths, and the table column they came from."""
@@ -138,7 +177,7 @@ class _Host:
         source, message = self._buffer(), self._buffer()
         if self._dll.KavrelHostReadReadings(path, int(bool(densities)), channel, values, source,
                                             _MESSAGE_SIZE, message, _MESSAGE_SIZE):
-            text = decode(message.value)
+            text = words(message.value)
             raise (FileNotFoundError if text.endswith("(readings)") else ReadingsError)(text)
         return list(values), decode(source.value)
 
@@ -150,10 +189,10 @@ class _Host:
         refused = self._dll.KavrelHostCheckReadings(values, int(bool(densities)), doubts,
                                                     _MESSAGE_SIZE, message, _MESSAGE_SIZE)
         if refused and not force:
-            raise ReadingsError(decode(message.value) + " (force=True calibrates them all the "
+            raise ReadingsError(words(message.value) + " (force=True calibrates them all the "
                                 "same)")
-        lines = ([decode(message.value)] if refused else []) + \
-            [line for line in decode(doubts.value).split("\n") if line]
+        lines = ([words(message.value)] if refused else []) + \
+            [line for line in words(doubts.value).split("\n") if line]
         for line in lines:
             warnings.warn(line, stacklevel=3)
 
@@ -164,15 +203,15 @@ class _Host:
         unusable = self._dll.KavrelHostCheckGamma(library_path, description, _MESSAGE_SIZE,
                                                   warning, _MESSAGE_SIZE, message, _MESSAGE_SIZE)
         if warning.value:
-            warnings.warn(decode(warning.value), stacklevel=3)
-        return decode(description.value), decode(message.value) if unusable else None
+            warnings.warn(words(warning.value), stacklevel=3)
+        return decode(description.value), words(message.value) if unusable else None
 
     def check_expose_files(self, image, lut, offset):
         """Raises FileNotFoundError or FileError naming the first of expose's files (each a
         name, or None) that kavrel-host expose refuses."""
         message = self._buffer()
         if self._dll.KavrelHostCheckExposeFiles(image, lut, offset, message, _MESSAGE_SIZE):
-            text = decode(message.value)
+            text = words(message.value)
             raise (FileNotFoundError if ": no such file" in text else FileError)(text)
 
     def prepare_photo(self, path, options):
@@ -193,11 +232,50 @@ class _Host:
     def check_display(self, device):
         message = self._buffer()
         if self._dll.KavrelHostCheckDisplay(device, message, _MESSAGE_SIZE):
-            raise DisplayError(decode(message.value))
+            raise DisplayError(words(message.value))
+
+    def check_picture(self, path, kind, what):
+        """Raises ValueError (or FileNotFoundError for a missing folder) when the calibration's
+        picture cannot be written to path."""
+        message = self._buffer()
+        if self._dll.KavrelHostCheckPicture(path, kind, message, _MESSAGE_SIZE):
+            text = words(message.value)
+            raise (FileNotFoundError if "does not exist" in text else ValueError)(
+                f"{what}: {text}")
 
     def calibration(self, path, kind):
         """A calibration of the file at path with its earlier versions kept (see Calibration)."""
         return _Calibration(self._dll, path, kind)
+
+    def history(self, path):
+        """The kept versions of a calibration file, newest first."""
+        size = _MESSAGE_SIZE
+        while True:
+            lines, needed, message = self._buffer(size), ctypes.c_int(), self._buffer()
+            if not self._dll.KavrelHostHistory(path, lines, size, ctypes.byref(needed), message,
+                                               _MESSAGE_SIZE):
+                return [_version(number, line) for number, line
+                        in enumerate(decode(lines.value).splitlines(), 1)]
+            if needed.value <= size:
+                text = words(message.value)
+                raise (FileNotFoundError if ": no such file" in text else
+                       CalibrationFileError)(text)
+            size = needed.value
+
+    def restore(self, path, number):
+        """Puts version number back; returns it and what it holds."""
+        # Room for a kept copy's path of the system's longest.
+        restored, message = self._buffer(_LINE_SIZE), self._buffer()
+        if self._dll.KavrelHostRestore(path, number, restored, _LINE_SIZE, message,
+                                       _MESSAGE_SIZE):
+            raise CalibrationFileError(words(message.value))
+        line, _, holds = decode(restored.value).rpartition("\t")
+        return _version(number, line), holds
+
+
+def _version(number, line):
+    time, size, path = line.split("\t", 2)
+    return Version(number, time, int(size), path)
 
 
 class _Calibration:
@@ -217,10 +295,19 @@ class _Calibration:
         message = ctypes.create_string_buffer(_MESSAGE_SIZE)
         if self._dll.KavrelHostBeginCalibration(self._path, self._kind, ctypes.byref(handle),
                                                 message, _MESSAGE_SIZE):
-            text = decode(message.value)
+            text = words(message.value)
             raise (FileNotFoundError if "does not exist" in text else CalibrationFileError)(text)
         self._handle = handle
         return self
+
+    def draw(self, path):
+        """Draws the calibration the library has just made into the picture at path; returns
+        the false colours' full scale of an offset map (0 for a LUT)."""
+        scale, message = ctypes.c_int(), ctypes.create_string_buffer(_MESSAGE_SIZE)
+        if self._dll.KavrelHostDrawCalibration(self._handle, path, ctypes.byref(scale), message,
+                                               _MESSAGE_SIZE):
+            raise KavrelError(words(message.value))
+        return scale.value
 
     def __exit__(self, *exception):
         self.replaced = bool(self._dll.KavrelHostEndCalibration(self._handle))

@@ -360,7 +360,7 @@ class Library:
         drawings.remove_stale_files()
         return drawings.files
 
-    def calc_lut(self, readings, lut, *, density=False, channel=None, force=False):
+    def calc_lut(self, readings, lut, *, density=False, channel=None, force=False, plot=None):
         """A new LUT from the densitometer readings of the exposed grey scale, as kavrel-host
         calc-lut makes it: readings are 48 readings (or 47, the unused last one left out) in
         hundredths of a density, or densities with density=True, or the path of a readings file
@@ -368,11 +368,13 @@ class Library:
         cannot be right raise ReadingsError (force=True calibrates them all the same, with a
         warning). The library computes the table from them and the table in the file lut (its
         default table when there is no such file) and writes it to lut, which is then loaded;
-        the file it replaced is kept in lut.history. Returns the new table's entries."""
+        the file it replaced is kept in lut.history (see history and restore). plot: an SVG file
+        to draw the table before and after into, checked before the calibration. Returns the new
+        table's entries."""
         host = self._host
         if _is_path(readings):
             values, source = host.read_readings(encode_string(readings, "calc_lut(readings)"),
-                                                density, encode_string(channel, "channel"))
+                                                density, encode_string(channel, "calc_lut(channel)"))
             typed_as_hundredths = density and not source
         else:
             if channel is not None:
@@ -382,23 +384,29 @@ class Library:
         host.check_readings(values, typed_as_hundredths, force)
         _, unusable = host.check_gamma(encode_string(self.path, "library"))
         name = encode_string(lut, "calc_lut(lut)")
+        picture = self._picture(plot, _host.LUT, "calc_lut(plot)")
         with self._errors_off(), host.calibration(name, _host.LUT) as calibration:
             self.SetLutFile(name)
             for index, value in enumerate(values):
                 self.SetDensiValue(index, value)
             self.CalcLut()
             self.SetLutFile(name)  # the library keeps the old table until it is loaded again
+            _draw(calibration, picture, "calc_lut(plot)", f"the new table itself was written "
+                  f"to {os.fsdecode(lut)}")
         if not calibration.replaced:
             raise KavrelError(f"LUT file {os.fsdecode(lut)}: the library wrote no new table" +
                               (f": {unusable}" if unusable else " (can the file be written?)"))
         return _files.read_lut_file(lut)
 
-    def calc_offset(self, scan, offset, *, color=1, threshold=90, factor=100):
+    def calc_offset(self, scan, offset, *, color=1, threshold=90, factor=100, map=None):
         """A new offset map from scan, a 24-bit bitmap of the exposed offset test pattern: the
         library measures colour byte color (0 blue, 1 green, 2 red) with the edge threshold
         threshold (percent) and correction factor factor, adds the correction to the map in the
         file offset (created when missing) and writes the sum there, which is then loaded;
-        the file it replaced is kept in offset.history, as kavrel-host keeps it.
+        the file it replaced is kept in offset.history, as kavrel-host keeps it (see history
+        and restore). map: a bitmap file to draw the new map into, in false colour as the display
+        shows it (red above 0, blue below, full colour at the largest sample), checked before
+        the calibration.
         The scan must show the pattern turned a quarter turn clockwise; unlike kavrel-host
         calc-offset, this does not check that. Returns the new map's samples, row by row
         (an array of 1280 x 1024 signed 16-bit integers)."""
@@ -408,6 +416,7 @@ class Library:
         _files.require_file(scan, "scan")
         _files.check_bottom_up_24_bit(scan, "scan")
         name = encode_string(offset, "calc_offset(offset)")
+        picture = self._picture(map, _host.OFFSET, "calc_offset(map)")
         with self._errors_off(), self._host.calibration(name, _host.OFFSET) as calibration:
             self.SetOffsetFile(name)
             self.SetScanFile(scan)
@@ -415,11 +424,44 @@ class Library:
             self.SetCorrectionFactor(factor)
             self.CalcOffset(color)
             self.SetOffsetFile(name)  # the library keeps the old map until it is loaded again
+            _draw(calibration, picture, "calc_offset(map)", f"the new map itself was written "
+                  f"to {os.fsdecode(offset)}")
         if not calibration.replaced:
             raise KavrelError(f"offset file {os.fsdecode(offset)}: the library wrote no new "
                               f"offset map (can the file be written? does colour {color} of "
                               "the scan show an exposed area of at least 100 x 100 pixels?)")
         return _files.read_offset_file(offset)
+
+    def _picture(self, path, kind, what):
+        """The name of a calibration's picture, checked before the calibration, or None."""
+        if path is None:
+            return None
+        name = encode_string(path, what)
+        self._host.check_picture(name, kind, what)
+        return name
+
+    # -- earlier versions of the calibration files ------------------------------------------------
+
+    def history(self, file):
+        """The earlier versions of the LUT or offset file that calc_lut, calc_offset, restore and
+        kavrel-host keep (the last 10, in the folder file.history), newest first: a list of
+        kavrel.Version(number, time, size, path), version 1 being the file as it was before the
+        last calibration or restore. An empty list for a file without earlier versions;
+        FileNotFoundError for a file that neither exists nor has any."""
+        return self._host.history(encode_string(file, "history(file)"))
+
+    def restore(self, file, number=1):
+        """Puts earlier version number (see history; 1, the default: the file as it was before
+        the last calibration or restore) back in place of file, in one step. The file it replaces
+        is kept as the new version 1, so that a second restore undoes the first. Returns the
+        version put back; raises CalibrationFileError when there is no such version or the file
+        cannot be replaced (it is then kept as it was)."""
+        name = encode_string(file, "restore(file)")
+        number = _integer(number, "restore(number)")
+        if number < 1:
+            raise ValueError(f"restore(number): {number} is no version number (1 is the newest)")
+        version, _ = self._host.restore(name, number)
+        return version
 
 
 for _name, (_result, _arguments) in _FUNCTIONS.items():
@@ -466,6 +508,17 @@ def prepare(path, *, library=None, **options):
         _files.IMAGE_HEIGHT, _files.IMAGE_WIDTH, 3)
 
 
+def _draw(calibration, picture, what, written):
+    """Draws the calibration into its picture, when one was asked for; a failure says that the
+    calibration itself was made."""
+    if picture is None:
+        return
+    try:
+        calibration.draw(picture)
+    except KavrelError as error:
+        raise KavrelError(f"{what}: {error} ({written})") from error
+
+
 def _is_path(value):
     return isinstance(value, (str, bytes, os.PathLike))
 
@@ -478,14 +531,17 @@ def _in_range(value, low, high, what):
 
 
 def _readings(readings, density):
+    """The readings given as a sequence, in hundredths; faults of their count or values raise
+    ReadingsError, as those of a readings file do."""
     if _is_path(readings) or not hasattr(readings, "__len__"):
-        raise TypeError("calc_lut(readings): a sequence of 48 numbers is needed")
+        raise TypeError("calc_lut(readings): a sequence of 48 numbers or a file name is needed, "
+                        f"not {type(readings).__name__}")
     values = list(readings)
     if len(values) == 47:
         values.append(0)  # the 48th reading is unused
     if len(values) != 48:
-        raise ValueError(f"calc_lut(readings): {len(values)} readings; 48 are needed "
-                         "(or 47, the unused last one left out)")
+        raise ReadingsError(f"calc_lut(readings): {len(values)} readings; 48 are needed "
+                            "(or 47, the unused last one left out)")
     result = []
     for index, value in enumerate(values):
         what = f"calc_lut(readings[{index}])"
@@ -493,10 +549,11 @@ def _readings(readings, density):
             raise TypeError(f"{what}: a number is needed, not {type(value).__name__}")
         hundredths = value * 100 if density else value
         if hundredths != hundredths or not 0 <= hundredths <= 65535:
-            raise ValueError(f"{what}: {value} is out of range (readings are "
-                             f"{'0.00 to 9.00' if density else '0 to 900 hundredths'})")
+            raise ReadingsError(f"{what}: {value} is out of range (readings are "
+                                f"{'0.00 to 9.00' if density else '0 to 900 hundredths'})")
         if not density and float(value) != int(value):
-            raise ValueError(f"{what}: {value} is not a whole number of hundredths")
+            raise ReadingsError(f"{what}: {value} is not a whole number of hundredths (give "
+                                "density=True for densities)")
         result.append(int(round(hundredths)))
     return result
 

@@ -19,7 +19,7 @@ def run_host(*arguments):
     """Runs kavrel-host (with the library under test, for the commands that load it); fails the
     test on a non-zero exit."""
     command = [HOST, *map(str, arguments)]
-    if arguments[0] not in ("sample-image", "history", "restore", "prepare"):
+    if arguments[0] not in ("sample-image", "targets", "history", "restore", "prepare"):
         command += ["--library", os.environ["KAVREL_LIBRARY"]]
     done = subprocess.run(command, capture_output=True, text=True)
     assert done.returncode == 0, done.stderr

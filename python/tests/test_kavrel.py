@@ -1,13 +1,16 @@
 import ctypes
 import gc
 import pathlib
+import re
 import struct
+import subprocess
+import sys
 
 import numpy as np
 import pytest
 
 import kavrel
-from conftest import run_host, write_bitmap, write_offset_file
+from conftest import ROOT, run_host, write_bitmap, write_offset_file
 
 # Readings of a grey scale that the library turns into a table with entry 64 = 1846.
 READINGS = [10] + [10 + 5 * r for r in range(1, 47)] + [10]
@@ -150,6 +153,8 @@ def bad_calls(tmp):
         f.truncate(54 + 2560 * 3 * 1000)
     good_lut = tmp / "good.lut"
     good_lut.write_bytes(b"LUTFILE\0" + struct.pack("<IHH", 256, 0, 255) + bytes(512))
+    decimals = tmp / "decimals.txt"
+    decimals.write_text("\n".join(f"{r / 100:.2f}" for r in READINGS))
     return [
         ("a string for a number", lambda lib: lib.SetColor("1"), TypeError, "SetColor"),
         ("a float for a number", lambda lib: lib.CalcFrame(1.0), TypeError, "integer"),
@@ -186,13 +191,36 @@ def bad_calls(tmp):
          ValueError, "wrong entry count (256) or cut short"),
         ("a LUT of three entries to calibrate", lambda lib: lib.calc_lut(READINGS, small_lut),
          ValueError, "needs one of 256"),
+        # Readings in a list raise what the same fault in a file raises.
         ("ten readings", lambda lib: lib.calc_lut(READINGS[:10], tmp / "x.lut"),
-         ValueError, "10 readings"),
+         kavrel.ReadingsError, "10 readings"),
         ("a negative reading", lambda lib: lib.calc_lut([-1] + READINGS[1:], tmp / "x.lut"),
-         ValueError, "readings[0]"),
+         kavrel.ReadingsError, "readings[0]"),
+        ("a fraction of a hundredth", lambda lib: lib.calc_lut([10.5] + READINGS[1:],
+                                                               tmp / "x.lut"),
+         kavrel.ReadingsError, "density=True"),
         ("a density beyond the range", lambda lib: lib.calc_lut([700.0] * 48, tmp / "x.lut",
                                                                 density=True),
-         ValueError, "0.00 to 9.00"),
+         kavrel.ReadingsError, "0.00 to 9.00"),
+        ("a file of decimal readings", lambda lib: lib.calc_lut(decimals, tmp / "x.lut"),
+         kavrel.ReadingsError, "density=True"),
+        ("a column of a plain file", lambda lib: lib.calc_lut(READINGS, tmp / "x.lut",
+                                                              channel="D_VIS"),
+         ValueError, "calc_lut(channel)"),
+        ("a plot of another kind", lambda lib: lib.calc_lut(READINGS, tmp / "x.lut",
+                                                            plot=tmp / "plot.png"),
+         ValueError, "calc_lut(plot)"),
+        ("a plot in a missing folder", lambda lib: lib.calc_lut(READINGS, tmp / "x.lut",
+                                                                plot=tmp / "no" / "plot.svg"),
+         FileNotFoundError, "does not exist"),
+        ("a map of another kind", lambda lib: lib.calc_offset(image, tmp / "x.frm",
+                                                              map=tmp / "map.svg"),
+         ValueError, "calc_offset(map)"),
+        ("restore without versions", lambda lib: lib.restore(good_lut),
+         kavrel.CalibrationFileError, "no earlier versions"),
+        ("restore version 0", lambda lib: lib.restore(good_lut, 0), ValueError, "restore(number)"),
+        ("the history of a mistyped name", lambda lib: lib.history(tmp / "lab.lutt"),
+         FileNotFoundError, "no such file"),
         ("a reading of text", lambda lib: lib.calc_lut(["1"] * 48, tmp / "x.lut"),
          TypeError, "number"),
         ("a LUT in a missing folder", lambda lib: lib.calc_lut(READINGS, tmp / "no" / "x.lut"),
@@ -289,3 +317,79 @@ def test_prepare_and_expose_take_any_image_as_the_host_does(lib, tmp_path):
         kavrel.prepare(tmp_path / "text.png")
     with pytest.raises(FileNotFoundError):
         lib.expose(str(tmp_path / "missing.jpg"), out=tmp_path / "none")
+
+
+def test_history_and_restore(lib, tmp_path):
+    """The package lists the versions its calibrations keep and puts them back as kavrel-host
+    does: a restore keeps the table it replaces, so that a second one undoes the first."""
+    lut = tmp_path / "lab.lut"
+    first = lib.calc_lut(READINGS, lut)
+    assert lib.history(lut) == []
+    before = lut.read_bytes()
+    lighter = [10] + [12 + 5 * r for r in range(1, 47)] + [12]
+    second = lib.calc_lut(lighter, lut)
+    assert second != first
+    after = lut.read_bytes()
+    (version,) = lib.history(lut)
+    assert (version.number, version.size) == (1, len(before))
+    assert pathlib.Path(version.path).read_bytes() == before
+    assert version.time.endswith(" UTC")
+    assert "1 earlier version" in run_host("history", lut)
+
+    assert lib.restore(lut).path == version.path
+    assert lut.read_bytes() == before
+    assert [pathlib.Path(v.path).read_bytes() for v in lib.history(lut)] == [after, before]
+    lib.restore(lut)
+    assert lut.read_bytes() == after
+    with pytest.raises(kavrel.CalibrationFileError, match="only 3 earlier versions"):
+        lib.restore(lut, 4)
+    assert lut.read_bytes() == after
+
+
+def test_calibrations_draw_what_the_host_draws(lib, tmp_path):
+    """plot draws the tables before and after as calc-lut --plot does; a picture that cannot be
+    written is found before the table is replaced."""
+    lut = tmp_path / "lab.lut"
+    lib.calc_lut(READINGS, lut, plot=tmp_path / "first.svg")
+    svg = (tmp_path / "first.svg").read_text()
+    assert svg.lstrip().startswith(("<?xml", "<svg")) and str(lut) in svg
+    before = lut.read_bytes()
+    (tmp_path / "taken.svg").mkdir()
+    with pytest.raises(ValueError, match=r"calc_lut\(plot\).*folder"):
+        lib.calc_lut([10] + [12 + 5 * r for r in range(1, 47)], lut, plot=tmp_path / "taken.svg")
+    assert lut.read_bytes() == before and lib.history(lut) == []
+
+
+def test_readme_example_runs_after_the_quick_start(tmp_path):
+    """The README's Python example, run as written from a folder laid out as the quick start
+    leaves the repository."""
+    readme = (ROOT / "README.md").read_text(encoding="utf-8")
+    examples = re.findall(r"```python\n(.*?)```", readme, re.S)
+    assert len(examples) == 1
+    (tmp_path / "quick-start").mkdir()
+    run_host("sample-image", tmp_path / "quick-start" / "sample.bmp")
+    (tmp_path / "example.py").write_text(examples[0])
+    done = subprocess.run([sys.executable, "example.py"], cwd=tmp_path, capture_output=True,
+                          text=True)
+    assert done.returncode == 0, done.stderr
+    assert "input 128 -> " in done.stdout
+    assert len(list((tmp_path / "frames").glob("frame-*.bmp"))) == 12
+    for made in ("lab.lut", "lab-lut.svg", "shown-00.bmp"):
+        assert (tmp_path / made).is_file(), made
+
+
+def test_calc_offset_draws_the_new_map(lib, tmp_path):
+    """map draws the new map as the display shows it, as calc-offset --map does: each sample
+    at its display pixel, 0 white and the largest sample full red (or blue, below 0)."""
+    run_host("targets", "--out", tmp_path)
+    offset = tmp_path / "lab.frm"
+    samples = lib.calc_offset(tmp_path / "offset-pattern.bmp", offset, map=tmp_path / "map.bmp")
+    picture = (tmp_path / "map.bmp").read_bytes()
+    assert len(picture) == 54 + 1280 * 1024 * 3
+    largest = max(range(len(samples)), key=lambda i: abs(samples[i]))
+    full = [0, 0, 255] if samples[largest] > 0 else [255, 0, 0]
+    # Map row y is display line 1023 - y, which a bottom-up bitmap stores as its row y.
+    assert list(picture[54 + 3 * largest:57 + 3 * largest]) == full
+    zero = list(samples).index(0)
+    assert list(picture[54 + 3 * zero:57 + 3 * zero]) == [255, 255, 255]
+    assert lib.history(offset) == []

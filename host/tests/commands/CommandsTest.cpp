@@ -46,7 +46,7 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
                 << help.out;
         }
     }
-    for (const char* asked : {"-h", "/?", "-?", "help"}) {
+    for (const char* asked : {"-h", "/?", "-?", "/h", "help"}) {
         run = RunHost(folder, {asked});
         EXPECT_RUN(run, 0);
         EXPECT_TRUE(Contains(run.out, "commands:")) << asked;
@@ -55,10 +55,13 @@ TEST(HostCommandLine, HelpUsageErrorsAndLibrary) {
         EXPECT_RUN(run, 0);
         EXPECT_TRUE(Contains(run.out, "usage: kavrel-host expose")) << asked;
     }
-    for (const char* asked : {"--version", "-v"}) {
-        run = RunHost(folder, {asked});
+    // The host's version, and the library it would load.
+    for (const char* asked : {"--version", "-v", "/v"}) {
+        run = RunHost(folder, {asked, "--library", host_tests::LibraryPath()});
         EXPECT_RUN(run, 0);
         EXPECT_TRUE(Contains(run.out, "kavrel-host 1.")) << run.out;
+        EXPECT_TRUE(Contains(run.out, std::string("library: ") + host_tests::LibraryPath()))
+            << run.out;
     }
     // A library named without a folder is the one in the current folder.
     std::filesystem::copy_file(host_tests::LibraryPath(), folder.Path("libkavrel.so"));

@@ -212,6 +212,23 @@ TEST(HostCalibrationFiles, AnUnwritableOutputIsFoundBeforeTheCalibration) {
     EXPECT_TRUE(Contains(RunHost(lab.folder, {"history", "lab.lut"}).out, "no earlier versions"));
 }
 
+TEST(HostCalibrationFiles, NamesTooLongForTheSystemAreNamedAsSuch) {
+    CLab lab;
+    // One name past the 255 characters a file system takes: not a lock held elsewhere, nor an
+    // unwritable file.
+    const std::string tooLong = std::string(300, 'x');
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"calc-lut", "readings.txt", "--lut", tooLong + ".lut"},
+          std::vector<std::string>{"calc-lut", "readings.txt", "--lut", "lab.lut", "--plot",
+                                   tooLong + ".svg"}}) {
+        SCOPED_TRACE(command.back());
+        const CRun run = RunHost(lab.folder, command);
+        EXPECT_RUN(run, 1);
+        EXPECT_TRUE(Contains(run.err, "the path is too long for the system")) << run.err;
+    }
+    EXPECT_EQ(ReadBytes(lab.Path("lab.lut")), lab.lut);
+}
+
 TEST(HostCalibrationFiles, OversizedInputsAreRefusedUnread) {
     CLab lab;
     // Sparse files: their size costs no disk, reading them would take minutes.
