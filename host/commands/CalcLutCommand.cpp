@@ -51,6 +51,32 @@ struct CColourTable {
 constexpr CColourTable kColourTables[] = {
     {"lut-blue", "D_BLUE"}, {"lut-green", "D_GREEN"}, {"lut-red", "D_RED"}};
 
+// calc-lut's options: the table or a colour paper's three, and how the readings are read.
+std::vector<COption> Options() {
+    std::vector<COption> options =
+        LutOptions("the LUT file to recalibrate (or the three below)", [](int colour) {
+            return std::string("the ") + ColourName(colour) +
+                   " exposures' LUT file, from the readings' " + kColourTables[colour].channel;
+        });
+    const std::vector<COption> reading = {
+        {"density", "",
+         "the readings are densities (1.50, or 1,50 in a file without points)\n"
+         "instead of hundredths (150)"},
+        {"channel", "NAME",
+         "the column of a CGATS or CSV table to read: D_VIS, D_RED, D_GREEN,\n"
+         "D_BLUE, XYZ_Y or a CSV header (default D_VIS, else XYZ_Y, else the\n"
+         "only density column)"},
+        {"force", "",
+         "calibrate readings that cannot be right (patches in the wrong\n"
+         "order, all equal, ...) all the same"},
+        {"again", "",
+         "apply readings to the table that they already made (their correction\n"
+         "then goes on top of itself)"},
+        {"plot", "FILE.svg", "draw the table before and after as an SVG plot"}};
+    options.insert(options.end(), reading.begin(), reading.end());
+    return options;
+}
+
 // One calibration per table: the one --lut, or each colour's of --lut-blue, --lut-green, --lut-red.
 std::optional<std::vector<CCalcLutOptions>> ParseOptions(const CArgs& args) {
     CArguments arguments(
@@ -74,25 +100,7 @@ std::optional<std::vector<CCalcLutOptions>> ParseOptions(const CArgs& args) {
         "A colour paper: --lut-blue, --lut-green and --lut-red calibrate each colour's table\n"
         "from the table's D_BLUE, D_GREEN and D_RED column, each as a run with --lut FILE\n"
         "--channel D_... would (its own checks, its own earlier versions).",
-        {{"lut", "FILE", "the LUT file to recalibrate (or the three below)"},
-         {"lut-blue", "FILE", "the blue exposures' LUT file, from the readings' D_BLUE"},
-         {"lut-green", "FILE", "the green exposures' LUT file, from D_GREEN"},
-         {"lut-red", "FILE", "the red exposures' LUT file, from D_RED"},
-         {"density", "",
-          "the readings are densities (1.50, or 1,50 in a file without points)\n"
-          "instead of hundredths (150)"},
-         {"channel", "NAME",
-          "the column of a CGATS or CSV table to read: D_VIS, D_RED, D_GREEN,\n"
-          "D_BLUE, XYZ_Y or a CSV header (default D_VIS, else XYZ_Y, else the\n"
-          "only density column)"},
-         {"force", "",
-          "calibrate readings that cannot be right (patches in the wrong\n"
-          "order, all equal, ...) all the same"},
-         {"again", "",
-          "apply readings to the table that they already made (their correction\n"
-          "then goes on top of itself)"},
-         {"plot", "FILE.svg", "draw the table before and after as an SVG plot"}},
-        1, 1, true);
+        Options(), 1, 1, true);
     if (!arguments.ParseOrShowHelp(args)) return std::nullopt;
     CCalcLutOptions options;
     options.readingsFile = arguments.Positionals()[0];
@@ -138,8 +146,7 @@ CCheckedReadings CheckInputs(const CCalcLutOptions& options) {
     CReadingsFile file = ReadReadingsFile(options.readingsFile, options.format);
     // --density's own doubt: hundredths typed into a file read as densities.
     checked.doubts = ReadingsDoubts(options.readingsFile, file,
-                                    options.format.densities && file.source.empty(),
-                                    options.force);
+                                    options.format.densities && file.source.empty(), options.force);
     checked.readings = std::move(file.readings);
     checked.source = std::move(file.source);
     checked.densities = file.densities;

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "commands/Arguments.h"
 #include "commands/Commands.h"
 #include "commands/Guards.h"
 
@@ -31,6 +32,14 @@ const char* ColourName(int colour) {
 const char* PositionName(int position) {
     static const char* const names[] = {"upper left", "upper right", "lower right", "lower left"};
     return position >= 0 && position < 4 ? names[position] : "?";
+}
+
+std::vector<COption> LutOptions(const std::string& lutHelp,
+                                const std::function<std::string(int colour)>& colourHelp) {
+    std::vector<COption> options{{"lut", "FILE", lutHelp}};
+    for (int colour = 0; colour < 3; ++colour)
+        options.push_back({std::string("lut-") + ColourName(colour), "FILE", colourHelp(colour)});
+    return options;
 }
 
 std::string Milliseconds(double seconds) {

@@ -2,6 +2,7 @@
 // output and returns the exit status; failures are thrown as CHostError or CUsageError.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ int RunPrepare(const CArgs& args);
 std::string Milliseconds(double seconds);
 const char* ColourName(int colour);
 const char* PositionName(int position);
+// --lut, with lutHelp, and a colour paper's --lut-blue, --lut-green and --lut-red, each with the
+// help that colourHelp gives for its colour (0 blue, 1 green, 2 red).
+std::vector<COption> LutOptions(const std::string& lutHelp,
+                                const std::function<std::string(int colour)>& colourHelp);
 // The options that place a photo in the frame (expose and prepare), and their values.
 std::vector<COption> PhotoOptionsHelp();
 CPhotoOptions ReadPhotoOptions(const CArguments& arguments);

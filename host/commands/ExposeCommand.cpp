@@ -131,11 +131,14 @@ std::vector<COption> ExposeOptionsHelp() {
         {"device", "NAME",
          "output display (default: file:DIR/frame-%02d.bmp); Windows: DISPLAY or\n"
          "\\\\.\\DISPLAYn; X11: DISPLAY, :N, :N.S, each optionally /OUTPUT"},
-        {"out", "DIR", "folder of the default file display (default: frames)"},
-        {"lut", "FILE", "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)"},
-        {"lut-blue", "FILE", "the blue frames' LUT file (default: --lut)"},
-        {"lut-green", "FILE", "the green frames' LUT file (default: --lut)"},
-        {"lut-red", "FILE", "the red frames' LUT file (default: --lut)"},
+        {"out", "DIR", "folder of the default file display (default: frames)"}};
+    for (COption& option : LutOptions(
+             "LUT file (default: the library's table, 4095 at 0 down to 0 at 255)", [](int colour) {
+                 return std::string("the ") + ColourName(colour) +
+                        " frames' LUT file (default: --lut)";
+             }))
+        options.push_back(std::move(option));
+    const std::vector<COption> frames = {
         {"offset", "FILE", "offset file (default: no offset map)"},
         {"delay-line", "N", "1: every second column one display line lower (default 0)"},
         {"delay-shift", "N", "1: the even columns are the lower ones, not the odd (default 0)"},
@@ -151,6 +154,7 @@ std::vector<COption> ExposeOptionsHelp() {
          "after every frame show a uniform frame of this exposure level\n"
          "0..4095 (0 is dark)"},
         {"blank-refreshes", "N", "how many refreshes each blank frame stays (default 1)"}};
+    options.insert(options.end(), frames.begin(), frames.end());
     for (COption& option : PhotoOptionsHelp()) options.push_back(std::move(option));
     return options;
 }

@@ -90,23 +90,11 @@ CPlacement PlacePhoto(int32_t width, int32_t height, const CPhotoOptions& option
                          std::to_string(crop.width) + "," + std::to_string(crop.height) +
                          " lies outside the photo of " + std::to_string(width) + " x " +
                          std::to_string(height) + " pixels");
-    switch (options.rotation) {
-        case EPhotoRotation::None:
-            placement.quarterTurns = 0;
-            break;
-        case EPhotoRotation::Clockwise90:
-            placement.quarterTurns = 1;
-            break;
-        case EPhotoRotation::Half:
-            placement.quarterTurns = 2;
-            break;
-        case EPhotoRotation::Clockwise270:
-            placement.quarterTurns = 3;
-            break;
-        case EPhotoRotation::Auto:
-            placement.quarterTurns = crop.height > crop.width ? 1 : 0;
-            break;
-    }
+    // Auto turns a portrait photo a quarter clockwise, to use the landscape frame.
+    if (options.rotation == EPhotoRotation::Auto)
+        placement.quarterTurns = crop.height > crop.width ? 1 : 0;
+    else
+        placement.quarterTurns = static_cast<int>(options.rotation);
     const bool sideways = placement.quarterTurns % 2 == 1;
     const int32_t turnedWidth = sideways ? crop.height : crop.width;
     const int32_t turnedHeight = sideways ? crop.width : crop.height;

@@ -17,6 +17,7 @@ struct CRect {
 
 enum class EPhotoFit { Fit, Fill };
 // A quarter turn count clockwise, or Auto: a quarter turn for a portrait photo.
+// A turn clockwise in quarter turns (None 0 .. Clockwise270 3), or Auto.
 enum class EPhotoRotation { None, Clockwise90, Half, Clockwise270, Auto };
 
 struct CPhotoOptions {

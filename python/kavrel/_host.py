@@ -149,6 +149,11 @@ class _Host:
             "KavrelHostCheckDisplay": [c_char_p, buffer, c_int],
             "KavrelHostCheckExposeFiles": [c_char_p, c_char_p, c_char_p, buffer, c_int],
             "KavrelHostBeginCalibration": [c_char_p, c_int, ctypes.POINTER(handle), buffer, c_int],
+            "KavrelHostReadCheckedReadings": [c_char_p, c_int, c_char_p, c_int, readings, buffer,
+                                              c_int, buffer, c_int, buffer, c_int],
+            "KavrelHostBeginCalibrationFrom": [c_char_p, c_int, c_char_p, readings, c_int,
+                                               ctypes.POINTER(handle), buffer, c_int, buffer,
+                                               c_int],
             "KavrelHostEndCalibration": [handle],
             "KavrelHostPreparePhoto": [c_char_p, ctypes.POINTER(PhotoOptions), ctypes.c_void_p,
                                        ctypes.c_int64, ctypes.POINTER(c_int), buffer, c_int,
@@ -171,14 +176,23 @@ class _Host:
     def _buffer(size=_MESSAGE_SIZE):
         return ctypes.create_string_buffer(size)
 
-    def read_readings(self, path, densities, channel):
-        """The 48 readings of a file, in hundredths, and the table column they came from."""
+    def read_checked_readings(self, path, densities, channel, force):
+        """The 48 readings of a file, in hundredths, and the table column they came from, checked
+        as calc-lut checks them (each fault named by its line and the value as written): raises
+        ReadingsError for readings that cannot be right, unless force; warns of the doubts."""
         values = (ctypes.c_uint16 * READING_COUNT)()
-        source, message = self._buffer(), self._buffer()
-        if self._dll.KavrelHostReadReadings(path, int(bool(densities)), channel, values, source,
-                                            _MESSAGE_SIZE, message, _MESSAGE_SIZE):
+        source, doubts, message = self._buffer(), self._buffer(), self._buffer()
+        if self._dll.KavrelHostReadCheckedReadings(path, int(bool(densities)), channel,
+                                                   int(bool(force)), values, source,
+                                                   _MESSAGE_SIZE, doubts, _MESSAGE_SIZE, message,
+                                                   _MESSAGE_SIZE):
             text = words(message.value)
-            raise (FileNotFoundError if text.endswith("(readings)") else ReadingsError)(text)
+            if text.endswith("(readings)"):
+                raise FileNotFoundError(text)
+            raise ReadingsError(text + " (force=True calibrates them all the same)")
+        for line in words(doubts.value).split("\n"):
+            if line:
+                warnings.warn(line, stacklevel=3)
         return list(values), decode(source.value)
 
     def check_readings(self, readings, densities, force):
@@ -243,9 +257,12 @@ class _Host:
             raise (FileNotFoundError if "does not exist" in text else ValueError)(
                 f"{what}: {text}")
 
-    def calibration(self, path, kind):
-        """A calibration of the file at path with its earlier versions kept (see Calibration)."""
-        return _Calibration(self._dll, path, kind)
+    def calibration(self, path, kind, input=None, readings=None, again=False):
+        """A calibration of the file at path with its earlier versions kept (see Calibration).
+        With an input (the readings' name and their 48 values, or a scan's path) the calibration
+        records what made the new file, and one that would apply the same input to the file it
+        made is refused unless again."""
+        return _Calibration(self._dll, path, kind, input, readings, again)
 
     def history(self, path):
         """The kept versions of a calibration file, newest first."""
@@ -283,19 +300,36 @@ class _Calibration:
     checks the file and keeps it in FILE.history, leaving tells (in replaced) whether the library
     replaced it, keeping the version only then."""
 
-    def __init__(self, dll, path, kind):
+    def __init__(self, dll, path, kind, input=None, readings=None, again=False):
         self._dll = dll
         self._path = path
         self._kind = kind
+        self._input = input
+        self._readings = readings
+        self._again = again
         self._handle = None
         self.replaced = False
 
     def __enter__(self):
         handle = ctypes.c_void_p()
         message = ctypes.create_string_buffer(_MESSAGE_SIZE)
-        if self._dll.KavrelHostBeginCalibration(self._path, self._kind, ctypes.byref(handle),
-                                                message, _MESSAGE_SIZE):
+        if self._input is None:
+            failed = self._dll.KavrelHostBeginCalibration(self._path, self._kind,
+                                                          ctypes.byref(handle), message,
+                                                          _MESSAGE_SIZE)
+        else:
+            values = None if self._readings is None else \
+                (ctypes.c_uint16 * READING_COUNT)(*self._readings)
+            note = ctypes.create_string_buffer(_MESSAGE_SIZE)
+            failed = self._dll.KavrelHostBeginCalibrationFrom(
+                self._path, self._kind, self._input, values, int(bool(self._again)),
+                ctypes.byref(handle), note, _MESSAGE_SIZE, message, _MESSAGE_SIZE)
+            if not failed and note.value:
+                warnings.warn(words(note.value), stacklevel=3)
+        if failed:
             text = words(message.value)
+            if "stack the same correction" in text:
+                raise CalibrationFileError(text + " (again=True applies it all the same)")
             raise (FileNotFoundError if "does not exist" in text else CalibrationFileError)(text)
         self._handle = handle
         return self

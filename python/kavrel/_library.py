@@ -360,32 +360,36 @@ class Library:
         drawings.remove_stale_files()
         return drawings.files
 
-    def calc_lut(self, readings, lut, *, density=False, channel=None, force=False, plot=None):
+    def calc_lut(self, readings, lut, *, density=False, channel=None, force=False, again=False,
+                 plot=None):
         """A new LUT from the densitometer readings of the exposed grey scale, as kavrel-host
         calc-lut makes it: readings are 48 readings (or 47, the unused last one left out) in
         hundredths of a density, or densities with density=True, or the path of a readings file
         that calc-lut reads (plain, CGATS or CSV; channel: the table's column). Readings that
         cannot be right raise ReadingsError (force=True calibrates them all the same, with a
-        warning). The library computes the table from them and the table in the file lut (its
+        warning). Readings that made the table as it is now are refused with CalibrationFileError,
+        since applied again the library would stack the same correction on itself (again=True
+        applies them all the same). The library computes the table from them and the table in the file lut (its
         default table when there is no such file) and writes it to lut, which is then loaded;
         the file it replaced is kept in lut.history (see history and restore). plot: an SVG file
         to draw the table before and after into, checked before the calibration. Returns the new
         table's entries."""
         host = self._host
         if _is_path(readings):
-            values, source = host.read_readings(encode_string(readings, "calc_lut(readings)"),
-                                                density, encode_string(channel, "calc_lut(channel)"))
-            typed_as_hundredths = density and not source
+            input_name = encode_string(readings, "calc_lut(readings)")
+            values, _ = host.read_checked_readings(
+                input_name, density, encode_string(channel, "calc_lut(channel)"), force)
         else:
             if channel is not None:
                 raise ValueError("calc_lut(channel): a column is chosen only from a file")
             values = _readings(readings, density)
-            typed_as_hundredths = density
-        host.check_readings(values, typed_as_hundredths, force)
+            host.check_readings(values, density, force)
+            input_name = b"the readings given"
         _, unusable = host.check_gamma(encode_string(self.path, "library"))
         name = encode_string(lut, "calc_lut(lut)")
         picture = self._picture(plot, _host.LUT, "calc_lut(plot)")
-        with self._errors_off(), host.calibration(name, _host.LUT) as calibration:
+        with self._errors_off(), host.calibration(name, _host.LUT, input_name, values,
+                                                  again) as calibration:
             self.SetLutFile(name)
             for index, value in enumerate(values):
                 self.SetDensiValue(index, value)
@@ -398,7 +402,8 @@ class Library:
                               (f": {unusable}" if unusable else " (can the file be written?)"))
         return _files.read_lut_file(lut)
 
-    def calc_offset(self, scan, offset, *, color=1, threshold=90, factor=100, map=None):
+    def calc_offset(self, scan, offset, *, color=1, threshold=90, factor=100, again=False,
+                    map=None):
         """A new offset map from scan, a 24-bit bitmap of the exposed offset test pattern: the
         library measures colour byte color (0 blue, 1 green, 2 red) with the edge threshold
         threshold (percent) and correction factor factor, adds the correction to the map in the
@@ -406,7 +411,8 @@ class Library:
         the file it replaced is kept in offset.history, as kavrel-host keeps it (see history
         and restore). map: a bitmap file to draw the new map into, in false colour as the display
         shows it (red above 0, blue below, full colour at the largest sample), checked before
-        the calibration.
+        the calibration. A scan that made the map as it is now is refused with
+        CalibrationFileError (again=True applies it all the same).
         The scan must show the pattern turned a quarter turn clockwise; unlike kavrel-host
         calc-offset, this does not check that. Returns the new map's samples, row by row
         (an array of 1280 x 1024 signed 16-bit integers)."""
@@ -417,7 +423,9 @@ class Library:
         _files.check_bottom_up_24_bit(scan, "scan")
         name = encode_string(offset, "calc_offset(offset)")
         picture = self._picture(map, _host.OFFSET, "calc_offset(map)")
-        with self._errors_off(), self._host.calibration(name, _host.OFFSET) as calibration:
+        with self._errors_off(), self._host.calibration(
+                name, _host.OFFSET, encode_string(scan, "calc_offset(scan)"), None,
+                again) as calibration:
             self.SetOffsetFile(name)
             self.SetScanFile(scan)
             self.SetThreshold(threshold)

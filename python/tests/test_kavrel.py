@@ -265,8 +265,9 @@ def test_expose_checks_the_display_and_keeps_the_messages_as_they_were(lib, samp
 
 def test_calc_lut_keeps_the_hosts_promises(lib, tmp_path):
     """The host's readings checks and its history: a reading typed ten times too large is refused
-    and the table kept; two calibrations keep a version that kavrel-host restores; a CGATS file
-    gives the table of the same readings in a list."""
+    and the table kept; the same readings applied to the table they made are refused unless
+    again; two calibrations keep a version that kavrel-host restores; a CGATS file gives the
+    table of the same readings in a list."""
     lut = tmp_path / "lab.lut"
     first = lib.calc_lut(READINGS, lut)
     before = lut.read_bytes()
@@ -275,11 +276,13 @@ def test_calc_lut_keeps_the_hosts_promises(lib, tmp_path):
     with pytest.raises(kavrel.ReadingsError, match="patch 20 reads 1100 hundredths"):
         lib.calc_lut(typo, lut)
     assert lut.read_bytes() == before
-    assert not (tmp_path / "lab.lut.history").exists()
+    assert lib.history(lut) == []
 
-    lib.calc_lut(READINGS, lut)
-    versions = list((tmp_path / "lab.lut.history").iterdir())
-    assert [v.read_bytes() for v in versions] == [before]
+    with pytest.raises(kavrel.CalibrationFileError, match="made this file as it is now"):
+        lib.calc_lut(READINGS, lut)
+    assert lut.read_bytes() == before and lib.history(lut) == []
+    lib.calc_lut(READINGS, lut, again=True)
+    assert [pathlib.Path(v.path).read_bytes() for v in lib.history(lut)] == [before]
     run_host("restore", lut)
     assert lut.read_bytes() == before
 
@@ -393,3 +396,9 @@ def test_calc_offset_draws_the_new_map(lib, tmp_path):
     zero = list(samples).index(0)
     assert list(picture[54 + 3 * zero:57 + 3 * zero]) == [255, 255, 255]
     assert lib.history(offset) == []
+
+    # The same scan again would stack its correction on the map it made.
+    made = offset.read_bytes()
+    with pytest.raises(kavrel.CalibrationFileError, match=r"again=True"):
+        lib.calc_offset(tmp_path / "offset-pattern.bmp", offset)
+    assert offset.read_bytes() == made and lib.history(offset) == []

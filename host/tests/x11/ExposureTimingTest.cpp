@@ -24,11 +24,9 @@
 #include "support/TestServers.h"
 #include "support/Text.h"
 
+namespace host_tests {
 namespace {
 
-using host_tests::CFolder;
-using host_tests::CRun;
-using host_tests::RunHost;
 using testing_support::Contains;
 using testing_support::TestServer;
 
@@ -246,3 +244,4 @@ TEST(HostCheckDisplayTiming, MeasuresTheRefreshRateAndPresentationAtARefresh) {
 }
 
 }  // namespace
+}  // namespace host_tests
