@@ -488,23 +488,33 @@ std::string ColourCgats() {
 TEST(HostCalcLut, ThreeColoursInOneRunAsThreeSingleRunsAndExposedEachOnItsFrames) {
     CFolder folder;
     WriteText(folder.Path("colour.cgats"), ColourCgats());
-    // Twice, so that each table also keeps its earlier version.
-    for (int round = 0; round < 2; ++round) {
-        const CRun run = RunHost(folder, {"calc-lut", "colour.cgats", "--lut-blue", "b.lut",
-                                          "--lut-green", "g.lut", "--lut-red", "r.lut"});
+    // Twice (the second time with --again, as the same readings), so that each table also keeps
+    // its earlier version.
+    for (const std::vector<std::string>& again :
+         {std::vector<std::string>{}, std::vector<std::string>{"--again"}}) {
+        std::vector<std::string> colours = {"calc-lut", "colour.cgats", "--lut-blue", "b.lut",
+                                            "--lut-green", "g.lut", "--lut-red", "r.lut"};
+        colours.insert(colours.end(), again.begin(), again.end());
+        const CRun run = RunHost(folder, colours);
         EXPECT_RUN(run, 0);
         EXPECT_TRUE(Contains(run.out, "D_GREEN -> g.lut")) << run.out;
-        for (const char* channel : {"D_BLUE", "D_GREEN", "D_RED"})
-            EXPECT_RUN(RunHost(folder, {"calc-lut", "colour.cgats", "--channel", channel, "--lut",
-                                        std::string(channel) + ".lut"}),
-                       0);
+        for (const char* channel : {"D_BLUE", "D_GREEN", "D_RED"}) {
+            std::vector<std::string> single = {"calc-lut", "colour.cgats", "--channel", channel,
+                                               "--lut", std::string(channel) + ".lut"};
+            single.insert(single.end(), again.begin(), again.end());
+            EXPECT_RUN(RunHost(folder, single), 0);
+        }
     }
     const std::pair<const char*, const char*> same[] = {
         {"b.lut", "D_BLUE.lut"}, {"g.lut", "D_GREEN.lut"}, {"r.lut", "D_RED.lut"}};
+    // The kept versions, without the record of the readings that made them.
     const auto versions = [&](const std::string& file) {
         const std::filesystem::path history = folder.Path(file + ".history");
-        return std::distance(std::filesystem::directory_iterator(history),
-                             std::filesystem::directory_iterator());
+        return std::count_if(std::filesystem::directory_iterator(history),
+                             std::filesystem::directory_iterator(),
+                             [](const std::filesystem::directory_entry& entry) {
+                                 return entry.path().extension() == ".lut";
+                             });
     };
     for (const auto& [colour, single] : same) {
         EXPECT_EQ(ReadBytes(folder.Path(colour)), ReadBytes(folder.Path(single))) << colour;
