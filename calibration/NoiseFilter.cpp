@@ -133,7 +133,10 @@ bool Blur(const CWorkPlane& plane, const std::vector<double>& kernel, int32_t ba
         auto edgePlace = [&](int32_t x) {
             const int32_t first = std::max(-kKernelRadius, band - x);
             const int32_t last = std::min(kKernelRadius, w - band - 1 - x);
-            SumTerms(terms + first + kKernelRadius, std::max(last - first + 1, 0), x, x + 1,
+            // No term at all where the measured columns lie beyond the kernel's reach; the
+            // terms' start is only formed where there are some.
+            const int32_t count = std::max(last - first + 1, 0);
+            SumTerms(count > 0 ? terms + (first + kKernelRadius) : terms, count, x, x + 1,
                      across.scale.data(), 1, out);
         };
         const int32_t inner = std::max(band + kKernelRadius, 0);
