@@ -142,8 +142,6 @@ class _Host:
         handle = ctypes.c_void_p
         number = ctypes.POINTER(c_int)
         self._signatures = {
-            "KavrelHostReadReadings": [c_char_p, c_int, c_char_p, readings, buffer, c_int,
-                                       buffer, c_int],
             "KavrelHostCheckReadings": [readings, c_int, buffer, c_int, buffer, c_int],
             "KavrelHostCheckGamma": [c_char_p, buffer, c_int, buffer, c_int, buffer, c_int],
             "KavrelHostCheckDisplay": [c_char_p, buffer, c_int],
